@@ -1,0 +1,55 @@
+#include "binding/convert.hpp"
+
+namespace velmarin::binding {
+
+namespace {
+
+// collections.abc.Sequence, imported on first need.
+PyObject* sequence_abc() {
+    static GilSafeOnce<PyObject*> cell;
+    PyObject** abc = cell.get([]() -> std::optional<PyObject*> {
+        PyRef module = PyRef::steal(PyImport_ImportModule("collections.abc"));
+        PyObject* sequence = module ? PyObject_GetAttrString(module.get(), "Sequence") : nullptr;
+        if (!sequence) return std::nullopt;
+        return sequence;
+    });
+    return abc ? *abc : nullptr;
+}
+
+}  // namespace
+
+bool Converter<std::uint64_t>::load(PyObject* object, std::uint64_t& out) {
+    PyRef index = PyLong_Check(object) ? PyRef::borrow(object) : PyRef::steal(PyNumber_Index(object));
+    if (!index) return false;
+    out = PyLong_AsUnsignedLongLong(index.get());
+    return !(out == static_cast<std::uint64_t>(-1) && PyErr_Occurred());
+}
+
+bool Converter<std::string>::load(PyObject* object, std::string& out) {
+    if (!PyUnicode_Check(object)) {
+        raise_not_instance(object, "str");
+        return false;
+    }
+    PyRef bytes = PyRef::steal(PyUnicode_AsUTF8String(object));
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (!bytes || PyBytes_AsStringAndSize(bytes.get(), &data, &size) != 0) return false;
+    out.assign(data, static_cast<std::size_t>(size));
+    return true;
+}
+
+bool check_list_argument(PyObject* object) {
+    if (PyUnicode_Check(object)) {
+        PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
+        return false;
+    }
+    if (PySequence_Check(object)) return true;
+    PyObject* abc = sequence_abc();
+    if (!abc) return false;
+    const int registered = PyObject_IsInstance(object, abc);
+    if (registered < 0) return false;
+    if (registered == 0) raise_not_instance(object, "Sequence");
+    return registered == 1;
+}
+
+}  // namespace velmarin::binding

@@ -1,0 +1,142 @@
+// Conversions between Python objects and the plain values of the core.
+//
+// `Converter<T>::load(object, out)` reads an argument into a value, or sets
+// the interpreter's error indicator and returns false. `Converter<T>::cast`
+// makes a new Python object from a result, or returns nullptr with an error
+// set. Classes of the module convert through `Converter` too: a record is
+// copied in and out under a shared borrow of its object (declare.hpp).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "binding/classes.hpp"
+#include "binding/errors.hpp"
+#include "binding/python.hpp"
+
+namespace velmarin::binding {
+
+template <class T, class Enable = void>
+struct Converter;
+
+template <>
+struct Converter<double> {
+    static bool load(PyObject* object, double& out) {
+        out = PyFloat_AsDouble(object);
+        return !(out == -1.0 && PyErr_Occurred());
+    }
+    static PyObject* cast(double value) { return PyFloat_FromDouble(value); }
+};
+
+template <>
+struct Converter<std::uint64_t> {
+    static bool load(PyObject* object, std::uint64_t& out);
+    static PyObject* cast(std::uint64_t value) { return PyLong_FromUnsignedLongLong(value); }
+};
+
+template <>
+struct Converter<std::optional<std::uint64_t>> {
+    static bool load(PyObject* object, std::optional<std::uint64_t>& out) {
+        if (object == Py_None) {
+            out.reset();
+            return true;
+        }
+        return Converter<std::uint64_t>::load(object, out.emplace());
+    }
+    static PyObject* cast(const std::optional<std::uint64_t>& value) {
+        if (value) return Converter<std::uint64_t>::cast(*value);
+        Py_INCREF(Py_None);
+        return Py_None;
+    }
+};
+
+template <>
+struct Converter<std::string> {
+    static bool load(PyObject* object, std::string& out);
+    static PyObject* cast(const std::string& value) {
+        return PyUnicode_FromStringAndSize(value.data(), static_cast<Py_ssize_t>(value.size()));
+    }
+};
+
+// Any object, held by a strong reference to the very object.
+template <>
+struct Converter<PyRef> {
+    static bool load(PyObject* object, PyRef& out) {
+        out = PyRef::borrow(object);
+        return true;
+    }
+    static PyObject* cast(PyRef value) {
+        if (!value) {
+            Py_INCREF(Py_None);
+            return Py_None;
+        }
+        return value.release();
+    }
+};
+
+// The checks a list argument makes before it is iterated: not a str, and a
+// sequence. False with the TypeError set otherwise.
+bool check_list_argument(PyObject* object);
+
+template <class T>
+struct Converter<std::vector<T>> {
+    static bool load(PyObject* object, std::vector<T>& out) {
+        if (!check_list_argument(object)) return false;
+        out.clear();
+        const Py_ssize_t length = PySequence_Size(object);
+        if (length < 0) {
+            PyErr_Clear();  // a refused length only costs the reservation
+        } else {
+            out.reserve(static_cast<std::size_t>(length));
+        }
+        PyRef iterator = PyRef::steal(PyObject_GetIter(object));
+        if (!iterator) return false;
+        while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
+            if (!Converter<T>::load(item.get(), out.emplace_back())) return false;
+        }
+        return !PyErr_Occurred();
+    }
+
+    static PyObject* cast(std::vector<T> values) {
+        PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(values.size())));
+        if (!list) return nullptr;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            PyObject* item = Converter<T>::cast(std::move(values[i]));
+            if (!item) return nullptr;
+            PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
+        }
+        return list.release();
+    }
+};
+
+template <class... T>
+struct Converter<std::tuple<T...>> {
+    static PyObject* cast(std::tuple<T...> values) {
+        PyRef tuple = PyRef::steal(PyTuple_New(sizeof...(T)));
+        if (!tuple) return nullptr;
+        bool ok = [&]<std::size_t... I>(std::index_sequence<I...>) {
+            return ([&] {
+                PyObject* item = Converter<T>::cast(std::move(std::get<I>(values)));
+                return item && PyTuple_SetItem(tuple.get(), I, item) == 0;
+            }() && ...);
+        }(std::index_sequence_for<T...>{});
+        return ok ? tuple.release() : nullptr;
+    }
+};
+
+template <class T>
+using Stored = std::remove_cvref_t<T>;
+
+// Loads one argument and, on failure, notes which parameter it was.
+template <class T>
+bool load_argument(PyObject* object, T& out, const char* parameter) {
+    if (Converter<T>::load(object, out)) return true;
+    note_argument(parameter);
+    return false;
+}
+
+}  // namespace velmarin::binding

@@ -1,0 +1,141 @@
+#include "binding/errors.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <new>
+
+#include "binding/once.hpp"
+
+namespace velmarin::binding {
+
+namespace {
+
+PyObject* intern_once(GilSafeOnce<PyObject*>& cell, const char* text) {
+    PyObject** name = cell.get([&]() -> std::optional<PyObject*> {
+        PyObject* made = PyUnicode_InternFromString(text);
+        if (!made) return std::nullopt;
+        return made;
+    });
+    return name ? *name : nullptr;
+}
+
+constexpr const char* internal_fault_doc =
+    "\n"
+    "The exception raised when native code called from Python meets an internal fault:\n"
+    "a broken invariant of the extension itself, never a problem with the input.\n"
+    "\n"
+    "Like SystemExit, this exception derives from BaseException, so that it is\n"
+    "not caught by `except Exception:` and typically propagates all the way up\n"
+    "and ends the interpreter.\n";
+
+void write_fault_diagnostic(const InternalFault& fault) {
+    std::fprintf(stderr, "velmarin: internal fault at %s:%u: %s\n", fault.where().file_name(),
+                 static_cast<unsigned>(fault.where().line()), fault.message().c_str());
+}
+
+void raise_internal_fault(const char* message) {
+    PyObject* type = internal_fault_type();
+    if (!type) return;  // creating the class failed and said why
+    PyErr_SetString(type, message);
+}
+
+}  // namespace
+
+#define VELMARIN_INTERNED(function, text)       \
+    PyObject* function() {                      \
+        static GilSafeOnce<PyObject*> cell;     \
+        return intern_once(cell, text);         \
+    }
+VELMARIN_INTERNED(interned_all, "__all__")
+VELMARIN_INTERNED(interned_name, "__name__")
+VELMARIN_INTERNED(interned_module, "__module__")
+VELMARIN_INTERNED(interned_qualname, "__qualname__")
+VELMARIN_INTERNED(interned_add_note, "add_note")
+#undef VELMARIN_INTERNED
+
+void raise_error(const Error& error) {
+    PyObject* type = error.kind == ErrorKind::Index ? PyExc_IndexError : PyExc_ValueError;
+    PyErr_SetString(type, error.text.c_str());
+}
+
+std::string type_name_of(PyObject* object) {
+    std::string name = "<failed to extract type name>";
+    PyObject* attribute = interned_qualname();
+    PyRef qualname = PyRef::steal(
+        attribute ? PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(object)), attribute)
+                  : nullptr);
+    PyRef bytes = PyRef::steal(qualname && PyUnicode_Check(qualname.get())
+                                   ? PyUnicode_AsUTF8String(qualname.get())
+                                   : nullptr);
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (bytes && PyBytes_AsStringAndSize(bytes.get(), &data, &size) == 0) {
+        name.assign(data, static_cast<std::size_t>(size));
+    }
+    PyErr_Clear();
+    return name;
+}
+
+void raise_not_instance(PyObject* object, std::string_view class_name) {
+    std::string text = object == Py_None ? "'None' is not an instance of '"
+                                         : "'" + type_name_of(object) + "' object is not an instance of '";
+    text.append(class_name).append("'");
+    PyErr_SetString(PyExc_TypeError, text.c_str());
+}
+
+void note_argument(const char* parameter) {
+    PyObject *type, *value, *traceback;
+    PyErr_Fetch(&type, &value, &traceback);
+    if (!type) return;
+    PyErr_NormalizeException(&type, &value, &traceback);
+    PyObject* fault_type = internal_fault_type();
+    if (value && fault_type && !PyErr_GivenExceptionMatches(type, fault_type)) {
+        PyObject* name = interned_add_note();
+        PyRef add_note = PyRef::steal(name ? PyObject_GetAttr(value, name) : nullptr);
+        if (add_note) {
+            std::string note = std::string("while processing '") + parameter + "'";
+            PyRef text = PyRef::steal(PyUnicode_FromStringAndSize(note.data(), static_cast<Py_ssize_t>(note.size())));
+            PyRef done = PyRef::steal(text ? PyObject_CallFunctionObjArgs(add_note.get(), text.get(), nullptr)
+                                           : nullptr);
+        }
+        PyErr_Clear();  // interpreters before 3.11 have no notes: report without one
+    }
+    if (traceback && value) PyException_SetTraceback(value, traceback);
+    PyErr_Restore(type, value, traceback);
+}
+
+PyObject* internal_fault_type() {
+    static GilSafeOnce<PyObject*> cell;
+    PyObject** type = cell.get([]() -> std::optional<PyObject*> {
+        PyObject* made = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", internal_fault_doc,
+                                                   PyExc_BaseException, nullptr);
+        if (!made) return std::nullopt;
+        return made;
+    });
+    return type ? *type : nullptr;
+}
+
+void translate_current_exception() noexcept {
+    try {
+        try {
+            throw;
+        } catch (const InternalFault& fault) {
+            write_fault_diagnostic(fault);
+            raise_internal_fault(fault.message().c_str());
+        } catch (const std::bad_alloc&) {
+            PyErr_NoMemory();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "velmarin: internal fault: %s\n", error.what());
+            raise_internal_fault(error.what());
+        } catch (...) {
+            std::fprintf(stderr, "velmarin: internal fault: unknown exception\n");
+            raise_internal_fault("unknown exception");
+        }
+    } catch (...) {
+        std::fputs("uncaught panic at ffi boundary\n", stderr);
+        std::abort();
+    }
+}
+
+}  // namespace velmarin::binding
