@@ -1,0 +1,67 @@
+# Two commands for a fresh Debian machine: `make demo` and `make test`.
+# Both install what is missing (Debian packages, a virtual environment in
+# .venv), build the module as a cp39-abi3 wheel and install it into .venv.
+# Everything is incremental: with nothing changed they only run.
+
+PYTHON      ?= python3
+VENV        := .venv
+PY          := $(VENV)/bin/python
+STAMPS      := build/stamps
+WHEELS      := build/wheels
+SOURCES     := $(shell find src -type f) CMakeLists.txt pyproject.toml
+SANITIZED   := build/sanitize
+ASAN_LIB     = $(shell g++ -print-file-name=libasan.so)
+
+.PHONY: demo test test-sanitize audit bench system-packages clean
+
+demo: $(STAMPS)/installed
+	$(PY) examples/quickstart.py
+
+test: $(STAMPS)/installed $(STAMPS)/test-deps $(STAMPS)/audited
+	$(PY) -m pytest -q
+
+# The suite once more against a second build with AddressSanitizer and
+# UndefinedBehaviorSanitizer (any finding aborts). The sanitized module is
+# put ahead of the installed one on the path.
+test-sanitize: $(STAMPS)/installed $(STAMPS)/test-deps
+	cmake -S . -B $(SANITIZED) -G Ninja -DVELMARIN_SANITIZE=ON -DPython3_EXECUTABLE=$(abspath $(PY)) >/dev/null
+	cmake --build $(SANITIZED)
+	VELMARIN_EXPECT_MODULE=$(abspath $(SANITIZED)) PYTHONPATH=$(SANITIZED) \
+	LD_PRELOAD=$(ASAN_LIB) ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	$(PY) -m pytest -q -p no:cacheprovider -m "not external"
+
+audit: $(STAMPS)/audited
+
+bench: $(STAMPS)/installed $(STAMPS)/bench-deps
+	@for b in bench/bench_*.py; do echo "== $$b"; $(PY) $$b || exit 1; done
+
+system-packages:
+	@tools/ensure-system-packages
+
+$(STAMPS)/venv: | system-packages
+	@mkdir -p $(STAMPS)
+	test -x $(PY) || $(PYTHON) -m venv $(VENV)
+	$(PY) -m pip install -q --disable-pip-version-check "scikit-build-core>=0.10" cmake ninja
+	@touch $@
+
+$(STAMPS)/wheel: $(STAMPS)/venv $(SOURCES) | system-packages
+	rm -rf $(WHEELS)
+	$(PY) -m pip wheel -q --disable-pip-version-check --no-build-isolation --no-deps -w $(WHEELS) .
+	@touch $@
+
+$(STAMPS)/installed: $(STAMPS)/wheel
+	$(PY) -m pip install -q --disable-pip-version-check --force-reinstall --no-deps $(WHEELS)/velmarin-*.whl
+	@touch $@
+
+$(STAMPS)/audited: $(STAMPS)/wheel $(STAMPS)/test-deps
+	$(VENV)/bin/abi3audit --strict --report $(WHEELS)/velmarin-*.whl
+	@touch $@
+
+$(STAMPS)/%-deps: pyproject.toml $(STAMPS)/venv
+	$(PY) tools/extra-requirements.py $* > $(STAMPS)/$*-requirements.txt
+	$(PY) -m pip install -q --disable-pip-version-check -r $(STAMPS)/$*-requirements.txt
+	@touch $@
+
+clean:
+	rm -rf build dist

@@ -1,0 +1,15 @@
+"""Small helpers shared by the test files."""
+import sys
+
+# Exception notes exist from 3.11 on; earlier interpreters report without them.
+HAS_NOTES = sys.version_info >= (3, 11)
+
+
+def notes_of(error):
+    return list(getattr(error, "__notes__", []))
+
+
+def assert_noted(error, parameter):
+    """The conversion failure names its parameter where the interpreter has notes."""
+    if HAS_NOTES:
+        assert notes_of(error) == [f"while processing '{parameter}'"]
