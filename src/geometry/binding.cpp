@@ -2,6 +2,7 @@
 #include "geometry/binding.hpp"
 
 #include "binding/declare.hpp"
+#include "geometry/clean.hpp"
 
 namespace velmarin::binding {
 
@@ -23,6 +24,9 @@ std::vector<Face> mesh_faces(const Mesh& mesh) { return mesh.faces; }
 
 Result<void> mesh_validate(const Mesh& mesh) { return validate(mesh); }
 constexpr Params mesh_validate_params{"Mesh", "validate"};
+
+Result<Mesh> mesh_clean(const Mesh& mesh, double tolerance) { return clean_mesh(mesh, tolerance); }
+constexpr Params mesh_clean_params{"Mesh", "clean", "tolerance"};
 
 Vector3D mesh_centroid(const Mesh& mesh) { return vertex_mean(mesh); }
 constexpr Params mesh_centroid_params{"Mesh", "compute_volume_centroid"};
@@ -61,6 +65,8 @@ const ClassDef& class_def<Mesh>() {
         .methods =
             {
                 method<mesh_validate, mesh_validate_params>(),
+                method<mesh_clean, mesh_clean_params>(
+                    "Performs O(N) vertex welding and filters out degenerate/collapsed faces."),
                 method<mesh_centroid, mesh_centroid_params>("Computes the 3D centroid of the entire mesh volume."),
             },
     });

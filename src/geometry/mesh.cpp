@@ -29,7 +29,9 @@ Result<Mesh> build_mesh(std::vector<Vector3D> vertices, std::vector<Face> faces)
 }
 
 Vector3D vertex_mean(const Mesh& mesh) {
-    Vector3D sum;
+    // -0.0 is the identity of addition (+0.0 is not: it would turn the mean
+    // of a lone -0.0 into +0.0).
+    Vector3D sum{-0.0, -0.0, -0.0};
     for (const Vector3D& v : mesh.vertices) {
         sum.x += v.x;
         sum.y += v.y;

@@ -1,0 +1,165 @@
+import math
+import random
+
+import pytest
+
+from velmarin import Mesh
+from mesh_support import exact_mesh, exact_points, make_mesh, mesh_points
+
+I64_MIN, I64_MAX = -(2**63), 2**63 - 1
+
+
+# A literal version of the welding rule, for cross-checking.
+def cell_component(value, tolerance):
+    q = value / tolerance
+    if math.isnan(q):
+        return 0
+    if math.isinf(q):
+        return I64_MAX if q > 0 else I64_MIN
+    r = math.trunc(q)
+    if abs(q - r) >= 0.5:  # q - trunc(q) is exact in binary floating point
+        r += 1 if q > 0 else -1
+    return max(I64_MIN, min(I64_MAX, r))
+
+
+def reference_clean(points, faces, tolerance):
+    cell_of = {}
+    new_points = []
+    new_index = []
+    for p in points:
+        key = tuple(cell_component(c, tolerance) for c in p)
+        if key not in cell_of:
+            cell_of[key] = len(new_points)
+            new_points.append(p)
+        new_index.append(cell_of[key])
+    new_faces = []
+    for face in faces:
+        out = []
+        for i in face:
+            n = new_index[i]
+            if not out or out[-1] != n:
+                out.append(n)
+        if len(out) < 3:
+            continue
+        if out[0] == out[-1]:
+            if len(out) == 3:
+                continue
+            out.pop()
+        new_faces.append(out)
+    return exact_points(new_points), new_faces
+
+
+def cleaned(points, faces, tolerance):
+    return exact_mesh(make_mesh(points, faces).clean(tolerance))
+
+
+class TestCellKeys:
+    def test_neighbours_in_different_cells_stay_apart(self):
+        result = make_mesh([(0.04, 0, 0), (0.06, 0, 0), (0.14, 0, 0)], []).clean(0.1)
+        assert mesh_points(result) == [(0.04, 0, 0), (0.06, 0, 0)]
+
+    def test_first_vertex_of_a_cell_survives_unchanged(self):
+        result = make_mesh([(0.14, 0, 0), (0.06, 0, 0), (0.0999, 0.01, -0.04)], []).clean(0.1)
+        assert mesh_points(result) == [(0.14, 0, 0)]
+
+    def test_halves_round_away_from_zero(self):
+        points = [(0.5, 0, 0), (1.4, 0, 0), (-0.5, 0, 0), (-1.4, 0, 0), (0.49999999999999994, 0, 0), (0, 0, 0)]
+        assert mesh_points(make_mesh(points, []).clean(1.0)) == [(0.5, 0, 0), (-0.5, 0, 0), (0.49999999999999994, 0, 0)]
+
+    def test_zero_tolerance_groups_by_sign(self):
+        points = [(1, 2, 0), (5, 1e-300, 0), (-1, 2, 0), (-0.0, 3, 0.0), (0, 4, -0.0), (1e308, 7, 0)]
+        assert mesh_points(make_mesh(points, []).clean(0.0)) == [(1, 2, 0), (-1, 2, 0), (-0.0, 3, 0.0)]
+
+    def test_negative_tolerance_merges_like_its_absolute_value(self):
+        rng = random.Random(3)
+        points = [tuple(rng.uniform(-2, 2) for _ in range(3)) for _ in range(300)]
+        mesh = make_mesh(points, [])
+        assert exact_mesh(mesh.clean(-0.5)) == exact_mesh(mesh.clean(0.5))
+
+    @pytest.mark.parametrize("tolerance", [math.inf, -math.inf, math.nan])
+    def test_non_finite_tolerance_merges_everything(self, tolerance):
+        mesh = make_mesh([(3, 4, 5), (-1, 0, 9), (0, 0, 0)], [[0, 1, 2], [2, 1, 0, 1]])
+        result = mesh.clean(tolerance)
+        assert mesh_points(result) == [(3, 4, 5)] and result.faces == []
+
+    def test_huge_quotients_saturate(self):
+        points = [(1e300, -1e300, 0), (2e300, -3e300, 0.1), (9.3e18, -9.3e18, 0), (-9.2e18, 0, 0)]
+        assert mesh_points(make_mesh(points, []).clean(1.0)) == [(1e300, -1e300, 0), (-9.2e18, 0, 0)]
+
+    def test_nan_coordinates_fall_into_cell_zero(self):
+        result = make_mesh([(0.2, 0, 0), (math.nan, 0.1, -0.3)], []).clean(1.0)
+        assert len(result.vertices) == 1
+
+
+class TestFaces:
+    square = [(0, 0, 0), (1, 0, 0), (1, 1, 0), (1, 1.01, 0)]
+
+    def test_quad_with_welded_corners_becomes_triangle(self):
+        assert make_mesh(self.square, [[0, 1, 2, 3]]).clean(0.1).faces == [[0, 1, 2]]
+
+    def test_triangle_with_welded_corners_is_dropped(self):
+        assert make_mesh(self.square, [[1, 2, 3], [0, 1, 2]]).clean(0.1).faces == [[0, 1, 2]]
+
+    def test_closing_repeat_is_removed_once(self):
+        mesh = make_mesh(self.square[:3], [[0, 1, 2, 0], [0, 1, 0], [0, 1, 0, 2], [0, 0, 1, 1, 2, 2, 0, 0]])
+        assert mesh.clean(0.001).faces == [[0, 1, 2], [0, 1, 0, 2], [0, 1, 2]]
+
+    def test_collinear_faces_are_kept(self):
+        mesh = make_mesh([(0, 0, 0), (1, 0, 0), (2, 0, 0)], [[0, 1, 2]])
+        assert mesh.clean(0.1).faces == [[0, 1, 2]]
+
+    def test_unreferenced_vertices_are_kept(self):
+        result = make_mesh(self.square + [(7, 7, 7)], []).clean(0.1)
+        assert len(result.vertices) == 4 and result.faces == []
+
+    def test_receiver_is_unchanged(self):
+        mesh = make_mesh(self.square, [[0, 1, 2, 3]])
+        before = exact_mesh(mesh)
+        mesh.clean(10.0)
+        assert exact_mesh(mesh) == before
+
+
+class TestAgainstReference:
+    @pytest.mark.parametrize("seed", range(12))
+    def test_random_meshes(self, seed):
+        rng = random.Random(seed)
+        tolerance = rng.choice([0.5, 0.25, 1.0, 0.1, 3.0, -0.5, 1e-3])
+        values = [rng.randint(-8, 8) * 0.25 for _ in range(10)] + [-0.0, 0.0, 0.1, -0.35]
+
+        def coordinate():
+            return rng.choice(values) if rng.random() < 0.6 else rng.uniform(-3, 3)
+
+        points = [(coordinate(), coordinate(), coordinate()) for _ in range(rng.randint(0, 120))]
+        faces = []
+        if points:
+            for _ in range(rng.randint(0, 150)):
+                face = [rng.randrange(len(points)) for _ in range(rng.randint(3, 7))]
+                if rng.random() < 0.3:
+                    face.append(face[0])
+                faces.append(face)
+        assert cleaned(points, faces, tolerance) == reference_clean(points, faces, tolerance)
+
+    @pytest.mark.parametrize("tolerance", [0.1, 0.37, 2.0])
+    def test_cleaning_is_idempotent(self, tolerance):
+        rng = random.Random(99)
+        points = [tuple(rng.uniform(-1, 1) for _ in range(3)) for _ in range(400)]
+        faces = [[rng.randrange(400) for _ in range(rng.randint(3, 5))] for _ in range(300)]
+        once = make_mesh(points, faces).clean(tolerance)
+        assert exact_mesh(once.clean(tolerance)) == exact_mesh(once)
+
+
+class TestInterface:
+    def test_tolerance_conversion(self):
+        mesh = make_mesh([(0, 0, 0), (0.4, 0, 0)], [])
+        assert len(mesh.clean(1).vertices) == 1
+        assert len(mesh.clean(tolerance=True).vertices) == 1
+        with pytest.raises(TypeError) as info:
+            mesh.clean("1")
+        if hasattr(info.value, "add_note"):
+            assert info.value.__notes__ == ["while processing 'tolerance'"]
+        with pytest.raises(TypeError, match="missing 1 required positional argument: 'tolerance'"):
+            mesh.clean()
+
+    def test_docs(self):
+        assert Mesh.clean.__text_signature__ == "($self, tolerance)"
+        assert Mesh.clean.__doc__ == "Performs O(N) vertex welding and filters out degenerate/collapsed faces."
