@@ -10,6 +10,7 @@ STAMPS      := build/stamps
 WHEELS      := build/wheels
 SOURCES     := $(shell find src -type f) CMakeLists.txt pyproject.toml
 SANITIZED   := build/sanitize
+SUPPORT     := build/test-support
 ASAN_LIB     = $(shell g++ -print-file-name=libasan.so)
 
 .PHONY: demo test test-sanitize audit bench system-packages clean
@@ -17,16 +18,18 @@ ASAN_LIB     = $(shell g++ -print-file-name=libasan.so)
 demo: $(STAMPS)/installed
 	$(PY) examples/quickstart.py
 
-test: $(STAMPS)/installed $(STAMPS)/test-deps $(STAMPS)/audited
-	$(PY) -m pytest -q
+test: $(STAMPS)/installed $(STAMPS)/test-deps $(STAMPS)/audited $(STAMPS)/probe
+	VELMARIN_PROBE_DIR=$(abspath $(SUPPORT)) $(PY) -m pytest -q
 
 # The suite once more against a second build with AddressSanitizer and
 # UndefinedBehaviorSanitizer (any finding aborts). The sanitized module is
 # put ahead of the installed one on the path.
 test-sanitize: $(STAMPS)/installed $(STAMPS)/test-deps
-	cmake -S . -B $(SANITIZED) -G Ninja -DVELMARIN_SANITIZE=ON -DPython3_EXECUTABLE=$(abspath $(PY)) >/dev/null
+	cmake -S . -B $(SANITIZED) -G Ninja -DVELMARIN_SANITIZE=ON -DVELMARIN_TEST_SUPPORT=ON \
+	      -DPython3_EXECUTABLE=$(abspath $(PY)) >/dev/null
 	cmake --build $(SANITIZED)
-	VELMARIN_EXPECT_MODULE=$(abspath $(SANITIZED)) PYTHONPATH=$(SANITIZED) \
+	VELMARIN_EXPECT_MODULE=$(abspath $(SANITIZED)) VELMARIN_PROBE_DIR=$(abspath $(SANITIZED)) \
+	PYTHONPATH=$(SANITIZED) \
 	LD_PRELOAD=$(ASAN_LIB) ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	$(PY) -m pytest -q -p no:cacheprovider -m "not external"
@@ -56,6 +59,12 @@ $(STAMPS)/installed: $(STAMPS)/wheel
 
 $(STAMPS)/audited: $(STAMPS)/wheel $(STAMPS)/test-deps
 	$(VENV)/bin/abi3audit --strict --report $(WHEELS)/velmarin-*.whl
+	@touch $@
+
+# The test-support module (tests/native), built beside the installed wheel.
+$(STAMPS)/probe: $(STAMPS)/venv $(SOURCES) $(wildcard tests/native/*)
+	cmake -S . -B $(SUPPORT) -G Ninja -DVELMARIN_TEST_SUPPORT=ON -DPython3_EXECUTABLE=$(abspath $(PY)) >/dev/null
+	cmake --build $(SUPPORT) --target _velmarin_probe
 	@touch $@
 
 $(STAMPS)/%-deps: pyproject.toml $(STAMPS)/venv

@@ -94,6 +94,9 @@ PyModuleDef module_definition = {
     .m_size = 0,
     .m_methods = nullptr,
     .m_slots = module_slots,
+    .m_traverse = nullptr,
+    .m_clear = nullptr,
+    .m_free = nullptr,
 };
 
 }  // namespace

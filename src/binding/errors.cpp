@@ -78,8 +78,12 @@ std::string type_name_of(PyObject* object) {
 }
 
 void raise_not_instance(PyObject* object, std::string_view class_name) {
-    std::string text = object == Py_None ? "'None' is not an instance of '"
-                                         : "'" + type_name_of(object) + "' object is not an instance of '";
+    std::string text;
+    if (object == Py_None) {
+        text = "'None' is not an instance of '";
+    } else {
+        text.append("'").append(type_name_of(object)).append("' object is not an instance of '");
+    }
     text.append(class_name).append("'");
     PyErr_SetString(PyExc_TypeError, text.c_str());
 }

@@ -1,0 +1,100 @@
+// _velmarin_probe: a test-only module on the same binding toolkit as
+// velmarin. It provokes on purpose what the real module must never do from
+// ordinary input (internal faults, borrow conflicts), so that the tests can
+// see how the toolkit reports them.
+#include <vector>
+
+#include "binding/declare.hpp"
+#include "core/fault.hpp"
+
+namespace velmarin::binding {
+
+struct Probe {
+    double value = 0.0;
+};
+
+namespace {
+
+Probe make_probe(double value) { return {value}; }
+constexpr Params probe_new{"Probe", "__new__", "value"};
+
+// Calls back into Python while the probe is borrowed.
+Made call_while_exclusive(Probe&, PyRef callback) {
+    return {PyRef::steal(PyObject_CallObject(callback.get(), nullptr))};
+}
+constexpr Params exclusive_params{"Probe", "call_while_exclusive", "callback"};
+
+Made call_while_shared(const Probe&, PyRef callback) {
+    return {PyRef::steal(PyObject_CallObject(callback.get(), nullptr))};
+}
+constexpr Params shared_params{"Probe", "call_while_shared", "callback"};
+
+Result<void> raise_fault(std::string message) { fault(message); }
+constexpr Params fault_params{nullptr, "raise_fault", "message"};
+
+std::uint64_t read_checked(std::uint64_t length, std::uint64_t index) {
+    std::vector<std::uint64_t> items(length, 1);
+    return checked(items, index);
+}
+constexpr Params checked_params{nullptr, "read_checked", "length", "index"};
+
+double as_float(double value) { return value; }
+constexpr Params float_params{nullptr, "as_float", "value"};
+
+PyMethodDef functions[] = {
+    function<raise_fault, fault_params>(""),
+    function<read_checked, checked_params>(""),
+    function<as_float, float_params>(""),
+    {},
+};
+
+int exec_probe(PyObject* module) noexcept {
+    return guarded(
+        [&]() -> int {
+            PyTypeObject* type = type_of<Probe>();
+            if (!type) return -1;
+            Py_INCREF(type);
+            if (PyModule_AddObject(module, "Probe", reinterpret_cast<PyObject*>(type)) != 0) {
+                Py_DECREF(type);
+                return -1;
+            }
+            return PyModule_AddFunctions(module, functions);
+        },
+        -1);
+}
+
+PyModuleDef_Slot slots[] = {{Py_mod_exec, reinterpret_cast<void*>(&exec_probe)}, {0, nullptr}};
+
+PyModuleDef definition = {
+    .m_base = PyModuleDef_HEAD_INIT,
+    .m_name = "_velmarin_probe",
+    .m_doc = "Test support: provokes internal faults and borrow conflicts.",
+    .m_size = 0,
+    .m_methods = nullptr,
+    .m_slots = slots,
+    .m_traverse = nullptr,
+    .m_clear = nullptr,
+    .m_free = nullptr,
+};
+
+}  // namespace
+
+template <>
+const ClassDef& class_def<Probe>() {
+    static const ClassDef def = define_class<Probe>({
+        .name = "Probe",
+        .sentence = "",
+        .constructor = constructor<make_probe, probe_new>(),
+        .properties = {field<&Probe::value>("value")},
+        .methods =
+            {
+                method<call_while_exclusive, exclusive_params>(),
+                method<call_while_shared, shared_params>(),
+            },
+    });
+    return def;
+}
+
+}  // namespace velmarin::binding
+
+PyMODINIT_FUNC PyInit__velmarin_probe(void) { return PyModuleDef_Init(&velmarin::binding::definition); }
