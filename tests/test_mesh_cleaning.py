@@ -4,6 +4,7 @@ import random
 import pytest
 
 from velmarin import Mesh
+from helpers import assert_noted
 from mesh_support import exact_mesh, exact_points, make_mesh, mesh_points
 
 I64_MIN, I64_MAX = -(2**63), 2**63 - 1
@@ -155,8 +156,7 @@ class TestInterface:
         assert len(mesh.clean(tolerance=True).vertices) == 1
         with pytest.raises(TypeError) as info:
             mesh.clean("1")
-        if hasattr(info.value, "add_note"):
-            assert info.value.__notes__ == ["while processing 'tolerance'"]
+        assert_noted(info.value, "tolerance")
         with pytest.raises(TypeError, match="missing 1 required positional argument: 'tolerance'"):
             mesh.clean()
 

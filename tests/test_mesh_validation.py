@@ -3,13 +3,10 @@ import math
 import pytest
 
 from velmarin import Mesh, Vector3D
+from helpers import assert_noted
 from mesh_support import make_mesh, mesh_points
 
 TRIANGLE = [(0, 0, 0), (1, 0, 0), (0, 1, 0)]
-
-
-def notes_of(info):
-    return getattr(info.value, "__notes__", [])
 
 
 class TestValidation:
@@ -132,8 +129,7 @@ class TestConstructorConversions:
             Mesh(vertices, faces)
         if text is not None:
             assert str(info.value) == text
-        if hasattr(info.value, "add_note"):
-            assert notes_of(info) == [f"while processing '{parameter}'"]
+        assert_noted(info.value, parameter)
 
     @pytest.mark.parametrize("index", [-1, 2**64])
     def test_indices_outside_u64_overflow(self, index):

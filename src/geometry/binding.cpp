@@ -3,6 +3,7 @@
 
 #include "binding/declare.hpp"
 #include "geometry/clean.hpp"
+#include "geometry/slice.hpp"
 
 namespace velmarin::binding {
 
@@ -30,6 +31,13 @@ constexpr Params mesh_clean_params{"Mesh", "clean", "tolerance"};
 
 Vector3D mesh_centroid(const Mesh& mesh) { return vertex_mean(mesh); }
 constexpr Params mesh_centroid_params{"Mesh", "compute_volume_centroid"};
+
+Result<std::tuple<Mesh, Mesh>> mesh_slice(const Mesh& mesh, Vector3D normal, Vector3D origin) {
+    Result<SlicedMesh> sliced = slice_by_plane(mesh, normal, origin);
+    if (!sliced.ok()) return sliced.error();
+    return std::tuple{std::move(sliced.value().above), std::move(sliced.value().below)};
+}
+constexpr Params mesh_slice_params{"Mesh", "slice_by_plane", "normal", "origin"};
 
 }  // namespace
 
@@ -68,6 +76,9 @@ const ClassDef& class_def<Mesh>() {
                 method<mesh_clean, mesh_clean_params>(
                     "Performs O(N) vertex welding and filters out degenerate/collapsed faces."),
                 method<mesh_centroid, mesh_centroid_params>("Computes the 3D centroid of the entire mesh volume."),
+                method<mesh_slice, mesh_slice_params>(
+                    "True 3D Freeform Mesh Slicing Engine. Splits an arbitrary mesh using a 3D Plane.\n"
+                    "Returns a tuple of two valid 3D meshes (above_plane_mesh, below_plane_mesh)."),
             },
     });
     return def;
