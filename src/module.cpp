@@ -6,6 +6,7 @@
 #include "binding/declare.hpp"
 #include "geometry/binding.hpp"
 #include "graph/binding.hpp"
+#include "registry/binding.hpp"
 
 namespace velmarin::binding {
 
@@ -19,6 +20,7 @@ const TypeGetter class_registry[] = {
     type_of<Wire>,
     type_of<Mesh>,
     type_of<TopologicalEntity>,
+    type_of<SpatialRegistry>,
 };
 
 std::vector<PyMethodDef>& module_functions() {
