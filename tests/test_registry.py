@@ -1,6 +1,7 @@
 """SpatialRegistry: three lists owned by value, replaced whole."""
 import pytest
 
+from helpers import assert_noted
 from velmarin import Mesh, SpatialRegistry, Vector3D, Wire
 
 
@@ -53,8 +54,7 @@ def test_setters_replace_whole_lists():
 def test_constructor_conversion_errors_name_the_list(args, name):
     with pytest.raises(TypeError) as info:
         SpatialRegistry(*args)
-    notes = getattr(info.value, "__notes__", [f"while processing '{name}'"])
-    assert notes == [f"while processing '{name}'"]
+    assert_noted(info.value, name)
 
 
 @pytest.mark.parametrize("name, bad", [("meshes", [triangle(), 3]), ("wires", "ab"), ("apertures", [None])])
@@ -62,8 +62,7 @@ def test_failed_write_leaves_registry_unchanged(name, bad):
     r = SpatialRegistry([triangle()], [Wire(Vector3D(0, 0, 0), Vector3D(1, 1, 1))], [triangle()])
     with pytest.raises(TypeError) as info:
         setattr(r, name, bad)
-    if hasattr(info.value, "__notes__"):
-        assert info.value.__notes__ == [f"while processing '{name}'"]
+    assert_noted(info.value, name)
     assert len(getattr(r, name)) == 1
 
 
