@@ -11,7 +11,9 @@ WHEELS      := build/wheels
 SOURCES     := $(shell find src -type f) CMakeLists.txt pyproject.toml
 SANITIZED   := build/sanitize
 SUPPORT     := build/test-support
-ASAN_LIB     = $(shell g++ -print-file-name=libasan.so)
+# libstdc++ is preloaded too, so that the sanitizer finds the real __cxa_throw
+# in an interpreter that is not itself a C++ program.
+PRELOAD      = $(shell g++ -print-file-name=libasan.so) $(shell g++ -print-file-name=libstdc++.so)
 
 .PHONY: demo test test-sanitize audit bench system-packages clean
 
@@ -30,7 +32,7 @@ test-sanitize: $(STAMPS)/installed $(STAMPS)/test-deps
 	cmake --build $(SANITIZED)
 	VELMARIN_EXPECT_MODULE=$(abspath $(SANITIZED)) VELMARIN_PROBE_DIR=$(abspath $(SANITIZED)) \
 	PYTHONPATH=$(SANITIZED) \
-	LD_PRELOAD=$(ASAN_LIB) ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+	LD_PRELOAD="$(PRELOAD)" ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	$(PY) -m pytest -q -p no:cacheprovider -m "not external"
 
