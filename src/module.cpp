@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "binding/declare.hpp"
+#include "extrusion/binding.hpp"
 #include "geometry/binding.hpp"
 #include "graph/binding.hpp"
 #include "registry/binding.hpp"
@@ -24,7 +25,7 @@ const TypeGetter class_registry[] = {
 };
 
 std::vector<PyMethodDef>& module_functions() {
-    static std::vector<PyMethodDef> functions = {};
+    static std::vector<PyMethodDef> functions = {boolean_join_extruded_function()};
     return functions;
 }
 
