@@ -18,6 +18,10 @@ using TypeGetter = PyTypeObject* (*)();
 // Registration order: the order of `__all__`.
 const TypeGetter class_registry[] = {
     type_of<Vector3D>,
+    type_of<GraphNode>,
+    type_of<GraphEdge>,
+    type_of<WireContact>,
+    type_of<SpatialGraph>,
     type_of<Wire>,
     type_of<Mesh>,
     type_of<TopologicalEntity>,

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "binding/python.hpp"
+#include "core/fault.hpp"
 
 namespace velmarin::binding {
 
@@ -54,6 +55,19 @@ public:
             PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
         }
         return std::nullopt;
+    }
+
+    // A borrow of an object that the call reaches through another one (the
+    // nodes of a graph). A conflict there cannot come from the arguments, so
+    // it is an internal fault rather than the caller's RuntimeError.
+    static Borrow hold(BorrowFlag& flag) {
+        if constexpr (Exclusive) {
+            if (flag.try_take_exclusive()) return Borrow(flag);
+            fault("Already borrowed");
+        } else {
+            if (flag.try_share()) return Borrow(flag);
+            fault("Already mutably borrowed");
+        }
     }
 
     Borrow(Borrow&& other) noexcept : flag_(std::exchange(other.flag_, nullptr)) {}

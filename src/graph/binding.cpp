@@ -1,11 +1,55 @@
-// TopologicalEntity.
+// GraphNode, GraphEdge, WireContact, SpatialGraph and TopologicalEntity.
 #include "graph/binding.hpp"
 
 #include "binding/declare.hpp"
+#include "geometry/binding.hpp"
 
 namespace velmarin::binding {
 
 namespace {
+
+// --- GraphNode ------------------------------------------------------------------
+
+GraphNode make_node(std::uint64_t index, Vector3D centroid) { return {{index, centroid}, {}}; }
+constexpr Params node_new{"GraphNode", "__new__", "index", "centroid"};
+constexpr Params node_set_attribute{"GraphNode", "set_attribute", "key", "value"};
+constexpr Params node_get_attribute{"GraphNode", "get_attribute", "key"};
+constexpr Params node_get_all_attributes{"GraphNode", "get_all_attributes"};
+
+std::uint64_t node_index(const GraphNode& node) { return node.record.index; }
+Vector3D node_centroid(const GraphNode& node) { return node.record.centroid; }
+
+// --- GraphEdge ------------------------------------------------------------------
+
+GraphEdge make_edge(std::uint64_t node_a, std::uint64_t node_b, double shared_area, Vector3D contact_centroid,
+                    std::string contact_type) {
+    return {{node_a, node_b, shared_area, contact_centroid, std::move(contact_type)}, {}};
+}
+constexpr Params edge_new{"GraphEdge", "__new__", "node_a", "node_b", "shared_area", "contact_centroid",
+                          "contact_type"};
+constexpr Params edge_set_attribute{"GraphEdge", "set_attribute", "key", "value"};
+constexpr Params edge_get_attribute{"GraphEdge", "get_attribute", "key"};
+constexpr Params edge_get_all_attributes{"GraphEdge", "get_all_attributes"};
+
+std::uint64_t edge_node_a(const GraphEdge& edge) { return edge.record.node_a; }
+std::uint64_t edge_node_b(const GraphEdge& edge) { return edge.record.node_b; }
+double edge_shared_area(const GraphEdge& edge) { return edge.record.shared_area; }
+Vector3D edge_contact_centroid(const GraphEdge& edge) { return edge.record.contact_centroid; }
+std::string edge_contact_type(const GraphEdge& edge) { return edge.record.contact_type; }
+
+// --- SpatialGraph ---------------------------------------------------------------
+
+SpatialGraph make_graph(std::vector<Ref<GraphNode>> nodes, std::vector<Ref<GraphEdge>> edges,
+                        std::vector<WireContact> wire_contacts) {
+    return {std::move(nodes), std::move(edges), std::move(wire_contacts)};
+}
+constexpr Params graph_new{"SpatialGraph", "__new__", "nodes", "edges", "wire_contacts"};
+
+std::vector<Ref<GraphNode>> graph_nodes(const SpatialGraph& graph) { return graph.nodes; }
+std::vector<Ref<GraphEdge>> graph_edges(const SpatialGraph& graph) { return graph.edges; }
+std::vector<WireContact> graph_wire_contacts(const SpatialGraph& graph) { return graph.wire_contacts; }
+
+// --- TopologicalEntity ----------------------------------------------------------
 
 TopologicalEntity make_entity(std::uint64_t id, std::string entity_type, std::optional<std::uint64_t> parent_id) {
     return {id, std::move(entity_type), parent_id};
@@ -13,6 +57,107 @@ TopologicalEntity make_entity(std::uint64_t id, std::string entity_type, std::op
 constexpr Params entity_new{"TopologicalEntity", "__new__", "id", "entity_type", "parent_id"};
 
 }  // namespace
+
+PyRef make_graph_node(NodeRecord record) {
+    return PyRef::steal(new_instance(GraphNode{record, {}}));
+}
+
+PyRef make_graph_edge(EdgeRecord record) {
+    return PyRef::steal(new_instance(GraphEdge{std::move(record), {}}));
+}
+
+PyRef make_spatial_graph(GraphRecords records) {
+    SpatialGraph graph;
+    graph.nodes.reserve(records.nodes.size());
+    for (const NodeRecord& node : records.nodes) {
+        PyRef object = make_graph_node(node);
+        if (!object) return {};
+        graph.nodes.emplace_back(std::move(object));
+    }
+    graph.edges.reserve(records.edges.size());
+    for (EdgeRecord& edge : records.edges) {
+        PyRef object = make_graph_edge(std::move(edge));
+        if (!object) return {};
+        graph.edges.emplace_back(std::move(object));
+    }
+    graph.wire_contacts = std::move(records.wire_contacts);
+    return PyRef::steal(new_instance(std::move(graph)));
+}
+
+template <>
+const ClassDef& class_def<GraphNode>() {
+    static const ClassDef def = define_class<GraphNode>({
+        .name = "GraphNode",
+        .sentence = "Represents a node inside the spatial network with flexible metadata.",
+        .constructor = constructor<make_node, node_new>(),
+        .properties = {property<node_index>("index"), property<node_centroid>("centroid")},
+        .methods =
+            {
+                method<set_attribute<GraphNode>, node_set_attribute>(),
+                method<get_attribute<GraphNode>, node_get_attribute>(
+                    "Safely fetches attribute or returns Python None, bypassing ambiguous conversion traits."),
+                method<get_all_attributes<GraphNode>, node_get_all_attributes>(
+                    "Packs all attributes into a standard Python dictionary in C++ memory."),
+            },
+    });
+    return def;
+}
+
+template <>
+const ClassDef& class_def<GraphEdge>() {
+    static const ClassDef def = define_class<GraphEdge>({
+        .name = "GraphEdge",
+        .sentence = "Represents an edge inside the spatial network with flexible metadata.",
+        .constructor = constructor<make_edge, edge_new>(),
+        .properties =
+            {
+                property<edge_node_a>("node_a"),
+                property<edge_node_b>("node_b"),
+                property<edge_shared_area>("shared_area"),
+                property<edge_contact_centroid>("contact_centroid"),
+                property<edge_contact_type>("contact_type"),
+            },
+        .methods =
+            {
+                method<set_attribute<GraphEdge>, edge_set_attribute>(),
+                method<get_attribute<GraphEdge>, edge_get_attribute>(),
+                method<get_all_attributes<GraphEdge>, edge_get_all_attributes>(),
+            },
+    });
+    return def;
+}
+
+template <>
+const ClassDef& class_def<WireContact>() {
+    static const ClassDef def = define_class<WireContact>({
+        .name = "WireContact",
+        .sentence = "Represents intersection contacts between 1D linear elements (wires/columns) and 3D cells "
+                    "(meshes).",
+        .constructor = Constructor{},  // Python cannot construct it
+        .properties =
+            {
+                property<&WireContact::wire_index>("wire_index"),
+                property<&WireContact::mesh_index>("mesh_index"),
+            },
+    });
+    return def;
+}
+
+template <>
+const ClassDef& class_def<SpatialGraph>() {
+    static const ClassDef def = define_class<SpatialGraph>({
+        .name = "SpatialGraph",
+        .sentence = "A high-performance spatial topological network mapping rooms, boundaries, and routing logic.",
+        .constructor = constructor<make_graph, graph_new>(),
+        .properties =
+            {
+                property<graph_nodes>("nodes"),
+                property<graph_edges>("edges"),
+                property<graph_wire_contacts>("wire_contacts"),
+            },
+    });
+    return def;
+}
 
 template <>
 const ClassDef& class_def<TopologicalEntity>() {

@@ -1,0 +1,70 @@
+// The free metadata of graph nodes and edges: text keys to the very Python
+// objects that were stored, and the three methods both classes offer on it.
+//
+// Keys are compared by their UTF-8 bytes. The table hashes them with a key
+// of its own drawn from the operating system's random source, so no
+// enumeration order can be relied on and chosen keys cannot be made to
+// collide.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "binding/declare.hpp"
+#include "binding/python.hpp"
+#include "core/keyed_hash.hpp"
+
+namespace velmarin::binding {
+
+class AttributeMap {
+public:
+    AttributeMap();
+
+    // Inserts the entry, or puts `value` in place of the stored one and
+    // releases that one before returning. The old value's finaliser thus
+    // runs while the caller still holds its exclusive borrow of the owner.
+    void set(std::string key, PyRef value);
+
+    // The stored object with a new reference; empty when the key is absent.
+    PyRef get(std::string_view key) const;
+
+    // A new dict of all entries; empty with the error set on failure.
+    PyRef to_dict() const;
+
+    template <class Visit>
+    void for_each(Visit&& visit) const {
+        for (const auto& [key, value] : entries_) visit(std::string_view(key), value.get());
+    }
+
+private:
+    struct Hasher {
+        using is_transparent = void;
+        HashKey key;
+        // Deliberately not noexcept: libstdc++ then keeps each entry's hash
+        // beside it, so a probe compares the bytes only of matching hashes.
+        std::size_t operator()(std::string_view text) const { return keyed_hash(key, text); }
+    };
+    using Entries = std::unordered_map<std::string, PyRef, Hasher, std::equal_to<>>;
+
+    Entries entries_;
+};
+
+// set_attribute, get_attribute and get_all_attributes of a class whose
+// payload P has an `attributes` member.
+template <class P>
+void set_attribute(P& self, std::string key, PyRef value) {
+    self.attributes.set(std::move(key), std::move(value));
+}
+
+template <class P>
+PyRef get_attribute(const P& self, std::string key) {
+    return self.attributes.get(key);
+}
+
+template <class P>
+Made get_all_attributes(const P& self) {
+    return Made{self.attributes.to_dict()};
+}
+
+}  // namespace velmarin::binding
