@@ -2,6 +2,7 @@ import gc
 import sys
 
 import pytest
+from helpers import assert_noted
 
 from velmarin import GraphEdge, GraphNode, Vector3D
 
@@ -121,8 +122,7 @@ def test_key_must_be_text(make):
     name = type(holder).__name__
     with pytest.raises(TypeError, match=r"^'int' object is not an instance of 'str'") as info:
         holder.set_attribute(1, 2)
-    if sys.version_info >= (3, 11):
-        assert info.value.__notes__ == ["while processing 'key'"]
+    assert_noted(info.value, "key")
     with pytest.raises(TypeError, match=r"^'None' is not an instance of 'str'"):
         holder.get_attribute(None)
     with pytest.raises(UnicodeEncodeError):

@@ -4,15 +4,12 @@ import weakref
 import pytest
 
 import velmarin
+from helpers import assert_noted
 from velmarin import GraphEdge, GraphNode, SpatialGraph, Vector3D, WireContact
 
 
 def vec(x=0.0, y=0.0, z=0.0):
     return Vector3D(x, y, z)
-
-
-def note_of(info):
-    return getattr(info.value, "__notes__", None) if sys.version_info >= (3, 11) else None
 
 
 def test_registered_in_order_after_vector():
@@ -63,12 +60,10 @@ def test_node_index_conversion():
     for bad, error in [(-1, OverflowError), (2**64, OverflowError), (1.0, TypeError), ("1", TypeError)]:
         with pytest.raises(error) as info:
             GraphNode(bad, vec())
-        if sys.version_info >= (3, 11):
-            assert note_of(info) == ["while processing 'index'"]
+        assert_noted(info.value, "index")
     with pytest.raises(TypeError, match="^'None' is not an instance of 'Vector3D'") as info:
         GraphNode(0, None)
-    if sys.version_info >= (3, 11):
-        assert note_of(info) == ["while processing 'centroid'"]
+    assert_noted(info.value, "centroid")
 
 
 def test_edge_fields_accept_anything_that_converts():
@@ -82,8 +77,7 @@ def test_edge_fields_accept_anything_that_converts():
     assert type(edge.shared_area) is float and edge.shared_area == 3.0
     with pytest.raises(TypeError, match="^'int' object is not an instance of 'str'") as info:
         GraphEdge(0, 1, 1.0, vec(), 5)
-    if sys.version_info >= (3, 11):
-        assert note_of(info) == ["while processing 'contact_type'"]
+    assert_noted(info.value, "contact_type")
     with pytest.raises(TypeError, match=r"missing 1 required positional argument: 'contact_type'"):
         GraphEdge(0, 1, 1.0, vec())
 
@@ -146,18 +140,15 @@ def test_graph_arguments_are_checked():
     node = GraphNode(0, vec())
     with pytest.raises(TypeError, match=r"^Can't extract `str` to `Vec`") as info:
         SpatialGraph("abc", [], [])
-    if sys.version_info >= (3, 11):
-        assert note_of(info) == ["while processing 'nodes'"]
+    assert_noted(info.value, "nodes")
     with pytest.raises(TypeError, match=r"^'set' object is not an instance of 'Sequence'"):
         SpatialGraph([], {1}, [])
     with pytest.raises(TypeError, match=r"^'GraphNode' object is not an instance of 'GraphEdge'") as info:
         SpatialGraph([node], [node], [])
-    if sys.version_info >= (3, 11):
-        assert note_of(info) == ["while processing 'edges'"]
+    assert_noted(info.value, "edges")
     with pytest.raises(TypeError, match=r"^'int' object is not an instance of 'WireContact'") as info:
         SpatialGraph([], [], [1])
-    if sys.version_info >= (3, 11):
-        assert note_of(info) == ["while processing 'wire_contacts'"]
+    assert_noted(info.value, "wire_contacts")
     with pytest.raises(TypeError, match=r"^'None' is not an instance of 'GraphNode'"):
         SpatialGraph([None], [], [])
 
