@@ -3,6 +3,7 @@
 
 #include "binding/declare.hpp"
 #include "geometry/binding.hpp"
+#include "graph/shortest_path.hpp"
 
 namespace velmarin::binding {
 
@@ -48,6 +49,51 @@ constexpr Params graph_new{"SpatialGraph", "__new__", "nodes", "edges", "wire_co
 std::vector<Ref<GraphNode>> graph_nodes(const SpatialGraph& graph) { return graph.nodes; }
 std::vector<Ref<GraphEdge>> graph_edges(const SpatialGraph& graph) { return graph.edges; }
 std::vector<WireContact> graph_wire_contacts(const SpatialGraph& graph) { return graph.wire_contacts; }
+
+// Centroids read from the node objects on first need, each under a shared
+// borrow of its node, so a node that no edge touches is never read.
+class CentroidReader {
+public:
+    explicit CentroidReader(const std::vector<Ref<GraphNode>>& nodes)
+        : nodes_(nodes), centroids_(nodes.size()), read_(nodes.size(), false) {}
+
+    const Vector3D& operator()(std::uint64_t position) {
+        if (!checked(read_, position)) {
+            Instance<GraphNode>* node = nodes_[position].instance();
+            auto borrow = SharedBorrow::hold(node->borrow);
+            centroids_[position] = node->payload.record.centroid;
+            read_[position] = true;
+        }
+        return centroids_[position];
+    }
+
+private:
+    const std::vector<Ref<GraphNode>>& nodes_;
+    std::vector<Vector3D> centroids_;
+    std::vector<bool> read_;
+};
+
+Result<std::vector<std::uint64_t>> graph_shortest_path(const SpatialGraph& graph, std::uint64_t start,
+                                                       std::uint64_t end) {
+    const std::size_t node_count = graph.nodes.size();
+    if (Result<void> ends = check_path_ends(node_count, start, end); !ends.ok()) return ends.error();
+    CentroidReader centroid(graph.nodes);
+    std::vector<WeightedEdge> edges;
+    edges.reserve(graph.edges.size());
+    for (const Ref<GraphEdge>& ref : graph.edges) {
+        Instance<GraphEdge>* edge = ref.instance();
+        auto borrow = SharedBorrow::hold(edge->borrow);
+        const std::uint64_t a = edge->payload.record.node_a;
+        const std::uint64_t b = edge->payload.record.node_b;
+        // Only a graph built by hand can name a node it does not hold; such
+        // an edge leads nowhere and is left out.
+        if (a >= node_count || b >= node_count) continue;
+        const Vector3D& from = centroid(a);
+        edges.push_back({a, b, centroid_distance(from, centroid(b))});
+    }
+    return shortest_path(node_count, edges, start, end);
+}
+constexpr Params graph_find_shortest_path{"SpatialGraph", "find_shortest_path", "start", "end"};
 
 // --- TopologicalEntity ----------------------------------------------------------
 
@@ -154,6 +200,12 @@ const ClassDef& class_def<SpatialGraph>() {
                 property<graph_nodes>("nodes"),
                 property<graph_edges>("edges"),
                 property<graph_wire_contacts>("wire_contacts"),
+            },
+        .methods =
+            {
+                method<graph_shortest_path, graph_find_shortest_path>(
+                    "Blazing-fast Dijkstra's shortest path solver executing natively on the compiled topological "
+                    "graph."),
             },
     });
     return def;
