@@ -7,6 +7,7 @@
 #include "extrusion/binding.hpp"
 #include "geometry/binding.hpp"
 #include "graph/binding.hpp"
+#include "ifc/binding.hpp"
 #include "registry/binding.hpp"
 
 namespace velmarin::binding {
@@ -26,6 +27,7 @@ const TypeGetter class_registry[] = {
     type_of<Mesh>,
     type_of<TopologicalEntity>,
     type_of<SpatialRegistry>,
+    type_of<IfcParser>,
 };
 
 std::vector<PyMethodDef>& module_functions() {

@@ -1,0 +1,28 @@
+// IfcParser.
+#include "ifc/binding.hpp"
+
+#include "binding/declare.hpp"
+#include "geometry/binding.hpp"
+#include "ifc/reader.hpp"
+
+namespace velmarin::binding {
+
+namespace {
+
+Result<Mesh> parse_points_and_faces(std::string ifc_content) { return ifc::read_points_and_loops(ifc_content); }
+constexpr Params parse_params{"IfcParser", "parse_ifc_points_and_faces", "ifc_content"};
+
+}  // namespace
+
+template <>
+const ClassDef& class_def<IfcParser>() {
+    static const ClassDef def = define_class<IfcParser>({
+        .name = "IfcParser",
+        .sentence = "Native IFC Parser Engine. Parses points and wire loops directly inside C++ with O(N) performance.",
+        .methods = {static_method<parse_points_and_faces, parse_params>(
+            "Extracts coordinate data and creates a compiled Mesh from raw IFC text streams.")},
+    });
+    return def;
+}
+
+}  // namespace velmarin::binding

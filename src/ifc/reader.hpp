@@ -1,0 +1,19 @@
+// Reading the points and poly loops of IFC text (ISO 10303-21, one record
+// per line) into a mesh.
+#pragma once
+
+#include <string_view>
+
+#include "core/error.hpp"
+#include "geometry/mesh.hpp"
+
+namespace velmarin::ifc {
+
+// Each IFCPOLYLOOP becomes a face over the IFCCARTESIANPOINTs it references;
+// vertices are numbered in order of first reference. A point's coordinates
+// are those of its latest definition above the referencing line or, when it
+// is only defined further down (the standard lets a file order its entities
+// freely), those of its first definition. Malformed records are skipped.
+Result<Mesh> read_points_and_loops(std::string_view text);
+
+}  // namespace velmarin::ifc

@@ -1,0 +1,157 @@
+#include "ifc/text_fields.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace velmarin::ifc {
+
+namespace {
+
+// The characters with the Unicode White_Space property, UTF-8 encoded.
+constexpr std::array<std::string_view, 25> white_space = {
+    "\t", "\n", "\v", "\f", "\r", " ",
+    "\u0085", "\u00a0", "\u1680",
+    "\u2000", "\u2001", "\u2002", "\u2003", "\u2004", "\u2005", "\u2006", "\u2007", "\u2008", "\u2009", "\u200a",
+    "\u2028", "\u2029", "\u202f", "\u205f", "\u3000",
+};
+
+// The length of the white space character that `text` starts (or ends)
+// with, or 0. The input is valid UTF-8 and every character here starts with
+// a lead byte, so a match at either end is a whole character.
+std::size_t leading_space(std::string_view text) {
+    if (text.empty()) return 0;
+    const unsigned char first = static_cast<unsigned char>(text.front());
+    if (first < 0x80) return (first == ' ' || (first >= '\t' && first <= '\r')) ? 1 : 0;
+    for (std::string_view space : white_space) {
+        if (text.starts_with(space)) return space.size();
+    }
+    return 0;
+}
+
+std::size_t trailing_space(std::string_view text) {
+    if (text.empty()) return 0;
+    const unsigned char last = static_cast<unsigned char>(text.back());
+    if (last < 0x80) return (last == ' ' || (last >= '\t' && last <= '\r')) ? 1 : 0;
+    for (std::string_view space : white_space) {
+        if (text.ends_with(space)) return space.size();
+    }
+    return 0;
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t count_digits(std::string_view text, std::size_t from) {
+    std::size_t end = from;
+    while (end < text.size() && is_digit(text[end])) ++end;
+    return end - from;
+}
+
+bool equals_ignoring_case(std::string_view text, std::string_view lower_word) {
+    return std::ranges::equal(text, lower_word, [](char a, char b) {
+        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+    });
+}
+
+// The shape of an unsigned decimal: digits with at most one full stop among
+// them (at least one digit), then optionally an exponent.
+struct DecimalShape {
+    std::size_t integer_digits;
+    std::size_t fraction_digits;
+    std::size_t exponent_start;  // where the exponent's sign or digits begin; 0 if none
+};
+
+std::optional<DecimalShape> decimal_shape(std::string_view text) {
+    DecimalShape shape{count_digits(text, 0), 0, 0};
+    std::size_t at = shape.integer_digits;
+    if (at < text.size() && text[at] == '.') {
+        shape.fraction_digits = count_digits(text, at + 1);
+        at += 1 + shape.fraction_digits;
+    }
+    if (shape.integer_digits + shape.fraction_digits == 0) return std::nullopt;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        shape.exponent_start = at;
+        if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+        const std::size_t exponent_digits = count_digits(text, at);
+        if (exponent_digits == 0) return std::nullopt;
+        at += exponent_digits;
+    }
+    if (at != text.size()) return std::nullopt;
+    return shape;
+}
+
+// Whether a number that rounds outside the finite doubles is huge (it
+// rounds to infinity) rather than tiny (it rounds to zero): the decimal
+// exponent of its first significant digit decides, with a saturated
+// exponent so that no digit count can overflow.
+bool is_huge(std::string_view text, const DecimalShape& shape) {
+    constexpr std::int64_t cap = std::int64_t{1} << 40;
+    std::int64_t exponent = 0;
+    if (shape.exponent_start != 0) {
+        std::size_t at = shape.exponent_start;
+        const bool negative = text[at] == '-';
+        if (text[at] == '+' || text[at] == '-') ++at;
+        for (; at < text.size() && exponent < cap; ++at) exponent = exponent * 10 + (text[at] - '0');
+        if (negative) exponent = -exponent;
+    }
+    const std::string_view mantissa = text.substr(0, shape.exponent_start == 0 ? text.size() : shape.exponent_start - 1);
+    const std::size_t first_significant = mantissa.find_first_not_of("0.");
+    if (first_significant == std::string_view::npos) return false;
+    const auto point = static_cast<std::int64_t>(shape.integer_digits);
+    const auto position = static_cast<std::int64_t>(first_significant);
+    const std::int64_t magnitude = position < point ? point - 1 - position : point - position;
+    return std::clamp<std::int64_t>(magnitude, -cap, cap) + exponent > 0;
+}
+
+// An unsigned decimal, inf, infinity or nan, strictly; correctly rounded.
+std::optional<double> read_unsigned(std::string_view text) {
+    if (equals_ignoring_case(text, "inf") || equals_ignoring_case(text, "infinity")) {
+        return std::numeric_limits<double>::infinity();
+    }
+    if (equals_ignoring_case(text, "nan")) return std::numeric_limits<double>::quiet_NaN();
+    const std::optional<DecimalShape> shape = decimal_shape(text);
+    if (!shape) return std::nullopt;
+    double value = 0.0;
+    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (status == std::errc::result_out_of_range) {
+        return is_huge(text, *shape) ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    if (status != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::string_view trim(std::string_view text) {
+    while (const std::size_t n = leading_space(text)) text.remove_prefix(n);
+    while (const std::size_t n = trailing_space(text)) text.remove_suffix(n);
+    return text;
+}
+
+std::optional<std::uint64_t> read_number(std::string_view text) {
+    if (text.starts_with('+')) text.remove_prefix(1);
+    if (text.empty() || !is_digit(text.front())) return std::nullopt;
+    std::uint64_t value = 0;
+    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (status != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+double read_coordinate(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" .;");
+    if (first == std::string_view::npos) return 0.0;
+    text = text.substr(first, text.find_last_not_of(" .;") + 1 - first);
+    bool negative = false;
+    if (text.front() == '+' || text.front() == '-') {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    const std::optional<double> value = read_unsigned(text);
+    if (!value) return 0.0;
+    return negative ? -*value : *value;
+}
+
+}  // namespace velmarin::ifc

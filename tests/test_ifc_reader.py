@@ -1,0 +1,374 @@
+import math
+import random
+import re
+
+import pytest
+
+from velmarin import IfcParser, Mesh
+from helpers import assert_noted
+from mesh_support import exact_mesh, exact_points, mesh_points
+
+parse = IfcParser.parse_ifc_points_and_faces
+
+# --- a literal version of the reader, for cross-checking -----------------------
+
+WHITE_SPACE = "\t\n\v\f\r \x85\xa0\u1680" + "".join(map(chr, range(0x2000, 0x200B))) + "\u2028\u2029\u202f\u205f\u3000"
+NUMBER = re.compile(r"\+?[0-9]+")
+DECIMAL = re.compile(r"[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?")
+WORD = re.compile(r"[+-]?(inf|infinity|nan)", re.IGNORECASE | re.ASCII)
+
+
+def trim(text):
+    return text.strip(WHITE_SPACE)
+
+
+def number(text):
+    if not NUMBER.fullmatch(text) or int(text) >= 2**64:
+        return None
+    return int(text)
+
+
+def coordinate(text):
+    text = text.strip(" .;")
+    return float(text) if DECIMAL.fullmatch(text) or WORD.fullmatch(text) else 0.0
+
+
+def records(text):
+    for line in text.split("\n"):
+        line = trim(line)
+        if not line.startswith("#") or "=" not in line:
+            continue
+        equals = line.index("=")
+        if number(trim(line[1:equals])) is None:
+            continue
+        rest = line[equals + 1 :]
+        kind = "point" if "IFCCARTESIANPOINT" in rest else "loop" if "IFCPOLYLOOP" in rest else None
+        start, end = rest.find("(("), rest.find("))")
+        if kind and start >= 0 and end >= start + 2:
+            yield kind, number(trim(line[1:equals])), rest[start + 2 : end].split(",")
+
+
+def reference_read(text):
+    first_definition = {}  # the mend: points defined further down
+    for kind, entity, pieces in records(text):
+        if kind == "point" and len(pieces) >= 3:
+            first_definition.setdefault(entity, tuple(map(coordinate, pieces[:3])))
+    table, vertex_of, vertices, faces = {}, {}, [], []
+    for kind, entity, pieces in records(text):
+        if kind == "point":
+            if len(pieces) >= 3:
+                table[entity] = tuple(map(coordinate, pieces[:3]))
+            continue
+        face = []
+        for piece in pieces:
+            ref = number(trim(piece).lstrip("#"))
+            position = table.get(ref, first_definition.get(ref))
+            if position is None:
+                continue
+            if ref not in vertex_of:
+                vertex_of[ref] = len(vertices)
+                vertices.append(position)
+            face.append(vertex_of[ref])
+        if len(face) >= 3:
+            faces.append(face)
+    return exact_points(vertices), faces
+
+
+def read(text):
+    return exact_mesh(parse(text))
+
+
+TRIANGLE = [
+    "#1=IFCCARTESIANPOINT((0.,0.,0.));",
+    "#2=IFCCARTESIANPOINT((1.,0.,0.));",
+    "#3=IFCCARTESIANPOINT((0.,1.,0.));",
+    "#4=IFCPOLYLOOP((#1,#2,#3));",
+]
+
+
+def points_and_faces(text):
+    mesh = parse(text)
+    return mesh_points(mesh), mesh.faces
+
+
+# --- records -------------------------------------------------------------------
+
+
+class TestRecords:
+    def test_triangle(self):
+        assert points_and_faces("\n".join(TRIANGLE)) == ([(0, 0, 0), (1, 0, 0), (0, 1, 0)], [[0, 1, 2]])
+
+    def test_vertices_follow_first_reference(self):
+        text = "\n".join(TRIANGLE[:3] + ["#4=IFCPOLYLOOP((#3,#1,#2));", "#5=IFCPOLYLOOP((#2,#3,#1,#2));"])
+        assert points_and_faces(text) == ([(0, 1, 0), (0, 0, 0), (1, 0, 0)], [[0, 1, 2], [2, 0, 1, 2]])
+
+    def test_unreferenced_points_and_short_loops(self):
+        text = "\n".join(TRIANGLE[:3] + ["#9=IFCCARTESIANPOINT((5.,5.,5.));", "#4=IFCPOLYLOOP((#2,#1));"])
+        assert points_and_faces(text) == ([(1, 0, 0), (0, 0, 0)], [])
+
+    def test_redefinition_only_changes_later_first_references(self):
+        text = "\n".join(
+            TRIANGLE
+            + ["#2=IFCCARTESIANPOINT((7.,7.,7.));", "#5=IFCCARTESIANPOINT((3.,3.,3.));", "#6=IFCPOLYLOOP((#2,#5,#1));"]
+        )
+        assert points_and_faces(text) == ([(0, 0, 0), (1, 0, 0), (0, 1, 0), (3, 3, 3)], [[0, 1, 2], [1, 3, 0]])
+
+    def test_line_ends_and_spacing(self):
+        text = " \t#1 = IFCCARTESIANPOINT((0.,0.,0.));\r\n\u3000#2\u00a0=IFCCARTESIANPOINT(( 1. , 0. , 0. ));\r\n#3=IFCCARTESIANPOINT((0.,1.,0.));\r\n  #4=IFCPOLYLOOP(( #1 ,\t#2,\t##3 ));\r\n"
+        assert points_and_faces(text) == ([(0, 0, 0), (1, 0, 0), (0, 1, 0)], [[0, 1, 2]])
+
+    def test_carriage_returns_alone_make_one_line(self):
+        assert points_and_faces("\r".join(TRIANGLE)) == ([], [])
+
+    def test_ignored_records(self):
+        text = "\n".join(
+            [
+                "#1=ifccartesianpoint((0.,0.,0.));",
+                "#2=IFCCARTESIANPOINT((1.,2.));",
+                "#3=IFCCARTESIANPOINT(",
+                "(1.,2.,3.));",
+                "#-4=IFCCARTESIANPOINT((1.,2.,3.));",
+                "4=IFCCARTESIANPOINT((1.,2.,3.));",
+                "#5 IFCCARTESIANPOINT((1.,2.,3.));",
+                "#6=IFCCARTESIANPOINT))1.,2.,3.((;",
+                "#18446744073709551616=IFCCARTESIANPOINT((1.,2.,3.));",
+                "#7=IFCPOLYLOOP((#1,#2,#3,#4,#5,#6,#18446744073709551616,#x,#));",
+            ]
+        )
+        assert points_and_faces(text) == ([], [])
+
+    def test_largest_entity_number(self):
+        text = "#+18446744073709551615=IFCCARTESIANPOINT((1.,2.,3.));\n#9=IFCPOLYLOOP((#18446744073709551615,18446744073709551615,#+018446744073709551615));"
+        assert points_and_faces(text) == ([(1, 2, 3)], [[0, 0, 0]])
+
+    def test_point_list_record_reads_like_a_point(self):
+        text = "#1=IFCCARTESIANPOINTLIST3D(((1.,2.,3.),(4.,5.,6.)));\n#2=IFCPOLYLOOP((#1,#1,#1));"
+        assert points_and_faces(text) == ([(0, 2, 0)], [[0, 0, 0]])
+
+    def test_only_the_first_record_of_a_line_is_read(self):
+        text = "#1=IFCCARTESIANPOINT((1.,1.,1.)); #2=IFCCARTESIANPOINT((2.,2.,2.));\n#3=IFCPOLYLOOP((#1,#2,#1,#1));"
+        assert points_and_faces(text) == ([(1, 1, 1)], [[0, 0, 0]])
+
+
+class TestCoordinates:
+    @pytest.mark.parametrize(
+        "text, value",
+        [
+            ("1.5E-3", 0.0015), ("-2.", -2.0), ("4", 4.0), (".5", 5.0), ("5.", 5.0), ("-.5", -0.5),
+            ("+7", 7.0), (" ;3.25; ", 3.25), ("1.e2", 100.0), ("1e400", math.inf), ("-1e400", -math.inf),
+            ("1e-400", 0.0), ("2.5e-324", 5e-324), ("INFINITY", math.inf), ("-Inf", -math.inf),
+            ("0.1", 0.1), ("9007199254740993", 9007199254740992.0),
+            ("a", 0.0), ("\t1", 0.0), ("1_0", 0.0), ("0x10", 0.0), ("--1", 0.0), ("1.2.3", 0.0),
+            ("1e", 0.0), ("e5", 0.0), ("infinit", 0.0), ("nan(1)", 0.0), ("", 0.0), ("\u0661", 0.0),
+        ],
+    )
+    def test_strict_and_correctly_rounded(self, text, value):
+        (point,), _ = points_and_faces(f"#1=IFCCARTESIANPOINT((0,0,{text}));\n#2=IFCPOLYLOOP((#1,#1,#1));")
+        assert repr(point[2]) == repr(value)
+
+    def test_nan(self):
+        (point,), _ = points_and_faces("#1=IFCCARTESIANPOINT((nan,NaN,-nan));\n#2=IFCPOLYLOOP((#1,#1,#1));")
+        assert all(math.isnan(c) for c in point)
+
+    def test_long_digit_strings_round_correctly(self):
+        rng = random.Random(5)
+        for _ in range(200):
+            digits = "".join(rng.choice("0123456789") for _ in range(rng.randint(1, 800)))
+            point = rng.randint(0, len(digits))
+            text = f"{digits[:point]}.{digits[point:]}e{rng.randint(-700, 400)}"
+            (p,), _ = points_and_faces(f"#1=IFCCARTESIANPOINT(({text},0,0));\n#2=IFCPOLYLOOP((#1,#1,#1));")
+            assert p[0] == float(text), text
+
+
+class TestForwardReferences:
+    """A loop may come before the points it names: the file orders entities freely."""
+
+    def test_loop_before_its_points(self):
+        text = "\n".join(TRIANGLE[3:] + TRIANGLE[:3])
+        assert points_and_faces(text) == ([(0, 0, 0), (1, 0, 0), (0, 1, 0)], [[0, 1, 2]])
+
+    def test_later_point_uses_its_first_definition(self):
+        text = "\n".join(
+            [
+                "#4=IFCPOLYLOOP((#1,#2,#3,#8));",
+                "#1=IFCCARTESIANPOINT((1.,1.,1.));",
+                "#2=IFCCARTESIANPOINT((2.,2.,2.));",
+                "#1=IFCCARTESIANPOINT((9.,9.,9.));",
+                "#3=IFCCARTESIANPOINT((3.,3.,3.));",
+                "#5=IFCPOLYLOOP((#3,#1,#6));",
+                "#6=IFCCARTESIANPOINT((6.,6.,6.));",
+                "#6=IFCCARTESIANPOINT((7.,7.,7.));",
+            ]
+        )
+        assert points_and_faces(text) == ([(1, 1, 1), (2, 2, 2), (3, 3, 3), (6, 6, 6)], [[0, 1, 2], [2, 0, 3]])
+
+    def test_earlier_definition_wins_over_a_later_one(self):
+        text = "#1=IFCCARTESIANPOINT((1.,0.,0.));\n#9=IFCPOLYLOOP((#1,#1,#1));\n#1=IFCCARTESIANPOINT((5.,0.,0.));"
+        assert points_and_faces(text) == ([(1, 0, 0)], [[0, 0, 0]])
+
+
+# --- real-looking files --------------------------------------------------------
+
+HEADER = [
+    "ISO-10303-21;",
+    "HEADER;",
+    "FILE_DESCRIPTION(('ViewDefinition [CoordinationView]'),'2;1');",
+    "FILE_NAME('room.ifc','2024-03-01T10:00:00',('Architect'),('Office'),'Modeller 7','Exporter 2.1','');",
+    "FILE_SCHEMA(('IFC2X3'));",
+    "ENDSEC;",
+    "DATA;",
+    "#1=IFCPERSON($,$,'',$,$,$,$,$);",
+    "#5=IFCSIUNIT(*,.LENGTHUNIT.,.MILLI.,.METRE.);",
+    "#9=IFCDIRECTION((0.,0.,1.));",
+    "#10=IFCAXIS2PLACEMENT3D(#11,#9,$);",
+    "#11=IFCCARTESIANPOINT((0.,0.,0.));",
+]
+FOOTER = ["ENDSEC;", "END-ISO-10303-21;", ""]
+
+
+def faceted_cube(origin, size, first, loops_first=False):
+    """The records of a faceted brep box; entity numbers start at `first`."""
+    corners = [(origin[0] + dx * size, origin[1] + dy * size, origin[2] + dz * size) for dz in (0, 1) for dy in (0, 1) for dx in (0, 1)]
+    points = [f"#{first + i}=IFCCARTESIANPOINT(({x:.4f},{y:.4f},{z:.4f}));" for i, (x, y, z) in enumerate(corners)]
+    quads = [[0, 2, 3, 1], [4, 5, 7, 6], [0, 1, 5, 4], [2, 6, 7, 3], [0, 4, 6, 2], [1, 3, 7, 5]]
+    loops, faces = [], []
+    for k, quad in enumerate(quads):
+        n = first + 8 + 3 * k
+        loops.append(f"#{n}=IFCPOLYLOOP(({','.join(f'#{first + q}' for q in quad)}));")
+        loops.append(f"#{n + 1}=IFCFACEOUTERBOUND(#{n},.T.);")
+        loops.append(f"#{n + 2}=IFCFACE((#{n + 1}));")
+        faces.append(f"#{n + 2}")
+    shell = [f"#{first + 26}=IFCCLOSEDSHELL(({','.join(faces)}));", f"#{first + 27}=IFCFACETEDBREP(#{first + 26});"]
+    return (loops + points if loops_first else points + loops) + shell
+
+
+class TestRealFiles:
+    def test_faceted_breps_with_mixed_records_and_crlf(self):
+        body = faceted_cube((0, 0, 0), 3000, 100) + faceted_cube((3000, 0, 0), 3000, 200, loops_first=True)
+        text = "\r\n".join(HEADER + body + FOOTER)
+        mesh = parse(text)
+        assert len(mesh.vertices) == 16 and len(mesh.faces) == 12
+        assert mesh.faces[0] == [0, 1, 2, 3] and mesh.faces[6] == [8, 9, 10, 11]
+        assert mesh_points(mesh)[:2] == [(0, 0, 0), (0, 3000, 0)]
+        assert read(text) == reference_read(text)
+
+    def test_many_loops_over_shared_points(self):
+        rng = random.Random(11)
+        lines = HEADER + [f"#{i}=IFCCARTESIANPOINT(({rng.uniform(-1e4, 1e4)!r},{rng.uniform(-1e4, 1e4)!r},{rng.random()!r}));" for i in range(12, 512)]
+        lines += [f"#{1000 + k}=IFCPOLYLOOP(({','.join(f'#{rng.randrange(12, 600)}' for _ in range(rng.randint(3, 8)))}));" for k in range(2000)]
+        text = "\n".join(lines + FOOTER)
+        assert read(text) == reference_read(text)
+
+
+# --- randomised cross-check ----------------------------------------------------
+
+COORDINATES = ["0.", "1.", "-2.5", ".5", "5.", "1.5E-3", "-0.", "1e400", "nan", "INF", " 3 ", "\t4", "a", ";;7.;", "", "1..", "+.25", "12345678901234567890.5"]
+SPACES = [" ", "\t", "\u3000", "\xa0", "\x1c", "\u200b"]
+
+
+def random_line(rng):
+    """Mostly well-formed records, each part spoilt now and then."""
+
+    def usually(good, *spoilt):
+        return rng.choice(spoilt) if rng.random() < 0.08 else good
+
+    def num():
+        return usually(str(rng.randint(0, 30)), f"+{rng.randint(0, 30)}", f"0{rng.randint(0, 30)}", "-3", "x", "", "99999999999999999999")
+
+    def space():
+        return rng.choice(SPACES) if rng.random() < 0.15 else ""
+
+    kind = rng.random()
+    if kind < 0.45:
+        coords = ",".join(rng.choice(COORDINATES) if rng.random() < 0.3 else repr(rng.uniform(-9, 9)) for _ in range(usually(3, 2, 4)))
+        body = usually("IFCCARTESIANPOINT", "ifccartesianpoint", "IFCCARTESIANPOINTLIST3D") + f"(({coords}))" + usually(";", ");", "", "))")
+    elif kind < 0.9:
+        refs = ",".join(space() + usually("#", "", "##") + num() + space() for _ in range(rng.randint(0, 7)))
+        body = usually("IFCPOLYLOOP", "IFCPOLYLOOPX", "ifcpolyloop") + usually(f"(({refs}));", f"({refs});", f"))({refs}((", f"(({refs}")
+    else:
+        body = rng.choice(["IFCFACE((#3));", "IFCDIRECTION((0.,0.,1.));", "=", "((#1,#2,#3))", "IFCCARTESIANPOINT IFCPOLYLOOP((#1,#2,#3))"])
+    return space() + usually("#", "", "##") + space() + num() + space() + usually("=", " = ", "") + body + space() + usually("", "\r")
+
+
+class TestAgainstReference:
+    @pytest.mark.parametrize("seed", range(20))
+    def test_random_texts(self, seed):
+        rng = random.Random(seed)
+        text = "\n".join(random_line(rng) for _ in range(rng.randint(0, 400)))
+        assert read(text) == reference_read(text)
+
+
+# --- bad input -----------------------------------------------------------------
+
+
+class TestBadInput:
+    def test_empty_and_blank_text(self):
+        for text in ["", "\n\n\n", "   ", "#", "#=", "=#"]:
+            assert points_and_faces(text) == ([], [])
+
+    @pytest.mark.parametrize("seed", range(5))
+    def test_binary_noise(self, seed):
+        rng = random.Random(seed)
+        noise = bytes(rng.randrange(256) for _ in range(200_000)).decode("latin-1")
+        salted = noise.replace("\xff", "#1=IFCCARTESIANPOINT((").replace("\xfe", "#2=IFCPOLYLOOP((#1,#2,#1,")
+        for text in (noise, salted, noise + "\n" + "\n".join(TRIANGLE)):
+            assert isinstance(parse(text), Mesh)
+        assert read(salted) == reference_read(salted)
+
+    def test_nul_characters(self):
+        text = "\n".join(TRIANGLE).replace("0.,0.,0.", "0.,\x000.,0.").replace("#2,", "#2\x00,")
+        assert points_and_faces(text) == ([(0, 0, 0), (0, 1, 0)], [])
+        assert points_and_faces("\x00\n" + "\n".join(TRIANGLE) + "\x00") == ([(0, 0, 0), (1, 0, 0), (0, 1, 0)], [[0, 1, 2]])
+
+    def test_huge_numbers(self):
+        huge = "9" * 100_000
+        text = f"#{huge}=IFCCARTESIANPOINT((1.,1.,1.));\n#1=IFCCARTESIANPOINT(({huge},-{huge}.{huge},1e{huge}));\n#2=IFCPOLYLOOP((#1,#{huge},#1,#1));"
+        assert points_and_faces(text) == ([(math.inf, -math.inf, math.inf)], [[0, 0, 0]])
+
+    def test_megabyte_lines(self):
+        long_loop = "#9=IFCPOLYLOOP((" + ",".join(["#1", "#2", "#3"] * 400_000) + "));"
+        junk = "#8=" + "((" * 500_000 + "IFCPOLYLOOP" + "))" * 500_000
+        spaces = "#7=IFCCARTESIANPOINT((" + " " * 2_000_000 + "1" + " " * 2_000_000 + ",2,3));"
+        mesh = parse("\n".join(TRIANGLE[:3] + [junk, spaces, long_loop]))
+        assert len(mesh.faces) == 1 and len(mesh.faces[0]) == 1_200_000
+        assert mesh_points(parse(spaces + "\n#1=IFCPOLYLOOP((#7,#7,#7));")) == [(1, 2, 3)]
+
+    def test_millions_of_references(self):
+        refs = ",".join(f"#{i}" for i in range(1, 2_000_001))
+        mesh = parse("#5=IFCCARTESIANPOINT((1.,2.,3.));\n#1=IFCPOLYLOOP((" + refs + "));")
+        assert mesh.faces == [] and mesh_points(mesh) == [(1, 2, 3)]
+
+    def test_lone_surrogate_raises_unicode_encode_error(self):
+        with pytest.raises(UnicodeEncodeError) as info:
+            parse("#1=IFCCARTESIANPOINT((0.,0.,0.));\ud800")
+        assert_noted(info.value, "ifc_content")
+
+    @pytest.mark.parametrize(
+        "value, text",
+        [
+            (b"#1=", "'bytes' object is not an instance of 'str'"),
+            (["#1="], "'list' object is not an instance of 'str'"),
+            (None, "'None' is not an instance of 'str'"),
+        ],
+    )
+    def test_only_str_is_accepted(self, value, text):
+        with pytest.raises(TypeError) as info:
+            parse(value)
+        assert str(info.value) == text
+        assert_noted(info.value, "ifc_content")
+
+
+class TestInterface:
+    def test_class_without_instances(self):
+        with pytest.raises(TypeError, match=r"^cannot create 'builtins\.IfcParser' instances$"):
+            IfcParser()
+        assert IfcParser.__doc__ == "Native IFC Parser Engine. Parses points and wire loops directly inside C++ with O(N) performance."
+        assert IfcParser.__text_signature__ is None
+
+    def test_static_method(self):
+        method = IfcParser.parse_ifc_points_and_faces
+        assert method.__text_signature__ == "(ifc_content)"
+        assert method.__doc__ == "Extracts coordinate data and creates a compiled Mesh from raw IFC text streams."
+        assert method(ifc_content="\n".join(TRIANGLE)).faces == [[0, 1, 2]]
+        with pytest.raises(TypeError, match="missing 1 required positional argument: 'ifc_content'"):
+            method()
