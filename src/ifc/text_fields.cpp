@@ -18,25 +18,17 @@ constexpr std::array<std::string_view, 25> white_space = {
     "\u2028", "\u2029", "\u202f", "\u205f", "\u3000",
 };
 
-// The length of the white space character that `text` starts (or ends)
-// with, or 0. The input is valid UTF-8 and every character here starts with
-// a lead byte, so a match at either end is a whole character.
-std::size_t leading_space(std::string_view text) {
+// The length of the white space character that `text` starts with (or,
+// `at_end`, ends with), or 0. The input is valid UTF-8 and every character
+// here starts with a lead byte, so a match at either end is a whole
+// character.
+template <bool at_end>
+std::size_t edge_space(std::string_view text) {
     if (text.empty()) return 0;
-    const unsigned char first = static_cast<unsigned char>(text.front());
-    if (first < 0x80) return (first == ' ' || (first >= '\t' && first <= '\r')) ? 1 : 0;
+    const auto edge = static_cast<unsigned char>(at_end ? text.back() : text.front());
+    if (edge < 0x80) return (edge == ' ' || (edge >= '\t' && edge <= '\r')) ? 1 : 0;
     for (std::string_view space : white_space) {
-        if (text.starts_with(space)) return space.size();
-    }
-    return 0;
-}
-
-std::size_t trailing_space(std::string_view text) {
-    if (text.empty()) return 0;
-    const unsigned char last = static_cast<unsigned char>(text.back());
-    if (last < 0x80) return (last == ' ' || (last >= '\t' && last <= '\r')) ? 1 : 0;
-    for (std::string_view space : white_space) {
-        if (text.ends_with(space)) return space.size();
+        if (at_end ? text.ends_with(space) : text.starts_with(space)) return space.size();
     }
     return 0;
 }
@@ -126,8 +118,8 @@ std::optional<double> read_unsigned(std::string_view text) {
 }  // namespace
 
 std::string_view trim(std::string_view text) {
-    while (const std::size_t n = leading_space(text)) text.remove_prefix(n);
-    while (const std::size_t n = trailing_space(text)) text.remove_suffix(n);
+    while (const std::size_t n = edge_space<false>(text)) text.remove_prefix(n);
+    while (const std::size_t n = edge_space<true>(text)) text.remove_suffix(n);
     return text;
 }
 
