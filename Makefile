@@ -15,7 +15,7 @@ SUPPORT     := build/test-support
 # in an interpreter that is not itself a C++ program.
 PRELOAD      = $(shell g++ -print-file-name=libasan.so) $(shell g++ -print-file-name=libstdc++.so)
 
-.PHONY: demo test test-sanitize audit bench system-packages clean
+.PHONY: demo test test-sanitize test-versions audit bench system-packages clean
 
 demo: $(STAMPS)/installed
 	$(PY) examples/quickstart.py
@@ -35,6 +35,22 @@ test-sanitize: $(STAMPS)/installed $(STAMPS)/test-deps
 	LD_PRELOAD="$(PRELOAD)" ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	$(PY) -m pytest -q -p no:cacheprovider -m "not external"
+
+# The one wheel in every other CPython 3.9+ this machine has (pyenv's), on
+# the tests of the binding layer, where interpreter versions differ.
+VERSION_TESTS := tests/test_module.py tests/test_arguments.py tests/test_conversions.py \
+                 tests/test_vectors_wires.py tests/test_entities.py tests/test_refcounts.py
+test-versions: $(STAMPS)/wheel
+	@for py in $$(ls -d $${PYENV_ROOT:-$$HOME/.pyenv}/versions/3.* 2>/dev/null); do \
+	  version=$$($$py/bin/python -c 'import sys; print("%d.%d" % sys.version_info[:2])'); \
+	  case $$version in 3.[0-8]) continue;; esac; \
+	  env=build/venv-$$version; \
+	  test -x $$env/bin/python || $$py/bin/python -m venv $$env || exit 1; \
+	  $$env/bin/python -m pip install -q --disable-pip-version-check pytest || exit 1; \
+	  $$env/bin/python -m pip install -q --disable-pip-version-check --force-reinstall --no-deps $(WHEELS)/velmarin-*.whl || exit 1; \
+	  echo "== CPython $$version"; \
+	  $$env/bin/python -m pytest -q -p no:cacheprovider $(VERSION_TESTS) || exit 1; \
+	done
 
 audit: $(STAMPS)/audited
 

@@ -1,7 +1,8 @@
 """The module object, its registry of classes and the shape they share."""
 import importlib.util
-import pickle
 import copy
+import pickle
+import sys
 import weakref
 
 import pytest
@@ -41,7 +42,8 @@ def test_module_doc_is_empty_text():
 def test_class_docs_and_signatures(cls, signature, sentence):
     assert cls.__module__ == "builtins"
     assert cls.__qualname__ == cls.__name__
-    assert cls.__text_signature__ == signature
+    # 3.9 drops the signature of heap types; later interpreters keep it.
+    assert cls.__text_signature__ == (signature if sys.version_info >= (3, 10) else None)
     assert cls.__doc__ == sentence
 
 
