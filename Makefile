@@ -23,13 +23,14 @@ demo: $(STAMPS)/installed
 test: $(STAMPS)/installed $(STAMPS)/test-deps $(STAMPS)/audited $(STAMPS)/probe
 	VELMARIN_PROBE_DIR=$(abspath $(SUPPORT)) $(PY) -m pytest -q
 
-# The suite once more against a second build with AddressSanitizer and
-# UndefinedBehaviorSanitizer (any finding aborts). The sanitized module is
-# put ahead of the installed one on the path.
+# The native tests and the suite once more, against a second build with
+# AddressSanitizer and UndefinedBehaviorSanitizer (any finding aborts). The
+# sanitized module is put ahead of the installed one on the path.
 test-sanitize: $(STAMPS)/installed $(STAMPS)/test-deps
 	cmake -S . -B $(SANITIZED) -G Ninja -DVELMARIN_SANITIZE=ON -DVELMARIN_TEST_SUPPORT=ON \
-	      -DPython3_EXECUTABLE=$(abspath $(PY)) >/dev/null
+	      -DVELMARIN_NATIVE_TESTS=ON -DPython3_EXECUTABLE=$(abspath $(PY)) >/dev/null
 	cmake --build $(SANITIZED)
+	ASAN_OPTIONS=detect_leaks=1 ctest --test-dir $(SANITIZED) --output-on-failure
 	VELMARIN_EXPECT_MODULE=$(abspath $(SANITIZED)) VELMARIN_PROBE_DIR=$(abspath $(SANITIZED)) \
 	PYTHONPATH=$(SANITIZED) \
 	LD_PRELOAD="$(PRELOAD)" ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
