@@ -32,9 +32,14 @@ public:
     // A new dict of all entries; empty with the error set on failure.
     PyRef to_dict() const;
 
+    // Visits the entries in the map's own order, (key, borrowed value),
+    // while `visit` returns true; false when a visit did.
     template <class Visit>
-    void for_each(Visit&& visit) const {
-        for (const auto& [key, value] : entries_) visit(std::string_view(key), value.get());
+    bool for_each(Visit&& visit) const {
+        for (const auto& [key, value] : entries_) {
+            if (!visit(std::string_view(key), value.get())) return false;
+        }
+        return true;
     }
 
 private:

@@ -3,6 +3,7 @@
 
 #include "binding/declare.hpp"
 #include "geometry/binding.hpp"
+#include "graph/cypher.hpp"
 #include "graph/shortest_path.hpp"
 
 namespace velmarin::binding {
@@ -94,6 +95,54 @@ Result<std::vector<std::uint64_t>> graph_shortest_path(const SpatialGraph& graph
     return shortest_path(node_count, edges, start, end);
 }
 constexpr Params graph_find_shortest_path{"SpatialGraph", "find_shortest_path", "start", "end"};
+
+// Appends ", key: repr(value)" for every attribute; false with the error of
+// a failing repr() set.
+bool append_attributes(std::string& statement, const AttributeMap& attributes) {
+    return attributes.for_each([&](std::string_view key, PyObject* value) {
+        PyRef text = PyRef::steal(PyObject_Repr(value));
+        PyRef bytes = PyRef::steal(text ? PyUnicode_AsUTF8String(text.get()) : nullptr);
+        char* data = nullptr;
+        Py_ssize_t size = 0;
+        if (!bytes || PyBytes_AsStringAndSize(bytes.get(), &data, &size) != 0) return false;
+        append_attribute(statement, key, std::string_view(data, static_cast<std::size_t>(size)));
+        return true;
+    });
+}
+
+// Builds one statement per item into `list` from `at` on: begin, the
+// item's attributes (their repr() runs while the item is borrowed, so it
+// cannot change the map being walked), end.
+template <class P, class Record>
+bool write_statements(PyObject* list, Py_ssize_t at, const std::vector<Ref<P>>& items, std::string& statement,
+                      void (*begin)(std::string&, const Record&), void (*end)(std::string&)) {
+    for (const Ref<P>& ref : items) {
+        Instance<P>* item = ref.instance();
+        auto borrow = SharedBorrow::hold(item->borrow);
+        statement.clear();
+        begin(statement, item->payload.record);
+        if (!append_attributes(statement, item->payload.attributes)) return false;
+        end(statement);
+        PyObject* text = PyUnicode_FromStringAndSize(statement.data(), static_cast<Py_ssize_t>(statement.size()));
+        if (!text) return false;
+        PyList_SetItem(list, at++, text);
+    }
+    return true;
+}
+
+Made graph_cypher_queries(const SpatialGraph& graph) {
+    const auto node_count = static_cast<Py_ssize_t>(graph.nodes.size());
+    PyRef list = PyRef::steal(PyList_New(node_count + static_cast<Py_ssize_t>(graph.edges.size())));
+    if (!list) return {};
+    std::string statement;
+    statement.reserve(256);
+    if (!write_statements(list.get(), 0, graph.nodes, statement, begin_node_statement, end_node_statement) ||
+        !write_statements(list.get(), node_count, graph.edges, statement, begin_edge_statement, end_edge_statement)) {
+        return {};
+    }
+    return {std::move(list)};
+}
+constexpr Params graph_to_cypher_queries{"SpatialGraph", "to_cypher_queries"};
 
 // --- TopologicalEntity ----------------------------------------------------------
 
@@ -203,6 +252,9 @@ const ClassDef& class_def<SpatialGraph>() {
             },
         .methods =
             {
+                method<graph_cypher_queries, graph_to_cypher_queries>(
+                    "Generates high-performance database-ready Cypher Queries for direct importing into Neo4j "
+                    "GraphRAG."),
                 method<graph_shortest_path, graph_find_shortest_path>(
                     "Blazing-fast Dijkstra's shortest path solver executing natively on the compiled topological "
                     "graph."),

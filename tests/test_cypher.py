@@ -1,0 +1,194 @@
+import math
+import random
+import struct
+import sys
+from decimal import Decimal
+
+import pytest
+
+from velmarin import GraphEdge, GraphNode, SpatialGraph, Vector3D
+
+
+def vec(x=0.0, y=0.0, z=0.0):
+    return Vector3D(x, y, z)
+
+
+def edge(a=0, b=1, area=1.0, centroid=(0.0, 0.0, 0.0), kind="VerticalWallContact"):
+    return GraphEdge(a, b, area, vec(*centroid), kind)
+
+
+def positional(x):
+    """The shortest round-trip digits (Python's repr has them) written out without an exponent."""
+    if math.isnan(x):
+        return "NaN"
+    if math.isinf(x):
+        return "inf" if x > 0 else "-inf"
+    return format(Decimal(repr(x)).normalize(), "f")
+
+
+def area_text(x):
+    statement = SpatialGraph([], [edge(area=x)], []).to_cypher_queries()[0]
+    return statement.split("{area: ", 1)[1].split(",", 1)[0]
+
+
+def test_the_two_statement_forms():
+    node = GraphNode(3, vec(1.5, 2.0, -0.25))
+    node.set_attribute("name", "Kitchen")
+    wall = edge(3, 4, 12.5, (2.0, 0.0, 1.25))
+    assert SpatialGraph([node], [wall], []).to_cypher_queries() == [
+        "CREATE (r3:Room {index: 3, centroid_x: 1.5, centroid_y: 2, centroid_z: -0.25, name: 'Kitchen'})",
+        "MATCH (a:Room {index: 3}), (b:Room {index: 4}) CREATE (a)-[:SHARES_WALL {area: 12.5, centroid_x: 2, "
+        "centroid_y: 0, centroid_z: 1.25, contact_type: 'VerticalWallContact'}]->(b)",
+    ]
+
+
+def test_statement_order_and_counts():
+    assert SpatialGraph([], [], []).to_cypher_queries() == []
+    nodes = [GraphNode(i, vec(i, 0, 0)) for i in (5, 2, 9)]
+    slab = edge(2, 9, kind="HorizontalSlabContact")
+    statements = SpatialGraph(nodes, [edge(9, 5), slab], []).to_cypher_queries()
+    assert [s.split(":Room")[0] for s in statements[:3]] == ["CREATE (r5", "CREATE (r2", "CREATE (r9"]
+    assert statements[0].endswith("centroid_z: 0})")
+    assert statements[3].startswith("MATCH (a:Room {index: 9}), (b:Room {index: 5})")
+    assert "[:SHARES_WALL {" in statements[4] and "contact_type: 'HorizontalSlabContact'}]->(b)" in statements[4]
+    big = GraphNode(2**64 - 1, vec())
+    assert SpatialGraph([big], [], []).to_cypher_queries()[0].startswith(
+        "CREATE (r18446744073709551615:Room {index: 18446744073709551615, "
+    )
+
+
+@pytest.mark.parametrize(
+    "value, text",
+    [
+        (0.1, "0.1"), (100.0, "100"), (1e16, "1" + "0" * 16), (1e21, "1" + "0" * 21), (1e-7, "0.0000001"),
+        (0.0, "0"), (-0.0, "-0"), (math.nan, "NaN"), (-math.nan, "NaN"), (math.inf, "inf"), (-math.inf, "-inf"),
+        (1e23, "1" + "0" * 23), (-2.5e-5, "-0.000025"), (123456.789, "123456.789"),
+        (5e-324, "0." + "0" * 323 + "5"), (sys.float_info.max, "17976931348623157" + "0" * 292),
+    ],
+)
+def test_float_texts(value, text):
+    assert area_text(value) == text
+
+
+def test_floats_are_shortest_round_trip_digits_in_positional_form():
+    rng = random.Random(5)
+    values = [struct.unpack("<d", rng.getrandbits(64).to_bytes(8, "little"))[0] for _ in range(3000)]
+    values += [rng.uniform(-1e6, 1e6) for _ in range(3000)] + [float(rng.randrange(-10**9, 10**9)) for _ in range(500)]
+    graph = SpatialGraph([GraphNode(0, vec(x, -x, x / 3)) for x in values], [], [])
+    for x, statement in zip(values, graph.to_cypher_queries()):
+        expected = f"centroid_x: {positional(x)}, centroid_y: {positional(-x)}, centroid_z: {positional(x / 3)}}})"
+        assert statement.endswith(expected)
+
+
+def test_attribute_pieces_are_reprs():
+    node = GraphNode(0, vec())
+    node.set_attribute("floors", 5)
+    assert node_statement(node).endswith("centroid_z: 0, floors: 5})")
+    node.set_attribute("floors", "5")
+    assert node_statement(node).endswith(", floors: '5'})")
+    node.set_attribute("floors", None)
+    assert node_statement(node).endswith(", floors: None})")
+    values = {"a": 1.5, "b": [1, "x"], "c": True, "d": "it's", "e": {"k": (1,)}}
+    other = GraphNode(1, vec())
+    for k, v in values.items():
+        other.set_attribute(k, v)
+    statement = node_statement(other)
+    for k, v in values.items():
+        assert statement.count(f", {k}: {v!r}") == 1
+
+
+def node_statement(node):
+    return SpatialGraph([node], [], []).to_cypher_queries()[0]
+
+
+def test_attributes_set_through_any_holder_are_exported():
+    node, wall = GraphNode(0, vec()), edge()
+    graph = SpatialGraph([node], [wall], [])
+    graph.nodes[0].set_attribute("name", "Hall")
+    wall.set_attribute("fire_rating", 60)
+    first, second = graph.to_cypher_queries()
+    assert first.endswith(", name: 'Hall'})")
+    assert second.endswith(", fire_rating: 60}]->(b)")
+
+
+class Unprintable:
+    def __repr__(self):
+        raise LookupError("no text for this")
+
+
+def test_a_failing_repr_ends_the_call():
+    wall = edge()
+    wall.set_attribute("bad", Unprintable())
+    graph = SpatialGraph([GraphNode(0, vec())], [wall], [])
+    with pytest.raises(LookupError, match="no text for this"):
+        graph.to_cypher_queries()
+
+
+def test_a_repr_cannot_write_the_item_being_exported():
+    node = GraphNode(0, vec())
+
+    class Writer:
+        def __repr__(self):
+            node.set_attribute("other", 1)
+            return "x"
+
+    node.set_attribute("w", Writer())
+    with pytest.raises(RuntimeError, match="^Already borrowed$"):
+        node_statement(node)
+    assert node.get_attribute("other") is None
+
+
+@pytest.mark.parametrize(
+    "kind, written",
+    [
+        ("it's", r"'it\'s'"),
+        ("back\\slash", r"'back\\slash'"),
+        ("\\'", r"'\\\''"),
+        ("Wall \"A\" \u00e9", "'Wall \"A\" \u00e9'"),
+        ("", "''"),
+    ],
+)
+def test_contact_type_is_escaped_inside_its_quotes(kind, written):
+    statement = SpatialGraph([], [edge(kind=kind)], []).to_cypher_queries()[0]
+    assert statement.endswith(f", contact_type: {written}}}]->(b)")
+
+
+@pytest.mark.parametrize(
+    "key, written",
+    [
+        ("name", "name"), ("_x9", "_x9"), ("Fire_Rating2", "Fire_Rating2"),
+        ("fire rating", "`fire rating`"), ("9lives", "`9lives`"), ("", "``"),
+        ("x}) DETACH DELETE (r", "`x}) DETACH DELETE (r`"), ("a`b", "`a``b`"), ("`", "````"),
+        ("caf\u00e9", "`caf\u00e9`"), ("a-b", "`a-b`"),
+    ],
+)
+def test_keys_that_are_not_identifiers_go_in_backticks(key, written):
+    node = GraphNode(0, vec())
+    node.set_attribute(key, 1)
+    assert node_statement(node).endswith(f", {written}: 1}})")
+
+
+def test_a_node_written_during_the_export_is_an_internal_fault(capfd):
+    node = GraphNode(0, vec())
+    graph = SpatialGraph([node], [], [])
+    reported = []
+
+    class Exporter:
+        def __del__(self):
+            graph.to_cypher_queries()
+
+    node.set_attribute("k", Exporter())
+    old_hook, sys.unraisablehook = sys.unraisablehook, reported.append
+    try:
+        node.set_attribute("k", None)
+    finally:
+        sys.unraisablehook = old_hook
+    assert [type(r.exc_value).__name__ for r in reported] == ["PanicException"]
+    capfd.readouterr()
+
+
+def test_documentation():
+    assert SpatialGraph.to_cypher_queries.__text_signature__ == "($self)"
+    assert SpatialGraph.to_cypher_queries.__doc__ == (
+        "Generates high-performance database-ready Cypher Queries for direct importing into Neo4j GraphRAG."
+    )
