@@ -1,0 +1,62 @@
+"""The examples run, print what they promise, and type-check against the stubs."""
+import os
+import pathlib
+import subprocess
+import sys
+import sysconfig
+
+import pytest
+
+import velmarin
+
+EXAMPLES = pathlib.Path(__file__).resolve().parent.parent / "examples"
+STUBS = EXAMPLES.parent / "stubs"
+
+
+def module_env():
+    """The environment of this run, with the module under test first on the path."""
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join([os.path.dirname(velmarin.__file__), env.get("PYTHONPATH", "")])
+    return env
+
+
+def run_example(name, *args):
+    done = subprocess.run([sys.executable, str(EXAMPLES / name), *args], cwd=EXAMPLES,
+                          capture_output=True, text=True, timeout=120, env=module_env())
+    assert done.returncode == 0, done.stderr
+    return done.stdout
+
+
+def test_quickstart():
+    assert "room: 8 vertices, 6 faces, centre (2.0, 1.5, 1.35)" in run_example("quickstart.py")
+
+
+def test_join_rooms():
+    out = run_example("join_rooms.py")
+    assert "3 disjoint cells:" in out
+    assert "together 39 m2" in out
+
+
+def installed_stubs():
+    return pathlib.Path(sysconfig.get_paths()["purelib"], "velmarin-stubs", "__init__.pyi")
+
+
+@pytest.mark.external
+def test_examples_type_check_against_the_stubs(tmp_path):
+    pytest.importorskip("mypy")
+    env = module_env()
+    if not installed_stubs().exists():  # a development build: use the source stubs
+        env["MYPYPATH"] = str(STUBS)
+    files = sorted(str(p) for p in EXAMPLES.glob("*.py"))
+    check = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-incremental", *files],
+                           cwd=EXAMPLES, capture_output=True, text=True, env=env, timeout=300)
+    assert check.returncode == 0, check.stdout + check.stderr
+
+    # The stubs are really consulted: a wrong call is caught.
+    wrong = tmp_path / "wrong.py"
+    wrong.write_text("from velmarin import Vector3D\nv = Vector3D(1, 2)\nv.x = 'a'\n")
+    check = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-incremental", str(wrong)],
+                           capture_output=True, text=True, env=env, timeout=300)
+    assert check.returncode == 1
+    assert 'Missing positional argument "z"' in check.stdout
+    assert "Incompatible types in assignment" in check.stdout
