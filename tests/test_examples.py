@@ -37,6 +37,14 @@ def test_join_rooms():
     assert "together 39 m2" in out
 
 
+def test_ifc_to_mesh():
+    out = run_example("ifc_to_mesh.py")
+    # Loops written before their points still count: all six faces arrive.
+    assert "read: 10 vertices, 6 faces" in out
+    assert "welded at 1 mm: 8 vertices, 6 faces" in out
+    assert "above the cut at z = 0.75" in out and "z from 0 to 0.75" in out
+
+
 def installed_stubs():
     return pathlib.Path(sysconfig.get_paths()["purelib"], "velmarin-stubs", "__init__.pyi")
 
