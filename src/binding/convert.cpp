@@ -25,7 +25,7 @@ bool Converter<std::uint64_t>::load(PyObject* object, std::uint64_t& out) {
     return !(out == static_cast<std::uint64_t>(-1) && PyErr_Occurred());
 }
 
-bool Converter<std::string>::load(PyObject* object, std::string& out) {
+bool Converter<Utf8Text>::load(PyObject* object, Utf8Text& out) {
     if (!PyUnicode_Check(object)) {
         raise_not_instance(object, "str");
         return false;
@@ -34,7 +34,15 @@ bool Converter<std::string>::load(PyObject* object, std::string& out) {
     char* data = nullptr;
     Py_ssize_t size = 0;
     if (!bytes || PyBytes_AsStringAndSize(bytes.get(), &data, &size) != 0) return false;
-    out.assign(data, static_cast<std::size_t>(size));
+    out.text = std::string_view(data, static_cast<std::size_t>(size));
+    out.bytes = std::move(bytes);
+    return true;
+}
+
+bool Converter<std::string>::load(PyObject* object, std::string& out) {
+    Utf8Text utf8;
+    if (!Converter<Utf8Text>::load(object, utf8)) return false;
+    out.assign(utf8.text);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -60,6 +61,19 @@ struct Converter<std::string> {
     static PyObject* cast(const std::string& value) {
         return PyUnicode_FromStringAndSize(value.data(), static_cast<Py_ssize_t>(value.size()));
     }
+};
+
+// A `str` argument as UTF-8, read in place: the encoded bytes are held for
+// as long as the value (the call), and nothing is copied into a
+// std::string. For large texts that are only read.
+struct Utf8Text {
+    PyRef bytes;
+    std::string_view text;
+};
+
+template <>
+struct Converter<Utf8Text> {
+    static bool load(PyObject* object, Utf8Text& out);
 };
 
 // Any object, held by a strong reference to the very object.

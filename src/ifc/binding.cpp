@@ -9,7 +9,9 @@ namespace velmarin::binding {
 
 namespace {
 
-Result<Mesh> parse_points_and_faces(std::string ifc_content) { return ifc::read_points_and_loops(ifc_content); }
+// The text is read where the interpreter encoded it: files run to hundreds
+// of megabytes.
+Result<Mesh> parse_points_and_faces(Utf8Text ifc_content) { return ifc::read_points_and_loops(ifc_content.text); }
 constexpr Params parse_params{"IfcParser", "parse_ifc_points_and_faces", "ifc_content"};
 
 }  // namespace
