@@ -1,77 +1,14 @@
 import math
 import random
-import re
 
 import pytest
 
 from velmarin import IfcParser, Mesh
 from helpers import assert_noted
-from mesh_support import exact_mesh, exact_points, mesh_points
+from mesh_support import exact_mesh, mesh_points
+from reference_ifc import reference_read
 
 parse = IfcParser.parse_ifc_points_and_faces
-
-# --- a literal version of the reader, for cross-checking -----------------------
-
-WHITE_SPACE = "\t\n\v\f\r \x85\xa0\u1680" + "".join(map(chr, range(0x2000, 0x200B))) + "\u2028\u2029\u202f\u205f\u3000"
-NUMBER = re.compile(r"\+?[0-9]+")
-DECIMAL = re.compile(r"[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?")
-WORD = re.compile(r"[+-]?(inf|infinity|nan)", re.IGNORECASE | re.ASCII)
-
-
-def trim(text):
-    return text.strip(WHITE_SPACE)
-
-
-def number(text):
-    if not NUMBER.fullmatch(text) or int(text) >= 2**64:
-        return None
-    return int(text)
-
-
-def coordinate(text):
-    text = text.strip(" .;")
-    return float(text) if DECIMAL.fullmatch(text) or WORD.fullmatch(text) else 0.0
-
-
-def records(text):
-    for line in text.split("\n"):
-        line = trim(line)
-        if not line.startswith("#") or "=" not in line:
-            continue
-        equals = line.index("=")
-        if number(trim(line[1:equals])) is None:
-            continue
-        rest = line[equals + 1 :]
-        kind = "point" if "IFCCARTESIANPOINT" in rest else "loop" if "IFCPOLYLOOP" in rest else None
-        start, end = rest.find("(("), rest.find("))")
-        if kind and start >= 0 and end >= start + 2:
-            yield kind, number(trim(line[1:equals])), rest[start + 2 : end].split(",")
-
-
-def reference_read(text):
-    first_definition = {}  # the mend: points defined further down
-    for kind, entity, pieces in records(text):
-        if kind == "point" and len(pieces) >= 3:
-            first_definition.setdefault(entity, tuple(map(coordinate, pieces[:3])))
-    table, vertex_of, vertices, faces = {}, {}, [], []
-    for kind, entity, pieces in records(text):
-        if kind == "point":
-            if len(pieces) >= 3:
-                table[entity] = tuple(map(coordinate, pieces[:3]))
-            continue
-        face = []
-        for piece in pieces:
-            ref = number(trim(piece).lstrip("#"))
-            position = table.get(ref, first_definition.get(ref))
-            if position is None:
-                continue
-            if ref not in vertex_of:
-                vertex_of[ref] = len(vertices)
-                vertices.append(position)
-            face.append(vertex_of[ref])
-        if len(face) >= 3:
-            faces.append(face)
-    return exact_points(vertices), faces
 
 
 def read(text):
@@ -266,14 +203,15 @@ COORDINATES = ["0.", "1.", "-2.5", ".5", "5.", "1.5E-3", "-0.", "1e400", "nan", 
 SPACES = [" ", "\t", "\u3000", "\xa0", "\x1c", "\u200b"]
 
 
-def random_line(rng):
-    """Mostly well-formed records, each part spoilt now and then."""
+def random_line(rng, spread=1):
+    """Mostly well-formed records, each part spoilt now and then; entity
+    numbers are multiples of `spread` (large spreads leave wide gaps)."""
 
     def usually(good, *spoilt):
         return rng.choice(spoilt) if rng.random() < 0.08 else good
 
     def num():
-        return usually(str(rng.randint(0, 30)), f"+{rng.randint(0, 30)}", f"0{rng.randint(0, 30)}", "-3", "x", "", "99999999999999999999")
+        return usually(str(rng.randint(0, 30) * spread), f"+{rng.randint(0, 30) * spread}", f"0{rng.randint(0, 30)}", "-3", "x", "", "99999999999999999999")
 
     def space():
         return rng.choice(SPACES) if rng.random() < 0.15 else ""
@@ -292,9 +230,10 @@ def random_line(rng):
 
 class TestAgainstReference:
     @pytest.mark.parametrize("seed", range(20))
-    def test_random_texts(self, seed):
+    @pytest.mark.parametrize("spread", [1, 10**12])
+    def test_random_texts(self, seed, spread):
         rng = random.Random(seed)
-        text = "\n".join(random_line(rng) for _ in range(rng.randint(0, 400)))
+        text = "\n".join(random_line(rng, spread) for _ in range(rng.randint(0, 400)))
         assert read(text) == reference_read(text)
 
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
+#include "ifc/entity_index.hpp"
 #include "ifc/text_fields.hpp"
 
 namespace velmarin::ifc {
@@ -16,9 +16,8 @@ namespace {
 
 constexpr std::uint64_t no_vertex = std::numeric_limits<std::uint64_t>::max();
 
-// One definition of a point, by the slot its entity number owns.
 struct PointDefinition {
-    std::size_t slot;
+    std::uint64_t entity;
     Vector3D position;
 };
 
@@ -29,13 +28,10 @@ struct LoopRecord {
     std::size_t references_end;
 };
 
-// The records of the text, in text order, read in one scan. Every entity
-// number that some point record defines owns a slot; a slot starts out with
-// the coordinates of the number's first definition.
+// The records of the text, in text order, read in one scan.
 struct ScannedRecords {
-    std::unordered_map<std::uint64_t, std::size_t> slot_of;
-    std::vector<Vector3D> first_positions;
     std::vector<PointDefinition> definitions;
+    std::uint64_t largest_entity = 0;
     std::vector<std::uint64_t> references;
     std::vector<LoopRecord> loops;
 };
@@ -72,10 +68,9 @@ void scan_point(std::uint64_t number, std::string_view rest, ScannedRecords& rec
         ++count;
     });
     if (count < 3) return;  // a two-dimensional point defines nothing
-    const Vector3D position{read_coordinate(pieces[0]), read_coordinate(pieces[1]), read_coordinate(pieces[2])};
-    const auto [entry, is_new] = records.slot_of.try_emplace(number, records.first_positions.size());
-    if (is_new) records.first_positions.push_back(position);
-    records.definitions.push_back({entry->second, position});
+    records.definitions.push_back(
+        {number, {read_coordinate(pieces[0]), read_coordinate(pieces[1]), read_coordinate(pieces[2])}});
+    records.largest_entity = std::max(records.largest_entity, number);
 }
 
 void scan_loop(std::string_view rest, ScannedRecords& records) {
@@ -115,32 +110,58 @@ ScannedRecords scan(std::string_view text) {
     return records;
 }
 
+// What the replay knows of one defined point: its coordinates as of the
+// current line (its first definition before that) and its vertex, if any.
+struct PointState {
+    Vector3D position;
+    std::uint64_t vertex = no_vertex;
+};
+
+// The defined points by slot, each starting out with its first definition,
+// and the slot of every definition.
+struct DefinedPoints {
+    EntityIndex index;
+    std::vector<PointState> states;
+    std::vector<std::size_t> slot_of_definition;
+};
+
+DefinedPoints index_points(const ScannedRecords& records) {
+    DefinedPoints points{EntityIndex(records.largest_entity, records.definitions.size()), {}, {}};
+    points.slot_of_definition.reserve(records.definitions.size());
+    for (const PointDefinition& definition : records.definitions) {
+        const auto [slot, is_new] = points.index.insert(definition.entity);
+        if (is_new) points.states.push_back({definition.position});
+        points.slot_of_definition.push_back(slot);
+    }
+    return points;
+}
+
 // Replays the records in text order: a definition changes the coordinates
 // of later first references, and a reference to a number that no line
 // defines is skipped.
-Result<Mesh> assemble(ScannedRecords records) {
-    std::vector<Vector3D>& current = records.first_positions;
-    std::vector<std::uint64_t> vertex_of(current.size(), no_vertex);
+Result<Mesh> assemble(const ScannedRecords& records) {
+    DefinedPoints points = index_points(records);
     std::vector<Vector3D> vertices;
     std::vector<Face> faces;
+    faces.reserve(records.loops.size());
     std::size_t applied = 0;
     std::size_t reference = 0;
     Face face;
     for (const LoopRecord& loop : records.loops) {
         for (; applied < loop.definitions_before; ++applied) {
-            const PointDefinition& definition = checked(records.definitions, applied);
-            checked(current, definition.slot) = definition.position;
+            const std::size_t slot = checked(points.slot_of_definition, applied);
+            checked(points.states, slot).position = records.definitions[applied].position;
         }
         face.clear();
         for (; reference < loop.references_end; ++reference) {
-            const auto entry = records.slot_of.find(checked(records.references, reference));
-            if (entry == records.slot_of.end()) continue;
-            std::uint64_t& vertex = checked(vertex_of, entry->second);
-            if (vertex == no_vertex) {
-                vertex = vertices.size();
-                vertices.push_back(current[entry->second]);
+            const std::optional<std::size_t> slot = points.index.find(checked(records.references, reference));
+            if (!slot) continue;
+            PointState& point = checked(points.states, *slot);
+            if (point.vertex == no_vertex) {
+                point.vertex = vertices.size();
+                vertices.push_back(point.position);
             }
-            face.push_back(vertex);
+            face.push_back(point.vertex);
         }
         if (face.size() >= 3) faces.push_back(face);
     }
