@@ -1,0 +1,102 @@
+"""Throughput of IfcParser.parse_ifc_points_and_faces on generated IFC text.
+
+The full text holds 1,000,000 points and 1,000,000 loops of four references.
+Texts of 10 MB and 100 MB with the same mix show that the cost is linear; a
+literal pure-Python reader of the same rules (tests/reference_ifc.py), run on
+the 10 MB text in the same process, is the baseline. All texts are ASCII, so
+a MB is a million characters.
+
+    PYTHONPATH=build/dev python3 bench/bench_ifc.py
+"""
+
+import random
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
+
+from velmarin import IfcParser  # noqa: E402
+from reference_ifc import reference_read  # noqa: E402
+
+POINTS = 1_000_000
+LOOPS = 1_000_000
+
+
+def point_line(number, rng):
+    return f"#{number}=IFCCARTESIANPOINT(({rng.uniform(-5e4, 5e4):.4f},{rng.uniform(-5e4, 5e4):.4f},{rng.uniform(0, 9e3):.4f}));"
+
+
+def loop_line(number, refs):
+    return f"#{number}=IFCPOLYLOOP(({','.join(f'#{r}' for r in refs)}));"
+
+
+def generate(points, loops, layout, seed=1):
+    """IFC text with `points` points and `loops` loops of four references.
+
+    "clustered": breps of 8 points followed by 8 loops over them, as
+    exporters write faceted breps; "scattered": all points, then loops whose
+    references are spread over the whole file (the cache's worst case).
+    """
+    rng = random.Random(seed)
+    lines = ["ISO-10303-21;", "HEADER;", "FILE_SCHEMA(('IFC2X3'));", "ENDSEC;", "DATA;"]
+    if layout == "clustered":
+        number = 1
+        for start in range(0, max(points, loops), 8):
+            first = number
+            for _ in range(min(8, points - start)):
+                lines.append(point_line(number, rng))
+                number += 1
+            count = number - first
+            for _ in range(min(8, loops - start)):
+                lines.append(loop_line(number, [first + rng.randrange(max(count, 1)) for _ in range(4)]))
+                number += 1
+    else:
+        lines += [point_line(i, rng) for i in range(1, points + 1)]
+        for k in range(loops):
+            base = rng.randint(1, max(1, points - 8))
+            lines.append(loop_line(points + 1 + k, [base + rng.randint(0, 7) for _ in range(4)]))
+    lines += ["ENDSEC;", "END-ISO-10303-21;"]
+    return "\n".join(lines) + "\n"
+
+
+def best_time(function, argument, repeats):
+    best = float("inf")
+    for _ in range(repeats):
+        start = time.perf_counter()
+        result = function(argument)
+        best = min(best, time.perf_counter() - start)
+        if _ + 1 < repeats:
+            del result  # freeing the result is not part of the next read
+    return best, result
+
+
+def measure(name, text):
+    seconds, mesh = best_time(IfcParser.parse_ifc_points_and_faces, text, 3)
+    mb = len(text) / 1e6
+    print(f"{name:<34}{mb:>9.1f}{seconds:>10.3f}{mb / seconds:>9.0f}{len(mesh.vertices):>10}{len(mesh.faces):>10}")
+    return mb / seconds
+
+
+def main():
+    full = generate(POINTS, LOOPS, "clustered")
+    records_per_mb = POINTS / (len(full) / 1e6)
+
+    print(f"{'text':<34}{'size MB':>9}{'seconds':>10}{'MB/s':>9}{'vertices':>10}{'faces':>10}")
+    rates = {}
+    small = generate(int(records_per_mb * 10), int(records_per_mb * 10), "clustered")
+    rates[10] = measure("clustered, 10 MB", small)
+    rates[100] = measure("clustered, 100 MB", generate(int(records_per_mb * 100), int(records_per_mb * 100), "clustered"))
+    measure("clustered, 1M points + 1M loops", full)
+    del full
+    measure("scattered, 1M points + 1M loops", generate(POINTS, LOOPS, "scattered"))
+
+    seconds, _ = best_time(reference_read, small, 1)
+    python_rate = len(small) / 1e6 / seconds
+    print(f"pure-Python reader of the same rules, clustered 10 MB: {seconds:.2f} s, {python_rate:.1f} MB/s")
+    print(f"native / pure Python, 10 MB: {rates[10] / python_rate:.0f}x")
+    print(f"MB/s at 100 MB / MB/s at 10 MB: {rates[100] / rates[10]:.2f} (1.00 = linear)")
+
+
+if __name__ == "__main__":
+    main()
