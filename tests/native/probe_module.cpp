@@ -6,6 +6,7 @@
 
 #include "binding/declare.hpp"
 #include "core/fault.hpp"
+#include "probe_graph_build.hpp"
 
 namespace velmarin::binding {
 
@@ -45,6 +46,8 @@ PyMethodDef functions[] = {
     function<raise_fault, fault_params>(""),
     function<read_checked, checked_params>(""),
     function<as_float, float_params>(""),
+    function<probe_graph::literal, probe_graph::literal_params>(""),
+    function<probe_graph::indexed, probe_graph::indexed_params>(""),
     {},
 };
 

@@ -1,0 +1,60 @@
+// The aperture step through an index: each aperture face's plane computed
+// once per build, and only the faces that can reach a contact region cut out
+// of it, still in the order of the apertures and their faces.
+//
+// Which faces can reach the region? An aperture face F that passes the plane
+// tests against the contact face A (normal n, offset dA) has its points q
+// within tol + |n - m| |q| + flat(F) of A's plane, m being F's normal signed
+// to match n and flat(F) how far F's own vertices stray from F's plane. The
+// region lies in A's plane inside A's box grown by flat(A). So F can reach the
+// region only when F's box, grown by flat(F), meets A's box grown by
+// flat(A) + tol + |n - m| max|q|. The faces are indexed by their grown
+// boxes; |n - m| is bounded through clusters of nearly equal normals, and
+// is zero for the usual case of faces exactly parallel to A.
+//
+// The faces skipped are those whose projection misses the region: cutting
+// them would leave it as it was, up to the overlay's rounding grid.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "registry/box_index.hpp"
+#include "registry/cell_contacts.hpp"
+
+namespace velmarin {
+
+class ApertureIndex final : public ApertureCut {
+public:
+    ApertureIndex(const std::vector<Mesh>& apertures, double tolerance);
+
+    void cut(MultiPolygon2D& region, const ContactFace& face) const override;
+
+private:
+    struct ApertureFace {
+        const Mesh* mesh;
+        std::size_t face;
+        FacePlane plane;
+        Bounds box;
+    };
+    // Normals that agree to about 1e-6, up to sign.
+    struct NormalCluster {
+        Vector3D normal;
+        double spread = 0.0;  // largest distance of a member's normal from `normal`
+    };
+
+    void add_face(const Mesh& mesh, std::size_t face, std::vector<BoxIndex<std::uint32_t>::Entry>& entries);
+    std::vector<BoxIndex<std::uint32_t>::Entry> index_faces(const std::vector<Mesh>& apertures);
+    // How far from the contact face an aperture face may lie and still reach
+    // the region; negative when no aperture face can pass the plane tests.
+    double reach(const ContactFace& face) const;
+    void gather(const MultiPolygon2D& region, const ContactFace& face, std::vector<std::uint32_t>& out) const;
+
+    double tolerance_;
+    std::vector<ApertureFace> faces_;  // in the order of the apertures and their faces
+    std::vector<NormalCluster> clusters_;
+    double radius_ = 0.0;  // largest distance of an indexed vertex from the origin
+    BoxIndex<std::uint32_t> tree_;
+};
+
+}  // namespace velmarin

@@ -1,0 +1,54 @@
+// Axis-aligned boxes: the grown face boxes of the face index, the boxes of
+// aperture faces and of whole meshes, and the keys they are indexed by.
+#pragma once
+
+#include <cmath>
+#include <limits>
+
+#include "geometry/vector.hpp"
+
+namespace velmarin {
+
+struct Bounds {
+    static constexpr double largest = std::numeric_limits<double>::max();
+
+    // An empty box starts inside out at the largest finite values, so a face
+    // without vertices keeps a box spanning nearly all of space once grown.
+    Vector3D lower{largest, largest, largest};
+    Vector3D upper{-largest, -largest, -largest};
+
+    // NaN coordinates take no part, as in fmin and fmax.
+    void add(const Vector3D& p) {
+        lower = {std::fmin(lower.x, p.x), std::fmin(lower.y, p.y), std::fmin(lower.z, p.z)};
+        upper = {std::fmax(upper.x, p.x), std::fmax(upper.y, p.y), std::fmax(upper.z, p.z)};
+    }
+
+    // Each side moved out by `margin`, then each axis put in order again, so
+    // that a negative margin still gives a proper box.
+    Bounds grown(double margin) const {
+        Bounds out;
+        auto axis = [margin](double lo, double hi, double& out_lo, double& out_hi) {
+            lo -= margin;
+            hi += margin;
+            out_lo = std::fmin(lo, hi);
+            out_hi = std::fmax(lo, hi);
+        };
+        axis(lower.x, upper.x, out.lower.x, out.upper.x);
+        axis(lower.y, upper.y, out.lower.y, out.upper.y);
+        axis(lower.z, upper.z, out.lower.z, out.upper.z);
+        return out;
+    }
+
+    bool is_finite() const {
+        return std::isfinite(lower.x) && std::isfinite(lower.y) && std::isfinite(lower.z) &&
+               std::isfinite(upper.x) && std::isfinite(upper.y) && std::isfinite(upper.z);
+    }
+
+    // The largest absolute coordinate: the scale that rounding errors grow with.
+    double magnitude() const {
+        return std::fmax(std::fmax(std::fmax(std::fabs(lower.x), std::fabs(lower.y)), std::fabs(lower.z)),
+                         std::fmax(std::fmax(std::fabs(upper.x), std::fabs(upper.y)), std::fabs(upper.z)));
+    }
+};
+
+}  // namespace velmarin

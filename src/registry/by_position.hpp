@@ -1,0 +1,39 @@
+// One task per position on the worker pool, each writing only its own slot,
+// so the outcome is that of running the positions in order whatever the
+// scheduling.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <exception>
+#include <vector>
+
+#include <tbb/parallel_for.h>
+
+namespace velmarin {
+
+// A task that throws (an internal fault, or running out of memory) stops
+// further tasks from starting; once the running ones have finished, the
+// failure of the lowest failing position is rethrown on the calling thread.
+// Exceptions never cross the pool's own machinery.
+template <class Result, class Task>
+std::vector<Result> run_by_position(std::size_t count, const Task& task) {
+    std::vector<Result> results(count);
+    std::vector<std::exception_ptr> failures(count);
+    std::atomic<bool> failed{false};
+    tbb::parallel_for(std::size_t{0}, count, [&](std::size_t i) {
+        if (failed.load(std::memory_order_relaxed)) return;
+        try {
+            results[i] = task(i);
+        } catch (...) {
+            failures[i] = std::current_exception();
+            failed.store(true, std::memory_order_relaxed);
+        }
+    });
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) std::rethrow_exception(failure);
+    }
+    return results;
+}
+
+}  // namespace velmarin

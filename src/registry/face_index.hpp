@@ -1,0 +1,40 @@
+// The face index: every face of every mesh, entered with its box grown by
+// the build's tolerance, so that a query with a face's own grown box finds
+// every face whose grown box it touches (boxes at most twice the tolerance
+// apart in every axis).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geometry/mesh.hpp"
+#include "registry/bounds.hpp"
+#include "registry/box_index.hpp"
+
+namespace velmarin {
+
+struct FaceRef {
+    std::uint64_t mesh = 0;
+    std::uint64_t face = 0;
+};
+
+// The box of one face's vertices grown by `tolerance`. The same routine
+// makes the index entries and the query boxes, so a face's query box is its
+// own entry's box.
+Bounds face_box(const Mesh& mesh, std::size_t face, double tolerance);
+
+class FaceIndex {
+public:
+    // One entry per face, for each mesh in order and each face in order.
+    FaceIndex(const std::vector<Mesh>& meshes, double tolerance);
+
+    template <class Visit>
+    void query_intersecting(const Bounds& box, Visit&& visit) const {
+        tree_.query(box, visit);
+    }
+
+private:
+    BoxIndex<FaceRef> tree_;
+};
+
+}  // namespace velmarin

@@ -1,0 +1,55 @@
+#include "registry/face_plane.hpp"
+
+#include <cmath>
+
+#include "core/fault.hpp"
+#include "geometry/vector_ops.hpp"
+
+namespace velmarin {
+
+Vector3D newell_normal(const Mesh& mesh, const Face& face) {
+    Vector3D n;
+    const std::size_t count = face.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        const Vector3D& a = checked(mesh.vertices, face[k]);
+        const Vector3D& b = checked(mesh.vertices, face[k + 1 == count ? 0 : k + 1]);
+        n.x += (a.y - b.y) * (a.z + b.z);
+        n.y += (a.z - b.z) * (a.x + b.x);
+        n.z += (a.x - b.x) * (a.y + b.y);
+    }
+    return n;
+}
+
+FacePlane face_plane(const Mesh& mesh, std::size_t face) {
+    const Face& indices = checked(mesh.faces, face);
+    if (indices.size() < 3) return {};
+    const Vector3D n = newell_normal(mesh, indices);
+    const double l = length(n);
+    if (l < 1e-8) return {};
+    const Vector3D unit = divided(n, l);
+    return {true, unit, -dot(unit, checked(mesh.vertices, indices[0]))};
+}
+
+bool planes_coincide(const FacePlane& a, const FacePlane& b, double tolerance) {
+    const double c = dot(a.normal, b.normal);
+    if (!(std::fabs(c) > 1.0 - tolerance)) return false;
+    const double gap = c > 0.0 ? a.offset - b.offset : a.offset + b.offset;
+    return std::fabs(gap) < tolerance;
+}
+
+PlaneFrame plane_frame(const Vector3D& normal, const Vector3D& origin) {
+    const Vector3D helper = std::fabs(normal.x) < 0.9 ? Vector3D{1.0, 0.0, 0.0} : Vector3D{0.0, 1.0, 0.0};
+    const Vector3D w = cross(normal, helper);
+    const Vector3D u = divided(w, length(w));
+    return {origin, u, cross(normal, u)};
+}
+
+ContactType contact_type_of(const Vector3D& normal) {
+    return std::fabs(normal.z) > 0.707 ? ContactType::HorizontalSlab : ContactType::VerticalWall;
+}
+
+const char* contact_type_name(ContactType type) {
+    return type == ContactType::HorizontalSlab ? "HorizontalSlabContact" : "VerticalWallContact";
+}
+
+}  // namespace velmarin

@@ -1,0 +1,69 @@
+#include "registry/graph_build.hpp"
+
+#include <cmath>
+#include <memory>
+
+#include "registry/aperture_index.hpp"
+#include "registry/by_position.hpp"
+#include "registry/face_index.hpp"
+#include "registry/literal_apertures.hpp"
+
+namespace velmarin {
+
+namespace {
+
+std::vector<Vector3D> node_centroids(const std::vector<Mesh>& meshes) {
+    std::vector<Vector3D> centroids;
+    centroids.reserve(meshes.size());
+    for (const Mesh& mesh : meshes) centroids.push_back(vertex_mean(mesh));
+    return centroids;
+}
+
+// Every contact needs a plane distance strictly below the tolerance and an
+// area strictly above it, so only a positive finite tolerance can give one.
+bool can_touch(const std::vector<Mesh>& meshes, double tolerance) {
+    return meshes.size() >= 2 && tolerance > 0.0 && std::isfinite(tolerance);
+}
+
+std::unique_ptr<ApertureCut> aperture_cut(const std::vector<Mesh>& apertures, double tolerance, Search search) {
+    if (search == Search::Literal) return std::make_unique<LiteralApertures>(apertures, tolerance);
+    return std::make_unique<ApertureIndex>(apertures, tolerance);
+}
+
+std::vector<CellContact> cell_contacts(const SpatialRegistry& registry, double tolerance, Search search) {
+    const FaceIndex faces(registry.meshes, tolerance);
+    const std::vector<std::vector<FacePlane>> planes = face_planes(registry.meshes);
+    const std::unique_ptr<ApertureCut> apertures = aperture_cut(registry.apertures, tolerance, search);
+    const ContactScene scene{registry.meshes, planes, faces, *apertures, tolerance, search};
+
+    const auto per_mesh = run_by_position<std::vector<CellContact>>(
+        registry.meshes.size(), [&](std::size_t i) { return find_cell_contacts(scene, i); });
+
+    std::size_t count = 0;
+    for (const auto& list : per_mesh) count += list.size();
+    std::vector<CellContact> contacts;
+    contacts.reserve(count);
+    for (const auto& list : per_mesh) contacts.insert(contacts.end(), list.begin(), list.end());
+    return contacts;
+}
+
+}  // namespace
+
+std::vector<std::vector<FacePlane>> face_planes(const std::vector<Mesh>& meshes) {
+    std::vector<std::vector<FacePlane>> planes(meshes.size());
+    for (std::size_t m = 0; m < meshes.size(); ++m) {
+        planes[m].reserve(meshes[m].faces.size());
+        for (std::size_t f = 0; f < meshes[m].faces.size(); ++f) planes[m].push_back(face_plane(meshes[m], f));
+    }
+    return planes;
+}
+
+GraphBuild build_graph(const SpatialRegistry& registry, double tolerance, Search search) {
+    GraphBuild build;
+    build.centroids = node_centroids(registry.meshes);
+    build.wire_contacts = find_wire_contacts(registry.wires, registry.meshes, search);
+    if (can_touch(registry.meshes, tolerance)) build.contacts = cell_contacts(registry, tolerance, search);
+    return build;
+}
+
+}  // namespace velmarin

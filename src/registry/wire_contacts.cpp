@@ -1,0 +1,155 @@
+#include "registry/wire_contacts.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/fault.hpp"
+#include "geometry/vector_ops.hpp"
+#include "registry/bounds.hpp"
+#include "registry/box_index.hpp"
+
+namespace velmarin {
+
+namespace {
+
+// Almost straight up, tilted off the axes so the ray does not run along the
+// diagonals and edges of axis-aligned faces. Deliberately not normalised.
+constexpr Vector3D ray_direction{1e-7, 2e-7, 1.0};
+constexpr double parallel_limit = 1e-8;
+constexpr double nearest_crossing = 1e-8;
+
+// The ray-triangle test with inclusive bounds: a ray through an edge that two
+// triangles share counts for both.
+bool ray_crosses(const Vector3D& p, const Vector3D& v0, const Vector3D& v1, const Vector3D& v2) {
+    const Vector3D e1 = minus(v1, v0);
+    const Vector3D e2 = minus(v2, v0);
+    const Vector3D h = cross(ray_direction, e2);
+    const double a = dot(e1, h);
+    if (std::fabs(a) < parallel_limit) return false;
+    const double f = 1.0 / a;
+    const Vector3D s = minus(p, v0);
+    const double u = f * dot(s, h);
+    if (u < 0.0 || u > 1.0) return false;
+    const Vector3D q = cross(s, e1);
+    const double v = f * dot(ray_direction, q);
+    if (v < 0.0 || u + v > 1.0) return false;
+    return f * dot(e2, q) > nearest_crossing;
+}
+
+// Faces are split into the fan (f0, f(k-1), fk) whatever their shape.
+std::size_t face_crossings(const Vector3D& p, const Mesh& mesh, const Face& face) {
+    check(!face.empty(), "a face without vertices in the wire test");
+    if (face.size() < 3) return 0;
+    const Vector3D& v0 = checked(mesh.vertices, face[0]);
+    std::size_t crossings = 0;
+    for (std::size_t k = 2; k < face.size(); ++k) {
+        if (ray_crosses(p, v0, checked(mesh.vertices, face[k - 1]), checked(mesh.vertices, face[k]))) ++crossings;
+    }
+    return crossings;
+}
+
+std::vector<WireMeshContact> literal_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes) {
+    std::vector<WireMeshContact> contacts;
+    for (std::size_t w = 0; w < wires.size(); ++w) {
+        const Vector3D m = midpoint(wires[w]);
+        for (std::size_t i = 0; i < meshes.size(); ++i) {
+            if (point_in_mesh(m, meshes[i])) contacts.push_back({w, i});
+        }
+    }
+    return contacts;
+}
+
+// The meshes a midpoint's ray may cross, found through the meshes' boxes.
+// Rounding in the ray test is covered by a margin far wider than its error;
+// a mesh or midpoint with a non-finite coordinate is always tested.
+class MeshColumns {
+public:
+    // `entries` also fills the members declared before the tree.
+    explicit MeshColumns(const std::vector<Mesh>& meshes) : tree_(entries(meshes)) {}
+
+    // Positions in ascending order.
+    void candidates(const Vector3D& p, std::vector<std::size_t>& out) const {
+        out.clear();
+        if (!is_finite(p)) {
+            for (std::size_t i = 0; i < count_; ++i) out.push_back(i);
+            return;
+        }
+        out = unbounded_;
+        const double rise = std::fmax(0.0, top_ - p.z);
+        const double margin = 1e-6 * (1.0 + std::fmax(scale_, std::fmax(std::fabs(p.x), std::fabs(p.y))) +
+                                      std::fabs(p.z) + rise);
+        Bounds column;
+        column.lower = {p.x - margin, p.y - margin, p.z - margin};
+        column.upper = {p.x + ray_direction.x * rise + margin, p.y + ray_direction.y * rise + margin, top_ + margin};
+        tree_.query(column, [&](std::size_t i) { out.push_back(i); });
+        std::sort(out.begin(), out.end());
+    }
+
+private:
+    std::vector<BoxIndex<std::size_t>::Entry> entries(const std::vector<Mesh>& meshes) {
+        count_ = meshes.size();
+        std::vector<BoxIndex<std::size_t>::Entry> list;
+        for (std::size_t i = 0; i < meshes.size(); ++i) {
+            const Mesh& mesh = meshes[i];
+            if (mesh.faces.empty()) continue;  // holds no point
+            Bounds box;
+            for (const Face& face : mesh.faces) {
+                check(!face.empty(), "a face without vertices in the wire test");
+                if (face.size() < 3) continue;  // never tested
+                for (std::uint64_t index : face) box.add(checked(mesh.vertices, index));
+            }
+            if (!box.is_finite() || !all_finite(mesh)) {
+                unbounded_.push_back(i);
+                continue;
+            }
+            top_ = std::fmax(top_, box.upper.z);
+            scale_ = std::fmax(scale_, box.magnitude());
+            list.push_back(BoxIndex<std::size_t>::entry(box, i));
+        }
+        return list;
+    }
+
+    static bool all_finite(const Mesh& mesh) {
+        return std::all_of(mesh.vertices.begin(), mesh.vertices.end(), [](const Vector3D& v) { return is_finite(v); });
+    }
+
+    std::size_t count_ = 0;
+    std::vector<std::size_t> unbounded_;
+    double top_ = -Bounds::largest;
+    double scale_ = 0.0;
+    BoxIndex<std::size_t> tree_;
+};
+
+std::vector<WireMeshContact> indexed_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes) {
+    std::vector<WireMeshContact> contacts;
+    const MeshColumns columns(meshes);
+    std::vector<std::size_t> candidates;
+    for (std::size_t w = 0; w < wires.size(); ++w) {
+        const Vector3D m = midpoint(wires[w]);
+        columns.candidates(m, candidates);
+        for (std::size_t i : candidates) {
+            if (point_in_mesh(m, checked(meshes, i))) contacts.push_back({w, i});
+        }
+    }
+    return contacts;
+}
+
+}  // namespace
+
+bool point_in_mesh(const Vector3D& point, const Mesh& mesh) {
+    std::size_t crossings = 0;
+    for (const Face& face : mesh.faces) crossings += face_crossings(point, mesh, face);
+    return crossings % 2 == 1;
+}
+
+Vector3D midpoint(const Wire& wire) {
+    return {(wire.start.x + wire.end.x) * 0.5, (wire.start.y + wire.end.y) * 0.5, (wire.start.z + wire.end.z) * 0.5};
+}
+
+std::vector<WireMeshContact> find_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes,
+                                                Search search) {
+    if (wires.empty()) return {};
+    return search == Search::Literal ? literal_wire_contacts(wires, meshes) : indexed_wire_contacts(wires, meshes);
+}
+
+}  // namespace velmarin

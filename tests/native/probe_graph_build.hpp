@@ -1,0 +1,76 @@
+// The graph build on plain nested lists, in either search, for the test
+// suite: the literal search is what the build's own must agree with.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "binding/declare.hpp"
+#include "registry/graph_build.hpp"
+
+namespace velmarin::binding {
+
+namespace probe_graph {
+
+using Points = std::vector<std::vector<double>>;
+using Faces = std::vector<Face>;
+using EdgeRow = std::tuple<std::uint64_t, std::uint64_t, double, double, double, double, std::string>;
+using Rows = std::tuple<std::vector<std::tuple<double, double, double>>, std::vector<EdgeRow>,
+                        std::vector<std::tuple<std::uint64_t, std::uint64_t>>>;
+
+inline Vector3D point(const std::vector<double>& p) {
+    return {checked(p, 0), checked(p, 1), checked(p, 2)};
+}
+
+inline std::vector<Mesh> meshes_of(const std::vector<Points>& vertices, const std::vector<Faces>& faces) {
+    check(vertices.size() == faces.size(), "one face list per vertex list");
+    std::vector<Mesh> meshes;
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        Mesh mesh;
+        for (const auto& p : vertices[i]) mesh.vertices.push_back(point(p));
+        mesh.faces = faces[i];
+        meshes.push_back(std::move(mesh));
+    }
+    return meshes;
+}
+
+inline Rows run(std::vector<Points> mesh_vertices, std::vector<Faces> mesh_faces, Points wires,
+                std::vector<Points> aperture_vertices, std::vector<Faces> aperture_faces, double tolerance,
+                Search search) {
+    SpatialRegistry registry{meshes_of(mesh_vertices, mesh_faces), {},
+                             meshes_of(aperture_vertices, aperture_faces)};
+    for (const auto& w : wires) {
+        registry.wires.push_back({{checked(w, 0), checked(w, 1), checked(w, 2)},
+                                  {checked(w, 3), checked(w, 4), checked(w, 5)}});
+    }
+    const GraphBuild build = build_graph(registry, tolerance, search);
+    Rows rows;
+    for (const Vector3D& c : build.centroids) std::get<0>(rows).emplace_back(c.x, c.y, c.z);
+    for (const CellContact& e : build.contacts) {
+        std::get<1>(rows).emplace_back(e.node_a, e.node_b, e.shared_area, e.contact_centroid.x,
+                                       e.contact_centroid.y, e.contact_centroid.z,
+                                       contact_type_name(e.contact_type));
+    }
+    for (const WireMeshContact& w : build.wire_contacts) std::get<2>(rows).emplace_back(w.wire_index, w.mesh_index);
+    return rows;
+}
+
+inline Rows literal(std::vector<Points> mv, std::vector<Faces> mf, Points w, std::vector<Points> av,
+                    std::vector<Faces> af, double tolerance) {
+    return run(std::move(mv), std::move(mf), std::move(w), std::move(av), std::move(af), tolerance, Search::Literal);
+}
+inline Rows indexed(std::vector<Points> mv, std::vector<Faces> mf, Points w, std::vector<Points> av,
+                    std::vector<Faces> af, double tolerance) {
+    return run(std::move(mv), std::move(mf), std::move(w), std::move(av), std::move(af), tolerance, Search::Indexed);
+}
+
+constexpr Params literal_params{nullptr, "graph_build_literal", "mesh_vertices", "mesh_faces", "wires",
+                                "aperture_vertices", "aperture_faces", "tolerance"};
+constexpr Params indexed_params{nullptr, "graph_build_indexed", "mesh_vertices", "mesh_faces", "wires",
+                                "aperture_vertices", "aperture_faces", "tolerance"};
+
+}  // namespace probe_graph
+
+}  // namespace velmarin::binding
