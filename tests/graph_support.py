@@ -1,0 +1,82 @@
+"""Running the graph build from plain tuples and reading its result back as
+rows: (centroids, edges, wire contacts), edges as
+(node_a, node_b, shared_area, (x, y, z), contact_type)."""
+
+import math
+import os
+import sys
+
+import pytest
+
+from velmarin import Mesh, SpatialRegistry, Vector3D, Wire
+
+if os.environ.get("VELMARIN_PROBE_DIR"):
+    sys.path.insert(0, os.environ["VELMARIN_PROBE_DIR"])
+try:
+    import _velmarin_probe as probe
+except ImportError:
+    probe = None
+
+needs_probe = pytest.mark.skipif(probe is None, reason="needs the test-support module (make test builds it)")
+
+
+def mesh(points, faces):
+    return Mesh([Vector3D(*p) for p in points], faces)
+
+
+def wire(start, end):
+    return Wire(Vector3D(*start), Vector3D(*end))
+
+
+def _probe_rows(search, meshes, wires, apertures, tolerance):
+    run = probe.graph_build_literal if search == "literal" else probe.graph_build_indexed
+    centroids, edges, contacts = run([[list(p) for p in m[0]] for m in meshes], [m[1] for m in meshes],
+                                     [list(s) + list(e) for s, e in wires],
+                                     [[list(p) for p in a[0]] for a in apertures], [a[1] for a in apertures],
+                                     tolerance)
+    return centroids, [(a, b, area, (x, y, z), kind) for a, b, area, x, y, z, kind in edges], contacts
+
+
+def _public_rows(meshes, wires, apertures, tolerance):
+    registry = SpatialRegistry([mesh(*m) for m in meshes], [wire(*w) for w in wires],
+                               [mesh(*a) for a in apertures])
+    graph = registry.build_spatial_graph(tolerance)
+    centroids = []
+    for i, node in enumerate(graph.nodes):
+        assert node.index == i
+        c = node.centroid
+        centroids.append((c.x, c.y, c.z))
+    edges = []
+    for e in graph.edges:
+        c = e.contact_centroid
+        edges.append((e.node_a, e.node_b, e.shared_area, (c.x, c.y, c.z), e.contact_type))
+    return centroids, edges, [(w.wire_index, w.mesh_index) for w in graph.wire_contacts]
+
+
+def graph_rows(meshes, wires=(), apertures=(), tolerance=0.01, search="public"):
+    """meshes and apertures as (points, faces), wires as (start, end)."""
+    if search == "public" and not hasattr(SpatialRegistry, "build_spatial_graph"):
+        search = "indexed"
+    if search == "public":
+        return _public_rows(meshes, wires, apertures, tolerance)
+    if probe is None:
+        pytest.skip("needs the test-support module")
+    return _probe_rows(search, meshes, wires, apertures, tolerance)
+
+
+def same_edge(e, f, tol=1e-7):
+    return (e[0], e[1], e[4]) == (f[0], f[1], f[4]) and math.isclose(e[2], f[2], rel_tol=tol, abs_tol=tol) and all(
+        math.isclose(a, b, rel_tol=tol, abs_tol=tol) for a, b in zip(e[3], f[3]))
+
+
+def edge_key(e):
+    return (e[0], e[1], e[4], round(e[2], 5)) + tuple(round(c, 5) for c in e[3])
+
+
+def assert_same_edges(actual, expected, tol=1e-7):
+    """Equal as multisets, within `tol`."""
+    assert len(actual) == len(expected), (actual, expected)
+    for e, f in zip(sorted(actual, key=edge_key), sorted(expected, key=edge_key)):
+        assert same_edge(e, f, tol), (e, f)
+
+

@@ -1,0 +1,205 @@
+"""The graph build: nodes, wall and slab contacts, apertures, tolerances, and
+random buildings whose graph is worked out independently."""
+import math
+import random
+
+import pytest
+
+from building_support import BOX_FACES, Room, expected_contacts, random_building
+from graph_support import assert_same_edges, graph_rows, needs_probe
+
+
+def cube(x=0.0, y=0.0, z=0.0, size=1.0):
+    return Room((x, y, z), (x + size, y + size, z + size)).points(), [list(f) for f in BOX_FACES]
+
+
+def square_x(at, y0, z0, y1, z1):
+    """An aperture of one face in the plane x = at."""
+    return [(at, y0, z0), (at, y1, z0), (at, y1, z1), (at, y0, z1)], [[0, 1, 2, 3]]
+
+
+def edges_of(meshes, apertures=(), tolerance=0.01, search="public"):
+    return graph_rows(meshes, (), apertures, tolerance, search)[1]
+
+
+WALL = "VerticalWallContact"
+SLAB = "HorizontalSlabContact"
+
+
+def test_two_cubes_side_by_side():
+    centroids, edges, contacts = graph_rows([cube(), cube(x=1)])
+    assert centroids == [(0.5, 0.5, 0.5), (1.5, 0.5, 0.5)]
+    assert_same_edges(edges, [(0, 1, 1.0, (1.0, 0.5, 0.5), WALL)])
+    assert contacts == []
+
+
+def test_stacked_cubes_meet_in_a_slab():
+    assert_same_edges(edges_of([cube(), cube(z=1)]), [(0, 1, 1.0, (0.5, 0.5, 1.0), SLAB)])
+
+
+def test_swapping_meshes_swaps_node_indices():
+    assert_same_edges(edges_of([cube(z=1), cube(x=5), cube()]), [(0, 2, 1.0, (0.5, 0.5, 1.0), SLAB)])
+
+
+@pytest.mark.parametrize("tolerance", [0.0, -0.01, math.nan, math.inf])
+def test_tolerances_that_join_nothing(tolerance):
+    centroids, edges, _ = graph_rows([cube(), cube(x=1)], tolerance=tolerance)
+    assert len(centroids) == 2 and edges == []
+
+
+@pytest.mark.parametrize(
+    "aperture, area, centroid",
+    [
+        (square_x(1, 0.25, 0.25, 0.75, 0.75), 0.75, (1, 0.5, 0.5)),
+        (square_x(1, 0, 0, 0.5, 1), 0.5, (1, 0.75, 0.5)),
+        (square_x(1.005, 0, 0, 0.5, 1), 0.5, (1, 0.75, 0.5)),  # half the tolerance off the plane: cut
+        (square_x(1.02, 0, 0, 0.5, 1), 1.0, (1, 0.5, 0.5)),  # twice the tolerance off: ignored
+        (square_x(1, 3, 3, 4, 4), 1.0, (1, 0.5, 0.5)),  # elsewhere in the plane
+    ],
+)
+def test_apertures_are_cut_from_contacts(aperture, area, centroid):
+    assert_same_edges(edges_of([cube(), cube(x=1)], [aperture]), [(0, 1, area, centroid, WALL)])
+
+
+def test_an_aperture_covering_the_wall_removes_the_contact():
+    assert edges_of([cube(), cube(x=1)], [square_x(1, -1, -1, 2, 2)]) == []
+
+
+def test_apertures_are_subtracted_one_after_another():
+    halves = [square_x(1, 0, 0, 0.5, 1), square_x(1, 0.25, 0, 1, 0.5)]
+    assert_same_edges(edges_of([cube(), cube(x=1)], halves), [(0, 1, 0.25, (1, 0.75, 0.75), WALL)])
+
+
+@pytest.mark.parametrize("gap, touching", [(0.005, True), (0.015, False)])
+def test_parallel_faces_within_the_tolerance_touch(gap, touching):
+    edges = edges_of([cube(), cube(x=1 + gap)])
+    assert len(edges) == (1 if touching else 0)
+
+
+def test_cubes_touching_along_an_edge_or_at_a_corner_do_not_touch():
+    assert edges_of([cube(), cube(x=1, y=1)]) == []
+    assert edges_of([cube(), cube(x=1, y=1, z=1)]) == []
+
+
+def test_twin_cubes_touch_through_every_face():
+    edges = edges_of([cube(), cube()])
+    assert [e[:2] + (e[2],) for e in edges] == [(0, 1, 1.0)] * 6
+    assert sorted(e[4] for e in edges) == [SLAB] * 2 + [WALL] * 4
+    # grouped by the faces of mesh 0 in face order: bottom, top, then the walls
+    assert [e[4] for e in edges[:2]] == [SLAB, SLAB]
+
+
+def test_overlapping_floors_facing_the_same_way_touch():
+    flat = [(0, 0, 0), (2, 0, 0), (2, 2, 0), (0, 2, 0)], [[0, 1, 2, 3]]
+    shifted = [(1, 1, 0), (3, 1, 0), (3, 3, 0), (1, 3, 0)], [[0, 1, 2, 3]]
+    assert_same_edges(edges_of([flat, shifted]), [(0, 1, 1.0, (1.5, 1.5, 0.0), SLAB)])
+
+
+def test_a_wall_of_two_faces_gives_two_edges():
+    points, faces = cube()
+    points = points + [(1, 0.5, 0), (1, 0.5, 1)]  # 8, 9 split the face x = 1
+    faces = [f for f in faces if f != [1, 2, 6, 5]] + [[1, 8, 9, 5], [8, 2, 6, 9]]
+    assert_same_edges(edges_of([(points, faces), cube(x=1)]),
+                      [(0, 1, 0.5, (1, 0.25, 0.5), WALL), (0, 1, 0.5, (1, 0.75, 0.5), WALL)])
+
+
+def test_the_contact_type_follows_the_slope_of_the_face():
+    # A cube cut along z = x into two wedges: their common face slopes at 45 degrees.
+    low = [(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0), (1, 0, 1), (1, 1, 1)]
+    low_faces = [[0, 3, 2, 1], [1, 2, 5, 4], [0, 1, 4], [3, 5, 2], [0, 4, 5, 3]]
+    high = [(0, 0, 0), (0, 1, 0), (1, 0, 1), (1, 1, 1), (0, 0, 1), (0, 1, 1)]
+    high_faces = [[0, 2, 3, 1], [4, 5, 3, 2], [0, 4, 2], [1, 3, 5], [0, 1, 5, 4]]
+    edges = edges_of([(low, low_faces), (high, high_faces)])
+    assert_same_edges(edges, [(0, 1, math.sqrt(2), (0.5, 0.5, 0.5), SLAB)])
+    # Steeper (|n.z| = 1/sqrt(5)): a wall.
+    low2 = [(x, y, 2 * z) for x, y, z in low]
+    high2 = [(x, y, 2 * z) for x, y, z in high]
+    assert [e[4] for e in edges_of([(low2, low_faces), (high2, high_faces)])] == [WALL]
+
+
+def test_small_registries():
+    assert graph_rows([]) == ([], [], [])
+    centroids, edges, _ = graph_rows([cube()])
+    assert centroids == [(0.5, 0.5, 0.5)] and edges == []
+    centroids, _, _ = graph_rows([([], []), cube()])
+    assert all(math.isnan(c) for c in centroids[0])
+
+
+def test_every_vertex_counts_in_the_centroid():
+    points, faces = cube()
+    assert graph_rows([(points + [(14, 14, 14)], faces)])[0] == [(2.0, 2.0, 2.0)]
+
+
+# --- random buildings ----------------------------------------------------------------
+
+def _as_meshes(building):
+    return ([(r.points(), r.faces()) for r in building.rooms], [(c.start, c.end) for c in building.columns],
+            [(o.points(), o.faces()) for o in building.openings])
+
+
+def assert_matches_expected(edges, expected):
+    """Grouped by node_a ascending; within node_a by the faces of mesh node_a in
+    face order, each face's contacts equal as a multiset."""
+    position = 0
+    for a, per_face in enumerate(expected):
+        for found in per_face:
+            block = edges[position:position + len(found)]
+            assert all(e[0] == a for e in block), (a, block)
+            assert_same_edges(block, [(a, b, area, c, kind) for b, area, c, kind in found], tol=1e-6)
+            position += len(found)
+    assert position == len(edges)
+
+
+@pytest.mark.parametrize("seed", range(12))
+def test_random_buildings_give_the_expected_graph(seed):
+    rng = random.Random(seed)
+    tolerance = rng.choice([0.01, 0.05])
+    building = random_building(rng, tolerance=tolerance)
+    meshes, wires, apertures = _as_meshes(building)
+    centroids, edges, _ = graph_rows(meshes, wires, apertures, tolerance)
+    assert len(centroids) == len(building.rooms)
+    assert_matches_expected(edges, expected_contacts(building, tolerance))
+
+
+@needs_probe
+@pytest.mark.parametrize("seed", range(8))
+def test_the_indexed_search_agrees_with_the_literal_one(seed):
+    rng = random.Random(1000 + seed)
+    tolerance = 0.05
+    building = random_building(rng, width=7, depth=6, storeys=3, rooms_per_storey=7, openings=25,
+                               tolerance=tolerance)
+    meshes, wires, apertures = _as_meshes(building)
+    apertures += awkward_apertures(rng, tolerance)
+    literal = graph_rows(meshes, wires, apertures, tolerance, search="literal")
+    public = graph_rows(meshes, wires, apertures, tolerance)
+    assert public[0] == literal[0] and public[2] == literal[2]
+    # the same edges in the same order, up to the overlay's rounding grid
+    assert len(public[1]) == len(literal[1])
+    for e, f in zip(public[1], literal[1]):
+        assert e[:2] == f[:2]
+    assert_same_edges(public[1], literal[1], tol=1e-6)
+
+
+def awkward_apertures(rng, tolerance):
+    """Aperture faces the index must not miss: tilted within the angle the plane
+    test allows (far from the origin, where the tilt moves them the most), bent
+    out of their own plane, and huge."""
+    out = []
+    for _ in range(6):
+        axis = rng.randrange(3)
+        at = rng.randint(0, 5)
+        tilt = rng.uniform(-1, 1) * math.sqrt(tolerance) * 0.9
+        u0, v0 = rng.uniform(-1, 6), rng.uniform(-1, 6)
+        corners = [(u0, v0), (u0 + 2, v0), (u0 + 2, v0 + 1.5), (u0, v0 + 1.5)]
+        points = []
+        for k, (u, v) in enumerate(corners):
+            p = [0.0] * 3
+            a, b = [i for i in range(3) if i != axis]
+            p[axis] = at + tilt * (u - u0)
+            p[a], p[b] = u, v
+            if k == 2 and rng.random() < 0.3:
+                p[axis] += 0.3  # bent
+            points.append(tuple(p))
+        out.append((points, [[0, 1, 2, 3]]))
+    out.append(([(3, -100, -100), (3, 100, -100), (3, 100, 100), (3, -100, 100)], [[0, 1, 2, 3]]))
+    return out
