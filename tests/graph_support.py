@@ -55,8 +55,6 @@ def _public_rows(meshes, wires, apertures, tolerance):
 
 def graph_rows(meshes, wires=(), apertures=(), tolerance=0.01, search="public"):
     """meshes and apertures as (points, faces), wires as (start, end)."""
-    if search == "public" and not hasattr(SpatialRegistry, "build_spatial_graph"):
-        search = "indexed"
     if search == "public":
         return _public_rows(meshes, wires, apertures, tolerance)
     if probe is None:

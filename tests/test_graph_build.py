@@ -2,11 +2,14 @@
 random buildings whose graph is worked out independently."""
 import math
 import random
+from fractions import Fraction
 
 import pytest
 
 from building_support import BOX_FACES, Room, expected_contacts, random_building
-from graph_support import assert_same_edges, graph_rows, needs_probe
+from graph_support import assert_same_edges, graph_rows, mesh, needs_probe, wire
+from helpers import assert_noted
+from velmarin import SpatialRegistry
 
 
 def cube(x=0.0, y=0.0, z=0.0, size=1.0):
@@ -128,6 +131,28 @@ def test_small_registries():
 def test_every_vertex_counts_in_the_centroid():
     points, faces = cube()
     assert graph_rows([(points + [(14, 14, 14)], faces)])[0] == [(2.0, 2.0, 2.0)]
+
+
+def test_each_build_makes_a_new_graph_that_keeps_no_link_to_the_registry():
+    registry = SpatialRegistry([mesh(*cube()), mesh(*cube(x=1))], [wire((0.5, 0.5, 0), (0.5, 0.5, 1))], [])
+    first, second = registry.build_spatial_graph(0.01), registry.build_spatial_graph(tolerance=0.01)
+    assert first.nodes[0] is not second.nodes[0] and first.edges[0] is not second.edges[0]
+    assert [n.index for n in first.nodes] == [n.index for n in second.nodes] == [0, 1]
+    assert first.edges[0].get_all_attributes() == {}
+    registry.wires = []
+    registry.meshes = []
+    assert [(c.wire_index, c.mesh_index) for c in first.wire_contacts] == [(0, 0)]
+    assert len(first.nodes) == 1 + len(first.edges) == 2
+
+
+def test_the_tolerance_argument():
+    registry = SpatialRegistry([mesh(*cube()), mesh(*cube(x=1))], [], [])
+    assert len(registry.build_spatial_graph(Fraction(1, 100)).edges) == 1
+    with pytest.raises(TypeError) as info:
+        registry.build_spatial_graph("0.01")
+    assert_noted(info.value, "tolerance")
+    assert SpatialRegistry.build_spatial_graph.__text_signature__ == "($self, tolerance)"
+    assert SpatialRegistry.build_spatial_graph.__doc__.startswith("Compiles the spatial Dual Graph")
 
 
 # --- random buildings ----------------------------------------------------------------

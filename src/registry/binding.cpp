@@ -3,6 +3,8 @@
 
 #include "binding/declare.hpp"
 #include "geometry/binding.hpp"
+#include "graph/binding.hpp"
+#include "registry/graph_build.hpp"
 
 namespace velmarin::binding {
 
@@ -12,6 +14,11 @@ SpatialRegistry make_registry(std::vector<Mesh> meshes, std::vector<Wire> wires,
     return {std::move(meshes), std::move(wires), std::move(apertures)};
 }
 constexpr Params registry_new{"SpatialRegistry", "__new__", "meshes", "wires", "apertures"};
+
+GraphRecords build_spatial_graph(const SpatialRegistry& registry, double tolerance) {
+    return build_graph(registry, tolerance);
+}
+constexpr Params build_params{"SpatialRegistry", "build_spatial_graph", "tolerance"};
 
 }  // namespace
 
@@ -28,6 +35,9 @@ const ClassDef& class_def<SpatialRegistry>() {
                 field<&SpatialRegistry::wires>("wires"),
                 field<&SpatialRegistry::apertures>("apertures"),
             },
+        .methods = {method<build_spatial_graph, build_params>(
+            "Compiles the spatial Dual Graph, executing O(N) vertex welding, O(log N) R*-Tree lookup,\n"
+            "3D ray-cast column detection, and exact 2D polygonal aperture subtractions.")},
     });
     return def;
 }

@@ -12,11 +12,11 @@ namespace velmarin {
 
 namespace {
 
-std::vector<Vector3D> node_centroids(const std::vector<Mesh>& meshes) {
-    std::vector<Vector3D> centroids;
-    centroids.reserve(meshes.size());
-    for (const Mesh& mesh : meshes) centroids.push_back(vertex_mean(mesh));
-    return centroids;
+std::vector<NodeRecord> nodes(const std::vector<Mesh>& meshes) {
+    std::vector<NodeRecord> records;
+    records.reserve(meshes.size());
+    for (std::size_t i = 0; i < meshes.size(); ++i) records.push_back({i, vertex_mean(meshes[i])});
+    return records;
 }
 
 // Every contact needs a plane distance strictly below the tolerance and an
@@ -30,7 +30,11 @@ std::unique_ptr<ApertureCut> aperture_cut(const std::vector<Mesh>& apertures, do
     return std::make_unique<ApertureIndex>(apertures, tolerance);
 }
 
-std::vector<CellContact> cell_contacts(const SpatialRegistry& registry, double tolerance, Search search) {
+EdgeRecord edge(const CellContact& c) {
+    return {c.node_a, c.node_b, c.shared_area, c.contact_centroid, contact_type_name(c.contact_type)};
+}
+
+std::vector<EdgeRecord> edges(const SpatialRegistry& registry, double tolerance, Search search) {
     const FaceIndex faces(registry.meshes, tolerance);
     const std::vector<std::vector<FacePlane>> planes = face_planes(registry.meshes);
     const std::unique_ptr<ApertureCut> apertures = aperture_cut(registry.apertures, tolerance, search);
@@ -41,10 +45,12 @@ std::vector<CellContact> cell_contacts(const SpatialRegistry& registry, double t
 
     std::size_t count = 0;
     for (const auto& list : per_mesh) count += list.size();
-    std::vector<CellContact> contacts;
-    contacts.reserve(count);
-    for (const auto& list : per_mesh) contacts.insert(contacts.end(), list.begin(), list.end());
-    return contacts;
+    std::vector<EdgeRecord> records;
+    records.reserve(count);
+    for (const auto& list : per_mesh) {
+        for (const CellContact& contact : list) records.push_back(edge(contact));
+    }
+    return records;
 }
 
 }  // namespace
@@ -58,12 +64,12 @@ std::vector<std::vector<FacePlane>> face_planes(const std::vector<Mesh>& meshes)
     return planes;
 }
 
-GraphBuild build_graph(const SpatialRegistry& registry, double tolerance, Search search) {
-    GraphBuild build;
-    build.centroids = node_centroids(registry.meshes);
-    build.wire_contacts = find_wire_contacts(registry.wires, registry.meshes, search);
-    if (can_touch(registry.meshes, tolerance)) build.contacts = cell_contacts(registry, tolerance, search);
-    return build;
+GraphRecords build_graph(const SpatialRegistry& registry, double tolerance, Search search) {
+    GraphRecords graph;
+    graph.nodes = nodes(registry.meshes);
+    graph.wire_contacts = find_wire_contacts(registry.wires, registry.meshes, search);
+    if (can_touch(registry.meshes, tolerance)) graph.edges = edges(registry, tolerance, search);
+    return graph;
 }
 
 }  // namespace velmarin

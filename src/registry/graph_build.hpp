@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "graph/graph_records.hpp"
 #include "registry/cell_contacts.hpp"
 #include "registry/search.hpp"
 #include "registry/spatial_registry.hpp"
@@ -13,13 +14,9 @@
 
 namespace velmarin {
 
-struct GraphBuild {
-    std::vector<Vector3D> centroids;        // node i is mesh i
-    std::vector<CellContact> contacts;      // grouped by node_a ascending
-    std::vector<WireMeshContact> wire_contacts;
-};
-
-GraphBuild build_graph(const SpatialRegistry& registry, double tolerance, Search search = Search::Indexed);
+// Node i is mesh i; edges grouped by node_a ascending, then by the faces of
+// mesh node_a; wire contacts by wire, then by mesh.
+GraphRecords build_graph(const SpatialRegistry& registry, double tolerance, Search search = Search::Indexed);
 
 // The face planes of every mesh, by mesh and then by face.
 std::vector<std::vector<FacePlane>> face_planes(const std::vector<Mesh>& meshes);

@@ -48,8 +48,8 @@ std::size_t face_crossings(const Vector3D& p, const Mesh& mesh, const Face& face
     return crossings;
 }
 
-std::vector<WireMeshContact> literal_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes) {
-    std::vector<WireMeshContact> contacts;
+std::vector<WireContact> literal_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes) {
+    std::vector<WireContact> contacts;
     for (std::size_t w = 0; w < wires.size(); ++w) {
         const Vector3D m = midpoint(wires[w]);
         for (std::size_t i = 0; i < meshes.size(); ++i) {
@@ -120,8 +120,8 @@ private:
     BoxIndex<std::size_t> tree_;
 };
 
-std::vector<WireMeshContact> indexed_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes) {
-    std::vector<WireMeshContact> contacts;
+std::vector<WireContact> indexed_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes) {
+    std::vector<WireContact> contacts;
     const MeshColumns columns(meshes);
     std::vector<std::size_t> candidates;
     for (std::size_t w = 0; w < wires.size(); ++w) {
@@ -146,8 +146,8 @@ Vector3D midpoint(const Wire& wire) {
     return {(wire.start.x + wire.end.x) * 0.5, (wire.start.y + wire.end.y) * 0.5, (wire.start.z + wire.end.z) * 0.5};
 }
 
-std::vector<WireMeshContact> find_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes,
-                                                Search search) {
+std::vector<WireContact> find_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes,
+                                            Search search) {
     if (wires.empty()) return {};
     return search == Search::Literal ? literal_wire_contacts(wires, meshes) : indexed_wire_contacts(wires, meshes);
 }

@@ -7,14 +7,10 @@
 
 #include "geometry/mesh.hpp"
 #include "geometry/vector.hpp"
+#include "graph/graph_records.hpp"
 #include "registry/search.hpp"
 
 namespace velmarin {
-
-struct WireMeshContact {
-    std::uint64_t wire_index = 0;
-    std::uint64_t mesh_index = 0;
-};
 
 // True when a ray from `point` crosses the mesh's faces an odd number of
 // times. The mesh need not be closed or consistently oriented.
@@ -23,7 +19,7 @@ bool point_in_mesh(const Vector3D& point, const Mesh& mesh);
 Vector3D midpoint(const Wire& wire);
 
 // Ordered by wire, then by mesh.
-std::vector<WireMeshContact> find_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes,
-                                                Search search);
+std::vector<WireContact> find_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes,
+                                            Search search);
 
 }  // namespace velmarin

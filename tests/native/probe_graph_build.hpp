@@ -45,15 +45,14 @@ inline Rows run(std::vector<Points> mesh_vertices, std::vector<Faces> mesh_faces
         registry.wires.push_back({{checked(w, 0), checked(w, 1), checked(w, 2)},
                                   {checked(w, 3), checked(w, 4), checked(w, 5)}});
     }
-    const GraphBuild build = build_graph(registry, tolerance, search);
+    const GraphRecords graph = build_graph(registry, tolerance, search);
     Rows rows;
-    for (const Vector3D& c : build.centroids) std::get<0>(rows).emplace_back(c.x, c.y, c.z);
-    for (const CellContact& e : build.contacts) {
+    for (const NodeRecord& n : graph.nodes) std::get<0>(rows).emplace_back(n.centroid.x, n.centroid.y, n.centroid.z);
+    for (const EdgeRecord& e : graph.edges) {
         std::get<1>(rows).emplace_back(e.node_a, e.node_b, e.shared_area, e.contact_centroid.x,
-                                       e.contact_centroid.y, e.contact_centroid.z,
-                                       contact_type_name(e.contact_type));
+                                       e.contact_centroid.y, e.contact_centroid.z, e.contact_type);
     }
-    for (const WireMeshContact& w : build.wire_contacts) std::get<2>(rows).emplace_back(w.wire_index, w.mesh_index);
+    for (const WireContact& w : graph.wire_contacts) std::get<2>(rows).emplace_back(w.wire_index, w.mesh_index);
     return rows;
 }
 
