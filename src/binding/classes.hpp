@@ -21,8 +21,11 @@ namespace velmarin::binding {
 template <class P>
 struct Instance {
     PyObject header;
-    P payload;
+    // Beside the header, so that a borrow and the first payload fields
+    // usually share one cache line: walks over many small objects (a
+    // graph's edges) touch one line per object instead of two.
     BorrowFlag borrow;
+    P payload;
 };
 
 template <class P>

@@ -51,34 +51,37 @@ std::vector<Ref<GraphNode>> graph_nodes(const SpatialGraph& graph) { return grap
 std::vector<Ref<GraphEdge>> graph_edges(const SpatialGraph& graph) { return graph.edges; }
 std::vector<WireContact> graph_wire_contacts(const SpatialGraph& graph) { return graph.wire_contacts; }
 
-// Centroids read from the node objects on first need, each under a shared
-// borrow of its node, so a node that no edge touches is never read.
-class CentroidReader {
-public:
-    explicit CentroidReader(const std::vector<Ref<GraphNode>>& nodes)
-        : nodes_(nodes), centroids_(nodes.size()), read_(nodes.size(), false) {}
+// Every node's centroid, read in one pass in list order (memory order, as
+// the objects were made) under a shared borrow of each node. A node whose
+// borrow is refused (only possible while a finaliser runs inside a write to
+// it) is a fault only once an edge needs its centroid.
+struct Centroids {
+    std::vector<Vector3D> values;
+    std::vector<std::uint8_t> refused;
 
-    const Vector3D& operator()(std::uint64_t position) {
-        if (!checked(read_, position)) {
-            Instance<GraphNode>* node = nodes_[position].instance();
-            auto borrow = SharedBorrow::hold(node->borrow);
-            centroids_[position] = node->payload.record.centroid;
-            read_[position] = true;
+    explicit Centroids(const std::vector<Ref<GraphNode>>& nodes) : values(nodes.size()), refused(nodes.size(), 0) {
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            Instance<GraphNode>* node = nodes[i].instance();
+            if (!node->borrow.try_share()) {
+                refused[i] = 1;
+                continue;
+            }
+            values[i] = node->payload.record.centroid;
+            node->borrow.unshare();
         }
-        return centroids_[position];
     }
 
-private:
-    const std::vector<Ref<GraphNode>>& nodes_;
-    std::vector<Vector3D> centroids_;
-    std::vector<bool> read_;
+    const Vector3D& operator[](std::uint64_t position) const {
+        if (checked(refused, position)) fault("Already mutably borrowed");
+        return values[position];
+    }
 };
 
 Result<std::vector<std::uint64_t>> graph_shortest_path(const SpatialGraph& graph, std::uint64_t start,
                                                        std::uint64_t end) {
     const std::size_t node_count = graph.nodes.size();
     if (Result<void> ends = check_path_ends(node_count, start, end); !ends.ok()) return ends.error();
-    CentroidReader centroid(graph.nodes);
+    const Centroids centroids(graph.nodes);
     std::vector<WeightedEdge> edges;
     edges.reserve(graph.edges.size());
     for (const Ref<GraphEdge>& ref : graph.edges) {
@@ -89,8 +92,7 @@ Result<std::vector<std::uint64_t>> graph_shortest_path(const SpatialGraph& graph
         // Only a graph built by hand can name a node it does not hold; such
         // an edge leads nowhere and is left out.
         if (a >= node_count || b >= node_count) continue;
-        const Vector3D& from = centroid(a);
-        edges.push_back({a, b, centroid_distance(from, centroid(b))});
+        edges.push_back({a, b, centroid_distance(centroids[a], centroids[b])});
     }
     return shortest_path(node_count, edges, start, end);
 }

@@ -1,7 +1,6 @@
 #include "graph/shortest_path.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <functional>
 #include <limits>
 #include <queue>
@@ -60,13 +59,6 @@ std::vector<std::uint64_t> walk_back(const std::vector<std::uint64_t>& predecess
 
 }  // namespace
 
-double centroid_distance(const Vector3D& p, const Vector3D& q) {
-    const double dx = p.x - q.x;
-    const double dy = p.y - q.y;
-    const double dz = p.z - q.z;
-    return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
 Result<void> check_path_ends(std::size_t node_count, std::uint64_t start, std::uint64_t end) {
     if (start >= node_count || end >= node_count) return value_error("Start or End node index out of bounds.");
     return {};
@@ -78,7 +70,7 @@ std::vector<std::uint64_t> shortest_path(std::size_t node_count, std::span<const
     const Adjacency adjacency(node_count, edges);
     std::vector<double> distance(node_count, unreached);
     std::vector<std::uint64_t> predecessor(node_count, no_predecessor);
-    std::vector<bool> settled(node_count, false);
+    std::vector<std::uint8_t> settled(node_count, 0);
 
     // Ordered by (distance, position), the order in which a linear scan for
     // the least unsettled distance would meet the nodes. A node gets a new
@@ -92,7 +84,7 @@ std::vector<std::uint64_t> shortest_path(std::size_t node_count, std::span<const
         frontier.pop();
         if (settled[u] || reached != distance[u]) continue;
         if (u == end) break;
-        settled[u] = true;
+        settled[u] = 1;
         for (const Neighbour& next : adjacency.of(u)) {
             if (settled[next.node]) continue;
             const double candidate = next.weight + distance[u];

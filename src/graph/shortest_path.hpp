@@ -2,6 +2,7 @@
 // costs the distance between the centroids of its two ends.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -18,7 +19,12 @@ struct WeightedEdge {
 };
 
 // √(dx² + dy² + dz²), the squares added in the order x, y, z.
-double centroid_distance(const Vector3D& p, const Vector3D& q);
+inline double centroid_distance(const Vector3D& p, const Vector3D& q) {
+    const double dx = p.x - q.x;
+    const double dy = p.y - q.y;
+    const double dz = p.z - q.z;
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
 
 // ValueError "Start or End node index out of bounds." unless both ends are
 // positions in a list of `node_count` nodes.
