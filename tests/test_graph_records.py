@@ -5,7 +5,7 @@ import pytest
 
 import velmarin
 from helpers import assert_noted
-from velmarin import GraphEdge, GraphNode, SpatialGraph, Vector3D, WireContact
+from velmarin import GraphEdge, GraphNode, Mesh, SpatialGraph, SpatialRegistry, Vector3D, Wire, WireContact
 
 
 def vec(x=0.0, y=0.0, z=0.0):
@@ -156,3 +156,42 @@ def test_graph_arguments_are_checked():
 def test_edges_beyond_the_node_list_are_accepted():
     graph = SpatialGraph([GraphNode(0, vec())], [GraphEdge(0, 99, 1.0, vec(), "x")], [])
     assert graph.edges[0].node_b == 99
+
+
+def box(x0, y0, z0, x1, y1, z1):
+    corners = [(x0, y0, z0), (x1, y0, z0), (x1, y1, z0), (x0, y1, z0),
+               (x0, y0, z1), (x1, y0, z1), (x1, y1, z1), (x0, y1, z1)]
+    faces = [[0, 3, 2, 1], [4, 5, 6, 7], [0, 1, 5, 4], [1, 2, 6, 5], [2, 3, 7, 6], [3, 0, 4, 7]]
+    return Mesh([vec(*c) for c in corners], faces)
+
+
+def built_graph():
+    """Two rooms side by side, a third above the first, a column through the first."""
+    rooms = [box(0, 0, 0, 4, 4, 3), box(4, 0, 0, 8, 4, 3), box(0, 0, 3, 4, 4, 6)]
+    column = Wire(vec(2, 2, 0.5), vec(2, 2, 2.5))
+    outside = Wire(vec(20, 20, 0), vec(20, 20, 1))
+    return SpatialRegistry(rooms, [outside, column], []).build_spatial_graph(0.01)
+
+
+def test_wire_contacts_are_values():
+    graph = built_graph()
+    contacts = graph.wire_contacts
+    assert [(c.wire_index, c.mesh_index) for c in contacts] == [(1, 0)]
+    assert graph.wire_contacts[0] is not graph.wire_contacts[0]
+    with pytest.raises(AttributeError):
+        contacts[0].mesh_index = 2
+    copy = SpatialGraph([], [], contacts + contacts)
+    assert [(c.wire_index, c.mesh_index) for c in copy.wire_contacts] == [(1, 0), (1, 0)]
+
+
+def test_a_built_graph_holds_ordinary_objects():
+    graph = built_graph()
+    assert [n.index for n in graph.nodes] == [0, 1, 2]
+    assert all(n.get_all_attributes() == {} for n in graph.nodes)
+    assert sorted((e.node_a, e.node_b, e.contact_type) for e in graph.edges) == [
+        (0, 1, "VerticalWallContact"), (0, 2, "HorizontalSlabContact"),
+    ]
+    graph.nodes[2].set_attribute("name", "Office")
+    assert graph.nodes[2].get_attribute("name") == "Office"
+    assert graph.find_shortest_path(1, 2) == [1, 0, 2]
+    assert graph.to_cypher_queries()[2].endswith(", name: 'Office'})")
