@@ -1,0 +1,203 @@
+"""Times the graph build on synthetic buildings of 1,000, 10,000 and 100,000 rooms.
+
+    PYTHONPATH=build/dev python3 bench/bench_build.py [--sizes 1000,10000,100000]
+
+For each size (rooms from building.py, a door in every inner wall that can
+hold one, windows in half the outer walls, a column in a quarter of the rooms):
+- making the velmarin objects from plain data, and ``SpatialRegistry(...)``
+  from those objects (registry construction);
+- ``build_spatial_graph(0.01)``, the whole build, and the same build without
+  wires and without apertures, whose differences show what the wire stage and
+  the aperture subtraction cost;
+- the build with one worker and with two, each in a fresh interpreter whose
+  CPU affinity is set to that many cores before velmarin is imported: the
+  module has no setting for its worker count, and its pool (oneTBB's) sizes
+  itself from the process's affinity mask;
+- on the 1,000-room building, the pure-Python reference build
+  (reference_build.py), its time against the native build's and whether the
+  two graphs agree.
+
+Times are the best of ``--repeat`` runs. Figures that compare are ratios
+against baselines of the same run: growth against the 1,000-room build
+(1.00 = linear in rooms), the speed-up of two workers over one, the reference
+against the native build. Until the native build exists the script says so
+and times only what it can.
+"""
+from __future__ import annotations
+
+import argparse
+import json
+import os
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+from building import generate_building  # noqa: E402  (velmarin is imported later, see probe())
+
+TOLERANCE = 0.01
+SEED = 7
+BUILDING_OPTIONS = dict(door_ratio=1.0, window_ratio=0.5, column_ratio=0.25)
+
+
+def best_of(repeat, action):
+    times = []
+    result = None
+    for _ in range(repeat):
+        start = time.perf_counter()
+        result = action()
+        times.append(time.perf_counter() - start)
+    return min(times), result
+
+
+def without(registry_lists, wires=True, apertures=True):
+    import velmarin
+
+    meshes, all_wires, all_apertures = registry_lists
+    return velmarin.SpatialRegistry(meshes, all_wires if wires else [], all_apertures if apertures else [])
+
+
+def has_native_build():
+    import velmarin
+
+    return hasattr(velmarin.SpatialRegistry, "build_spatial_graph")
+
+
+def measure_in_process(rooms, repeat, stages):
+    """Everything of one size that runs with the process's own affinity."""
+    import velmarin
+
+    row = {"rooms": rooms}
+    start = time.perf_counter()
+    building = generate_building(rooms, SEED, **BUILDING_OPTIONS)
+    row["generate"] = time.perf_counter() - start
+    row["doors"], row["windows"], row["columns"] = building.doors, building.windows, len(building.wires)
+    start = time.perf_counter()
+    lists = building.velmarin_lists()
+    row["objects"] = time.perf_counter() - start
+    row["registry"], registry = best_of(repeat, lambda: velmarin.SpatialRegistry(*lists))
+    if not has_native_build():
+        return row, building, None
+    row["build"], graph = best_of(repeat, lambda: registry.build_spatial_graph(TOLERANCE))
+    row["edges"] = len(graph.edges)
+    if stages:
+        bare = without(lists, wires=False, apertures=False)
+        row["contacts only"], _ = best_of(repeat, lambda: bare.build_spatial_graph(TOLERANCE))
+        no_wires = without(lists, wires=False)
+        row["no wires"], _ = best_of(repeat, lambda: no_wires.build_spatial_graph(TOLERANCE))
+    return row, building, graph
+
+
+def probe(rooms, cpus, repeat):
+    """Run in a fresh interpreter: restrict the affinity, then import velmarin."""
+    available = sorted(os.sched_getaffinity(0))
+    os.sched_setaffinity(0, available[:cpus])
+    import velmarin
+
+    building = generate_building(rooms, SEED, **BUILDING_OPTIONS)
+    registry = velmarin.SpatialRegistry(*building.velmarin_lists())
+    seconds, _ = best_of(repeat, lambda: registry.build_spatial_graph(TOLERANCE))
+    print(json.dumps({"cpus": len(os.sched_getaffinity(0)), "build": seconds}))
+
+
+def measure_with_cpus(rooms, cpus, repeat):
+    command = [sys.executable, os.path.abspath(__file__), "--probe", str(rooms), "--cpus", str(cpus), "--repeat", str(repeat)]
+    done = subprocess.run(command, capture_output=True, text=True, check=True)
+    report = json.loads(done.stdout.strip().splitlines()[-1])
+    if report["cpus"] != cpus:
+        print(f"  (asked for {cpus} cores, the probe had {report['cpus']})")
+    return report["build"]
+
+
+def measure_reference(building, graph, native_seconds):
+    from reference_build import graph_differences, reference_build
+
+    start = time.perf_counter()
+    reference = reference_build(building.meshes, building.wires, building.apertures, TOLERANCE)
+    seconds = time.perf_counter() - start
+    line = f"reference build (Python, shapely, rtree) on {building.rooms} rooms: {seconds:.2f} s"
+    if graph is not None:
+        differences = graph_differences(graph, reference)
+        line += f" = {seconds / native_seconds:.0f} x the native build"
+        line += "; graphs agree" if not differences else f"; {len(differences)} DIFFERENCES, first: {differences[0]}"
+    print(line)
+
+
+def cell(value, digits=3):
+    return "-" if value is None else f"{value:.{digits}f}"
+
+
+def print_table(rows):
+    columns = [
+        ("rooms", "rooms", lambda r: str(r["rooms"])),
+        ("doors", "doors", lambda r: str(r["doors"])),
+        ("columns", "columns", lambda r: str(r["columns"])),
+        ("generate s", "generate", lambda r: cell(r.get("generate"))),
+        ("objects s", "objects", lambda r: cell(r.get("objects"))),
+        ("registry s", "registry", lambda r: cell(r.get("registry"))),
+        ("build s", "build", lambda r: cell(r.get("build"))),
+        ("growth", "growth", lambda r: cell(r.get("growth"), 2)),
+        ("contacts only s", "", lambda r: cell(r.get("contacts only"))),
+        ("+apertures s", "", lambda r: cell(r.get("no wires"))),
+        ("1 core s", "", lambda r: cell(r.get("1 cpu"))),
+        ("2 cores s", "", lambda r: cell(r.get("2 cpus"))),
+        ("speed-up", "", lambda r: cell(r.get("speed-up"), 2)),
+    ]
+    cells = [[title for title, _, _ in columns]] + [[show(r) for _, _, show in columns] for r in rows]
+    widths = [max(len(row[k]) for row in cells) for k in range(len(columns))]
+    for n, row in enumerate(cells):
+        print("  ".join(text.rjust(width) for text, width in zip(row, widths)))
+        if n == 0:
+            print("  ".join("-" * width for width in widths))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--sizes", default="1000,10000,100000", help="room counts, comma-separated")
+    parser.add_argument("--repeat", type=int, default=3, help="runs per timing; the best counts")
+    parser.add_argument("--no-reference", action="store_true", help="skip the pure-Python reference build")
+    parser.add_argument("--no-stages", action="store_true", help="skip the builds without wires or apertures")
+    parser.add_argument("--no-cores", action="store_true", help="skip the one- and two-core runs")
+    parser.add_argument("--probe", type=int, help=argparse.SUPPRESS)
+    parser.add_argument("--cpus", type=int, default=1, help=argparse.SUPPRESS)
+    args = parser.parse_args()
+    if args.probe is not None:
+        return probe(args.probe, args.cpus, args.repeat)
+
+    import velmarin
+
+    sizes = [int(s) for s in args.sizes.split(",")]
+    native = has_native_build()
+    print(f"velmarin from {velmarin.__file__}; {len(os.sched_getaffinity(0))} cores in this process's affinity")
+    print(f"tolerance {TOLERANCE}, seed {SEED}, best of {args.repeat}")
+    if not native:
+        print("SpatialRegistry.build_spatial_graph is not in this velmarin yet: the native build, its stages")
+        print("and the core counts are not timed; the reference build runs alone.")
+    rows = []
+    for rooms in sizes:
+        row, building, graph = measure_in_process(rooms, args.repeat, stages=not args.no_stages)
+        if native and not args.no_cores:
+            row["1 cpu"] = measure_with_cpus(rooms, 1, args.repeat)
+            row["2 cpus"] = measure_with_cpus(rooms, 2, args.repeat)
+            row["speed-up"] = row["1 cpu"] / row["2 cpus"]
+        rows.append(row)
+        print(f"{building.summary()}: done", flush=True)
+        if rooms == sizes[0] and not args.no_reference:
+            measure_reference(building, graph, row.get("build"))
+        del building, graph
+    if native:
+        base = rows[0]
+        for row in rows:
+            row["growth"] = (row["build"] / base["build"]) / (row["rooms"] / base["rooms"])
+    print()
+    print_table(rows)
+    print()
+    print("growth: (build time / first build time) / (rooms / first rooms); 1.00 is linear.")
+    print("speed-up: one-core build time / two-core build time, each in its own process.")
+    print("contacts only: no wires, no apertures; +apertures: no wires; build: everything.")
+
+
+if __name__ == "__main__":
+    main()
