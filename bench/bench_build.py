@@ -125,6 +125,10 @@ def measure_reference(building, graph, native_seconds):
     print(line)
 
 
+def load():
+    return " ".join(f"{x:.1f}" for x in os.getloadavg())
+
+
 def cell(value, digits=3):
     return "-" if value is None else f"{value:.{digits}f}"
 
@@ -171,7 +175,7 @@ def main():
     sizes = [int(s) for s in args.sizes.split(",")]
     native = has_native_build()
     print(f"velmarin from {velmarin.__file__}; {len(os.sched_getaffinity(0))} cores in this process's affinity")
-    print(f"tolerance {TOLERANCE}, seed {SEED}, best of {args.repeat}")
+    print(f"tolerance {TOLERANCE}, seed {SEED}, best of {args.repeat}; load average at start {load()}")
     if not native:
         print("SpatialRegistry.build_spatial_graph is not in this velmarin yet: the native build, its stages")
         print("and the core counts are not timed; the reference build runs alone.")
@@ -191,6 +195,7 @@ def main():
         base = rows[0]
         for row in rows:
             row["growth"] = (row["build"] / base["build"]) / (row["rooms"] / base["rooms"])
+    print(f"load average at the end {load()} (other processes on these cores slow every figure)")
     print()
     print_table(rows)
     print()

@@ -1,0 +1,71 @@
+"""The native graph build against the pure-Python reference of bench/ on
+generated buildings: the same nodes and wire contacts, and the same edges
+within each node_a up to the overlay's grid."""
+import random
+
+import pytest
+
+from building import DOOR_HEIGHT, DOOR_WIDTH, generate_building
+
+pytestmark = pytest.mark.external  # numpy, shapely and rtree
+
+
+@pytest.fixture(scope="module")
+def reference():
+    import reference_build
+
+    return reference_build
+
+
+def assert_same_graph(reference, meshes, wires, apertures, tolerance):
+    import velmarin
+
+    def mesh(plain):
+        return velmarin.Mesh([velmarin.Vector3D(*p) for p in plain[0]], plain[1])
+
+    registry = velmarin.SpatialRegistry(
+        [mesh(m) for m in meshes],
+        [velmarin.Wire(velmarin.Vector3D(*a), velmarin.Vector3D(*b)) for a, b in wires],
+        [mesh(a) for a in apertures],
+    )
+    native = registry.build_spatial_graph(tolerance)
+    expected = reference.reference_build(meshes, wires, apertures, tolerance)
+    assert reference.graph_differences(native, expected) == []
+    return native
+
+
+@pytest.mark.parametrize("seed", [1, 2, 3])
+def test_generated_buildings_agree(reference, seed):
+    building = generate_building(120, seed, door_ratio=0.8, window_ratio=1.0, column_ratio=0.5)
+    graph = assert_same_graph(reference, building.meshes, building.wires, building.apertures, 0.01)
+    kinds = {e.contact_type for e in graph.edges}
+    assert kinds == {"VerticalWallContact", "HorizontalSlabContact"}
+    assert len(graph.wire_contacts) == len(building.wires)
+    # Every door lies inside exactly one wall contact and is cut out of it.
+    bare = assert_same_graph(reference, building.meshes, [], [], 0.01)
+    lost = sum(e.shared_area for e in bare.edges) - sum(e.shared_area for e in graph.edges)
+    assert lost == pytest.approx(building.doors * DOOR_WIDTH * DOOR_HEIGHT)
+
+
+def moved(mesh, offset):
+    vertices, faces = mesh
+    return [tuple(c + d for c, d in zip(p, offset)) for p in vertices], faces
+
+
+def test_rooms_moved_off_the_grid_agree(reference):
+    # Moves of 0.3 tolerance keep the contacts (with slightly changed areas),
+    # moves of 3 tolerances break some; both stay clear of the thresholds.
+    tolerance = 0.01
+    rng = random.Random(11)
+    building = generate_building(90, 4, door_ratio=1.0)
+    meshes = [
+        moved(m, [rng.choice((0.0, 0.3, -0.3, 3.0)) * tolerance for _ in range(3)]) for m in building.meshes
+    ]
+    assert_same_graph(reference, meshes, building.wires, building.apertures, tolerance)
+
+
+@pytest.mark.parametrize("tolerance", [0.0, -0.01, float("nan"), 0.26])
+def test_tolerances_that_give_no_edge_or_large_margins_agree(reference, tolerance):
+    building = generate_building(40, 5)
+    graph = assert_same_graph(reference, building.meshes, building.wires, building.apertures, tolerance)
+    assert (len(graph.edges) > 0) == (tolerance > 0)
