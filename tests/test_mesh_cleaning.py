@@ -6,52 +6,16 @@ import pytest
 from velmarin import Mesh
 from helpers import assert_noted
 from mesh_support import exact_mesh, exact_points, make_mesh, mesh_points
-
-I64_MIN, I64_MAX = -(2**63), 2**63 - 1
-
-
-# A literal version of the welding rule, for cross-checking.
-def cell_component(value, tolerance):
-    q = value / tolerance
-    if math.isnan(q):
-        return 0
-    if math.isinf(q):
-        return I64_MAX if q > 0 else I64_MIN
-    r = math.trunc(q)
-    if abs(q - r) >= 0.5:  # q - trunc(q) is exact in binary floating point
-        r += 1 if q > 0 else -1
-    return max(I64_MIN, min(I64_MAX, r))
-
-
-def reference_clean(points, faces, tolerance):
-    cell_of = {}
-    new_points = []
-    new_index = []
-    for p in points:
-        key = tuple(cell_component(c, tolerance) for c in p)
-        if key not in cell_of:
-            cell_of[key] = len(new_points)
-            new_points.append(p)
-        new_index.append(cell_of[key])
-    new_faces = []
-    for face in faces:
-        out = []
-        for i in face:
-            n = new_index[i]
-            if not out or out[-1] != n:
-                out.append(n)
-        if len(out) < 3:
-            continue
-        if out[0] == out[-1]:
-            if len(out) == 3:
-                continue
-            out.pop()
-        new_faces.append(out)
-    return exact_points(new_points), new_faces
+from reference_mesh import reference_clean
 
 
 def cleaned(points, faces, tolerance):
     return exact_mesh(make_mesh(points, faces).clean(tolerance))
+
+
+def expected(points, faces, tolerance):
+    new_points, new_faces = reference_clean(points, faces, tolerance)
+    return exact_points(new_points), new_faces
 
 
 class TestCellKeys:
@@ -138,7 +102,15 @@ class TestAgainstReference:
                 if rng.random() < 0.3:
                     face.append(face[0])
                 faces.append(face)
-        assert cleaned(points, faces, tolerance) == reference_clean(points, faces, tolerance)
+        assert cleaned(points, faces, tolerance) == expected(points, faces, tolerance)
+
+    @pytest.mark.parametrize("tolerance", [0.05, 1.0])
+    def test_many_cells(self, tolerance):
+        # Enough distinct cells for the weld map to grow several times over.
+        rng = random.Random(42)
+        points = [tuple(rng.choice([rng.uniform(-20, 20), rng.randint(-40, 40) / 2, 1e300, -0.0]) for _ in range(3)) for _ in range(20_000)]
+        faces = [[rng.randrange(len(points)) for _ in range(3)] for _ in range(5_000)]
+        assert cleaned(points, faces, tolerance) == expected(points, faces, tolerance)
 
     @pytest.mark.parametrize("tolerance", [0.1, 0.37, 2.0])
     def test_cleaning_is_idempotent(self, tolerance):

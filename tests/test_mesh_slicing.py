@@ -6,58 +6,16 @@ import pytest
 from velmarin import Mesh, Vector3D
 from helpers import assert_noted
 from mesh_support import exact_mesh, exact_points, make_mesh, mesh_points
-
-
-# A literal version of the slicing rule, for cross-checking.
-def reference_slice(points, faces, normal, origin):
-    nx, ny, nz = normal
-    length = math.sqrt((nx * nx + ny * ny) + nz * nz)
-    n = (nx / length, ny / length, nz / length)
-    d = [((p[0] - origin[0]) * n[0] + (p[1] - origin[1]) * n[1]) + (p[2] - origin[2]) * n[2] for p in points]
-    halves = {True: ([], [], {}), False: ([], [], {})}  # above / below: vertices, faces, reuse map
-
-    def reuse(side, i):
-        vertices, _, copy_of = halves[side]
-        if i not in copy_of:
-            copy_of[i] = len(vertices)
-            vertices.append(points[i])
-        return copy_of[i]
-
-    def append(side, p):
-        halves[side][0].append(p)
-        return len(halves[side][0]) - 1
-
-    def cut(lone, other):
-        t = d[lone] / (d[lone] - d[other])
-        return tuple((points[other][c] - points[lone][c]) * t + points[lone][c] for c in range(3))
-
-    for face in faces:
-        for i in range(1, len(face) - 1):
-            s = [face[0], face[i], face[i + 1]]
-            above = [d[v] >= 0 for v in s]
-            if all(above) or not any(above):
-                side = above[0]
-                halves[side][1].append([reuse(side, v) for v in s])
-                continue
-            lone_above = above.count(True) == 1
-            k = above.index(lone_above)
-            lone, a, b = s[k], s[(k + 1) % 3], s[(k + 2) % 3]
-            p1, p2 = cut(lone, a), cut(lone, b)
-            first = append(lone_above, points[lone])
-            append(lone_above, p1)
-            append(lone_above, p2)
-            halves[lone_above][1].append([first, first + 1, first + 2])
-            other = not lone_above
-            ma, mb = reuse(other, a), reuse(other, b)
-            p = append(other, p1)
-            append(other, p2)
-            halves[other][1].extend([[p, ma, mb], [p, mb, p + 1]])
-    return tuple((exact_points(halves[side][0]), halves[side][1]) for side in (True, False))
+from reference_mesh import reference_slice
 
 
 def sliced(points, faces, normal, origin):
     above, below = make_mesh(points, faces).slice_by_plane(Vector3D(*normal), Vector3D(*origin))
     return exact_mesh(above), exact_mesh(below)
+
+
+def expected(points, faces, normal, origin):
+    return tuple((exact_points(p), f) for p, f in reference_slice(points, faces, normal, origin))
 
 
 UNIT_CUBE = [(x, y, z) for z in (0, 1) for y in (0, 1) for x in (0, 1)]
@@ -141,7 +99,7 @@ class TestAgainstReference:
         faces = [[rng.randrange(len(points)) for _ in range(rng.randint(3, 6))] for _ in range(rng.randint(0, 80))]
         normal = rng.choice([(0, 0, 1), (1, -2, 0.5), (0, 1, 0), tuple(rng.uniform(-1, 1) for _ in range(3))])
         origin = rng.choice([(0, 0, 0), (0.5, 0.5, 0.5), tuple(rng.uniform(-1, 1) for _ in range(3))])
-        assert sliced(points, faces, normal, origin) == reference_slice(points, faces, normal, origin)
+        assert sliced(points, faces, normal, origin) == expected(points, faces, normal, origin)
 
     def test_results_are_valid_meshes_and_the_receiver_is_unchanged(self):
         rng = random.Random(7)

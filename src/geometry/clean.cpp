@@ -1,31 +1,16 @@
 #include "geometry/clean.hpp"
 
-#include <boost/functional/hash.hpp>
-
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 
 #include "core/rounding.hpp"
+#include "geometry/cell_map.hpp"
 
 namespace velmarin {
 
 namespace {
-
-struct CellKey {
-    std::int64_t x, y, z;
-    bool operator==(const CellKey&) const = default;
-};
-
-struct CellKeyHash {
-    std::size_t operator()(const CellKey& key) const noexcept {
-        std::size_t seed = 0;
-        boost::hash_combine(seed, key.x);
-        boost::hash_combine(seed, key.y);
-        boost::hash_combine(seed, key.z);
-        return seed;
-    }
-};
 
 // The division is done as written (no reciprocal): keys must not depend on
 // how the compiler would like to rearrange it.
@@ -39,14 +24,29 @@ CellKey cell_key(const Vector3D& v, double tolerance) {
 // same entry, since a vertex's key never changes.
 std::vector<std::uint64_t> weld_vertices(const std::vector<Vector3D>& input, double tolerance,
                                          std::vector<Vector3D>& welded) {
-    std::unordered_map<CellKey, std::uint64_t, CellKeyHash> representative;
-    representative.reserve(input.size());
+    // Welding usually merges many vertices; the map grows if it merges few.
+    CellMap cells(input.size() / 4);
     std::vector<std::uint64_t> welded_index;
     welded_index.reserve(input.size());
-    for (const Vector3D& v : input) {
-        auto [entry, is_new] = representative.try_emplace(cell_key(v, tolerance), welded.size());
-        if (is_new) welded.push_back(v);
-        welded_index.push_back(entry->second);
+    // Lookups miss the cache on large meshes: the slot of a vertex some
+    // places ahead is requested early, so that several misses overlap. The
+    // keys computed for that wait in a ring until their vertex comes up.
+    constexpr std::size_t ahead = 16;
+    std::array<CellKey, ahead> upcoming;
+    const std::size_t count = input.size();
+    for (std::size_t i = 0; i < std::min(ahead, count); ++i) {
+        upcoming[i] = cell_key(input[i], tolerance);
+        cells.prefetch(upcoming[i]);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const CellKey key = upcoming[i % ahead];
+        if (i + ahead < count) {
+            upcoming[i % ahead] = cell_key(input[i + ahead], tolerance);
+            cells.prefetch(upcoming[i % ahead]);
+        }
+        const std::uint64_t cell = cells.find_or_insert(key);
+        if (cell == welded.size()) welded.push_back(input[i]);  // the first vertex of a new cell
+        welded_index.push_back(cell);
     }
     return welded_index;
 }
