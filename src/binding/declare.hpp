@@ -23,6 +23,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -129,6 +130,17 @@ PyObject* invoke(Values&& values, Front&... front) {
     }
 }
 
+// Binds the call's arguments to the table and converts them to the types of
+// the implementation's parameters (`Args`); empty with the error set.
+template <class Args, const auto& P>
+std::optional<typename Stored<Args>::Type> bind_and_load(PyObject* args, PyObject* kwargs) {
+    std::array<PyObject*, P.size()> slots;
+    if (!bind_arguments(P, args, kwargs, slots)) return std::nullopt;
+    std::optional<typename Stored<Args>::Type> values(std::in_place);
+    if (!load_all(*values, slots, P)) return std::nullopt;
+    return values;
+}
+
 }  // namespace detail
 
 // --- entry points -----------------------------------------------------------
@@ -138,11 +150,9 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexce
     return guarded(
         [&]() -> PyObject* {
             using F = detail::Function<decltype(Impl)>;
-            std::array<PyObject*, P.size()> slots;
-            if (!bind_arguments(P, args, kwargs, slots)) return nullptr;
-            typename detail::Stored<typename F::Args>::Type values;
-            if (!detail::load_all(values, slots, P)) return nullptr;
-            auto made = std::apply(Impl, std::move(values));
+            auto values = detail::bind_and_load<typename F::Args, P>(args, kwargs);
+            if (!values) return nullptr;
+            auto made = std::apply(Impl, std::move(*values));
             if constexpr (detail::IsResult<decltype(made)>::value) {
                 if (!made.ok()) {
                     raise_error(made.error());
@@ -193,11 +203,9 @@ PyObject* call_function(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
     return guarded(
         [&]() -> PyObject* {
             using F = detail::Function<decltype(Impl)>;
-            std::array<PyObject*, P.size()> slots;
-            if (!bind_arguments(P, args, kwargs, slots)) return nullptr;
-            typename detail::Stored<typename F::Args>::Type values;
-            if (!detail::load_all(values, slots, P)) return nullptr;
-            return detail::invoke<Impl>(std::move(values));
+            auto values = detail::bind_and_load<typename F::Args, P>(args, kwargs);
+            if (!values) return nullptr;
+            return detail::invoke<Impl>(std::move(*values));
         },
         static_cast<PyObject*>(nullptr));
 }
