@@ -17,8 +17,11 @@ PRELOAD      = $(shell g++ -print-file-name=libasan.so) $(shell g++ -print-file-
 
 .PHONY: demo test test-sanitize test-versions audit bench system-packages clean
 
-demo: $(STAMPS)/installed
+# A building's graph in a graph database and a picture of it.
+demo: $(STAMPS)/installed $(STAMPS)/demo-deps
 	$(PY) examples/quickstart.py
+	$(PY) examples/house_graph.py
+	$(PY) examples/floor_plan.py build/demo/house.png
 
 test: $(STAMPS)/installed $(STAMPS)/test-deps $(STAMPS)/audited $(STAMPS)/probe
 	VELMARIN_PROBE_DIR=$(abspath $(SUPPORT)) $(PY) -m pytest -q
