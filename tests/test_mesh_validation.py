@@ -3,7 +3,6 @@ import math
 import pytest
 
 from velmarin import Mesh, Vector3D
-from helpers import assert_noted
 from mesh_support import make_mesh, mesh_points
 
 TRIANGLE = [(0, 0, 0), (1, 0, 0), (0, 1, 0)]
@@ -33,10 +32,6 @@ class TestValidation:
         mesh = make_mesh(TRIANGLE + [(5, 5, 5)], [[0, 0, 0], [0, 1, 0, 2], list(range(4)) * 3])
         assert mesh.validate() is None
         assert mesh.faces == [[0, 0, 0], [0, 1, 0, 2], list(range(4)) * 3]
-
-    def test_validate_method_docs(self):
-        assert Mesh.validate.__doc__ is None
-        assert Mesh.validate.__text_signature__ == "($self)"
 
 
 class TestReadBack:
@@ -97,58 +92,9 @@ class TestCentroid:
         c = Mesh([], []).compute_volume_centroid()
         assert all(math.isnan(v) for v in (c.x, c.y, c.z))
 
-    def test_docstring(self):
-        assert Mesh.compute_volume_centroid.__doc__ == "Computes the 3D centroid of the entire mesh volume."
-
 
 def sum_left_to_right(values):
     total = -0.0
     for v in values:
         total += v
     return total
-
-
-class TestConstructorConversions:
-    p, q, r = Vector3D(0, 0, 0), Vector3D(1, 0, 0), Vector3D(0, 1, 0)
-
-    @pytest.mark.parametrize(
-        "vertices, faces, text, parameter",
-        [
-            ("abc", [], "Can't extract `str` to `Vec`", "vertices"),
-            ({"a"}, [], "'set' object is not an instance of 'Sequence'", "vertices"),
-            ([p, 5], [], "'int' object is not an instance of 'Vector3D'", "vertices"),
-            ([p, None], [], "'None' is not an instance of 'Vector3D'", "vertices"),
-            ([p, q, r], ["012"], "Can't extract `str` to `Vec`", "faces"),
-            ([p, q, r], "012", "Can't extract `str` to `Vec`", "faces"),
-            ([p, q, r], [[0, 1, 2.0]], None, "faces"),
-            ([p, q, r], [{0, 1, 2}], "'set' object is not an instance of 'Sequence'", "faces"),
-        ],
-    )
-    def test_refused_arguments_raise_type_error_with_note(self, vertices, faces, text, parameter):
-        with pytest.raises(TypeError) as info:
-            Mesh(vertices, faces)
-        if text is not None:
-            assert str(info.value) == text
-        assert_noted(info.value, parameter)
-
-    @pytest.mark.parametrize("index", [-1, 2**64])
-    def test_indices_outside_u64_overflow(self, index):
-        with pytest.raises(OverflowError):
-            Mesh([self.p, self.q, self.r], [[0, 1, index]])
-
-    def test_any_sequence_is_accepted(self):
-        class Index:
-            def __index__(self):
-                return 2
-
-        mesh = Mesh((self.p, self.q, self.r), (b"\x00\x01\x02", range(3), (True, 0, Index())))
-        assert mesh.faces == [[0, 1, 2], [0, 1, 2], [1, 0, 2]]
-
-    def test_keywords_and_missing_arguments(self):
-        assert Mesh(faces=[], vertices=[self.p]).vertices[0].x == 0
-        with pytest.raises(TypeError, match=r"^Mesh\.__new__\(\) missing 1 required positional argument: 'faces'$"):
-            Mesh([])
-
-    def test_class_documentation(self):
-        assert Mesh.__text_signature__ == "(vertices, faces)"
-        assert Mesh.__doc__ == "A high-performance polygonal mesh representation tailored for architectural geometry."
