@@ -21,6 +21,7 @@ const ClassDef& class_def<IfcParser>() {
     static const ClassDef def = define_class<IfcParser>({
         .name = "IfcParser",
         .sentence = "Native IFC Parser Engine. Parses points and wire loops directly inside C++ with O(N) performance.",
+        .constructor = Constructor{},  // Python cannot construct it
         .methods = {static_method<parse_points_and_faces, parse_params>(
             "Extracts coordinate data and creates a compiled Mesh from raw IFC text streams.")},
     });
