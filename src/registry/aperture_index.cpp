@@ -9,6 +9,7 @@
 #include "core/fault.hpp"
 #include "core/rounding.hpp"
 #include "geometry/vector_ops.hpp"
+#include "registry/rectangle.hpp"
 
 namespace velmarin {
 
@@ -38,27 +39,6 @@ std::array<std::int64_t, 3> cluster_key(const Vector3D& n) {
 double distance_up_to_sign(const Vector3D& a, const Vector3D& b) {
     return std::fmin(length(minus(a, b)), length(Vector3D{a.x + b.x, a.y + b.y, a.z + b.z}));
 }
-
-// The region's bounding rectangle in its plane frame.
-struct Rectangle {
-    double min_x = std::numeric_limits<double>::infinity();
-    double min_y = std::numeric_limits<double>::infinity();
-    double max_x = -std::numeric_limits<double>::infinity();
-    double max_y = -std::numeric_limits<double>::infinity();
-    bool finite = true;
-
-    explicit Rectangle(const MultiPolygon2D& region) {
-        for (const Polygon2D& polygon : region) {
-            for (const Point2D& p : polygon.exterior) {
-                finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
-                min_x = std::fmin(min_x, p.x);
-                min_y = std::fmin(min_y, p.y);
-                max_x = std::fmax(max_x, p.x);
-                max_y = std::fmax(max_y, p.y);
-            }
-        }
-    }
-};
 
 // Whether the projection of a 3D box along `axis` meets [low, high]. The
 // projection of a box's centre c and half-sizes h is c.axis +- sum |axis_i| h_i.
@@ -130,7 +110,7 @@ double ApertureIndex::reach(const ContactFace& face) const {
 void ApertureIndex::gather(const MultiPolygon2D& region, const ContactFace& face, std::vector<std::uint32_t>& out) const {
     const double distance = reach(face);
     if (distance < 0.0) return;
-    const Rectangle extent(region);
+    const Rectangle2D extent = rectangle_of(region);
     const PlaneFrame& frame = face.frame;
     tree_.query(face.box.grown(distance), [&](std::uint32_t k) {
         const ApertureFace& candidate = checked(faces_, k);

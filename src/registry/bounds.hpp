@@ -17,10 +17,12 @@ struct Bounds {
     Vector3D lower{largest, largest, largest};
     Vector3D upper{-largest, -largest, -largest};
 
-    // NaN coordinates take no part, as in fmin and fmax.
+    // NaN coordinates take no part, as in fmin and fmax (whose library calls
+    // cost more than the comparisons on this hot path).
     void add(const Vector3D& p) {
-        lower = {std::fmin(lower.x, p.x), std::fmin(lower.y, p.y), std::fmin(lower.z, p.z)};
-        upper = {std::fmax(upper.x, p.x), std::fmax(upper.y, p.y), std::fmax(upper.z, p.z)};
+        widen(lower.x, upper.x, p.x);
+        widen(lower.y, upper.y, p.y);
+        widen(lower.z, upper.z, p.z);
     }
 
     // Each side moved out by `margin`, then each axis put in order again, so
@@ -37,6 +39,11 @@ struct Bounds {
         axis(lower.y, upper.y, out.lower.y, out.upper.y);
         axis(lower.z, upper.z, out.lower.z, out.upper.z);
         return out;
+    }
+
+    static void widen(double& low, double& high, double v) {
+        if (v < low) low = v;
+        if (v > high) high = v;
     }
 
     bool is_finite() const {

@@ -4,31 +4,17 @@
 #include <optional>
 
 #include "core/fault.hpp"
+#include "registry/rectangle.hpp"
 
 namespace velmarin {
 
 namespace {
 
-struct Extent2D {
-    double min_x = INFINITY, min_y = INFINITY, max_x = -INFINITY, max_y = -INFINITY;
-    bool finite = true;
-
-    explicit Extent2D(const Ring& ring) {
-        for (const Point2D& p : ring) {
-            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
-            min_x = std::fmin(min_x, p.x);
-            min_y = std::fmin(min_y, p.y);
-            max_x = std::fmax(max_x, p.x);
-            max_y = std::fmax(max_y, p.y);
-        }
-    }
-};
-
 // Two projected faces whose boxes at most touch have no common area, even
 // after the overlay has rounded both onto one integer grid: the rounding is
 // monotone, so the line between them stays between them.
 bool cannot_overlap(const Polygon2D& a, const Polygon2D& b) {
-    const Extent2D ea(a.exterior), eb(b.exterior);
+    const Rectangle2D ea = rectangle_of(a), eb = rectangle_of(b);
     if (!ea.finite || !eb.finite) return false;
     return ea.max_x <= eb.min_x || eb.max_x <= ea.min_x || ea.max_y <= eb.min_y || eb.max_y <= ea.min_y;
 }

@@ -1,0 +1,47 @@
+"""The stages of the graph build, timed in C++ (bench/stages.cpp) on a
+generated building: writes the building as text and runs the native driver,
+which times each stage with one worker and with two.
+
+    cmake -S . -B build/bench -G Ninja -DVELMARIN_BENCH=ON && cmake --build build/bench --target bench_stages
+    python bench/bench_stages.py [rooms] [--driver build/bench/bench/bench_stages]
+"""
+import argparse
+import os
+import subprocess
+import tempfile
+
+from building import generate_building
+
+
+def write_meshes(out, meshes):
+    out.write(f"{len(meshes)}\n")
+    for vertices, faces in meshes:
+        out.write(f"{len(vertices)} {len(faces)}\n")
+        out.writelines(f"{x!r} {y!r} {z!r}\n" for x, y, z in vertices)
+        out.writelines(" ".join(map(str, [len(f)] + list(f))) + "\n" for f in faces)
+
+
+def write_building(path, building):
+    with open(path, "w") as out:
+        write_meshes(out, building.meshes)
+        out.write(f"{len(building.wires)}\n")
+        out.writelines(" ".join(repr(c) for c in a + b) + "\n" for a, b in building.wires)
+        write_meshes(out, building.apertures)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("rooms", type=int, nargs="?", default=100_000)
+    parser.add_argument("--driver", default="build/bench/bench/bench_stages")
+    parser.add_argument("--runs", type=int, default=3)
+    args = parser.parse_args()
+    building = generate_building(args.rooms, 7, door_ratio=1.0)
+    print(building.summary())
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "building.txt")
+        write_building(path, building)
+        subprocess.run([args.driver, path, str(args.runs)], check=True)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,131 @@
+// The stages of the graph build, timed one by one, with one worker and then
+// two: where the time goes, and how much of it the pool shares out.
+//
+//     build/bench/bench_stages building.txt
+//
+// The building comes as text from `python bench/bench_stages.py`: for the
+// meshes, the wires and the apertures in turn, a count line, then per mesh a
+// line "vertex-count face-count", the vertices "x y z" and the faces
+// "n i0 ... i(n-1)", per wire "x0 y0 z0 x1 y1 z1".
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include <tbb/global_control.h>
+
+#include "registry/aperture_index.hpp"
+#include "registry/by_position.hpp"
+#include "registry/face_index.hpp"
+#include "registry/graph_build.hpp"
+
+using namespace velmarin;
+
+namespace {
+
+std::vector<Mesh> read_meshes(std::istream& in) {
+    std::size_t count = 0;
+    in >> count;
+    std::vector<Mesh> meshes(count);
+    for (Mesh& mesh : meshes) {
+        std::size_t vertices = 0, faces = 0;
+        in >> vertices >> faces;
+        mesh.vertices.resize(vertices);
+        for (Vector3D& v : mesh.vertices) in >> v.x >> v.y >> v.z;
+        mesh.faces.resize(faces);
+        for (Face& face : mesh.faces) {
+            std::size_t n = 0;
+            in >> n;
+            face.resize(n);
+            for (auto& index : face) in >> index;
+        }
+    }
+    return meshes;
+}
+
+SpatialRegistry read_registry(const char* path) {
+    std::ifstream in(path);
+    SpatialRegistry registry;
+    registry.meshes = read_meshes(in);
+    std::size_t wires = 0;
+    in >> wires;
+    registry.wires.resize(wires);
+    for (Wire& w : registry.wires) in >> w.start.x >> w.start.y >> w.start.z >> w.end.x >> w.end.y >> w.end.z;
+    registry.apertures = read_meshes(in);
+    if (!in) throw std::runtime_error("cannot read the building");
+    return registry;
+}
+
+double cpu_now() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Wall and processor seconds of one step (processor time summed over threads).
+struct Timing {
+    double wall = 1e300;
+    double cpu = 0.0;
+};
+
+// The fastest of `runs` runs of one step.
+Timing best(int runs, const std::function<void()>& step) {
+    Timing fastest;
+    for (int r = 0; r < runs; ++r) {
+        const auto began = std::chrono::steady_clock::now();
+        const double cpu = cpu_now();
+        step();
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        if (wall < fastest.wall) fastest = {wall, cpu_now() - cpu};
+    }
+    return fastest;
+}
+
+void print(const char* name, const Timing& t) { std::printf("  %-15s %8.3f s wall %8.3f s cpu\n", name, t.wall, t.cpu); }
+
+double stages(const SpatialRegistry& registry, double tolerance, int workers, int runs) {
+    tbb::global_control limit(tbb::global_control::max_allowed_parallelism, workers);
+    std::unique_ptr<FaceIndex> faces;
+    std::vector<std::vector<FacePlane>> planes;
+    std::unique_ptr<ApertureIndex> apertures;
+    std::size_t contacts = 0;
+    const Timing wires = best(runs, [&] { find_wire_contacts(registry.wires, registry.meshes, Search::Indexed); });
+    const Timing index = best(runs, [&] { faces = std::make_unique<FaceIndex>(registry.meshes, tolerance); });
+    const Timing plane = best(runs, [&] { planes = face_planes(registry.meshes); });
+    const Timing holes = best(runs, [&] { apertures = std::make_unique<ApertureIndex>(registry.apertures, tolerance); });
+    const ContactScene scene{registry.meshes, planes, *faces, *apertures, tolerance, Search::Indexed};
+    const Timing parallel = best(runs, [&] {
+        auto lists = run_by_position<std::vector<CellContact>>(registry.meshes.size(),
+                                                               [&](std::size_t i) { return find_cell_contacts(scene, i); });
+        contacts = 0;
+        for (const auto& l : lists) contacts += l.size();
+    });
+    const Timing whole = best(runs, [&] { build_graph(registry, tolerance); });
+    std::printf("%d worker(s), %zu contacts\n", workers, contacts);
+    print("wire contacts", wires);
+    print("face index", index);
+    print("face planes", plane);
+    print("aperture index", holes);
+    print("cell contacts", parallel);
+    print("whole build", whole);
+    return whole.wall;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << "usage: bench_stages building.txt [runs]\n";
+        return 2;
+    }
+    const SpatialRegistry registry = read_registry(argv[1]);
+    const int runs = argc > 2 ? std::stoi(argv[2]) : 3;
+    std::printf("%zu meshes, %zu wires, %zu apertures\n", registry.meshes.size(), registry.wires.size(),
+                registry.apertures.size());
+    const double one = stages(registry, 0.01, 1, runs);
+    const double two = stages(registry, 0.01, 2, runs);
+    std::printf("speed-up of the whole build with two workers: %.2f\n", one / two);
+}

@@ -1,0 +1,42 @@
+// The bounding rectangle of 2D points in a plane frame, and whether all of
+// them were finite (when one is not, no conclusion may be drawn from it).
+#pragma once
+
+#include <cmath>
+#include <limits>
+
+#include "registry/bounds.hpp"
+#include "registry/overlay.hpp"
+
+namespace velmarin {
+
+struct Rectangle2D {
+    double min_x = std::numeric_limits<double>::infinity();
+    double min_y = std::numeric_limits<double>::infinity();
+    double max_x = -std::numeric_limits<double>::infinity();
+    double max_y = -std::numeric_limits<double>::infinity();
+    bool finite = true;
+
+    void add(const Ring& ring) {
+        for (const Point2D& p : ring) {
+            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
+            Bounds::widen(min_x, max_x, p.x);
+            Bounds::widen(min_y, max_y, p.y);
+        }
+    }
+};
+
+// Holes lie inside their exteriors, so the exteriors suffice.
+inline Rectangle2D rectangle_of(const MultiPolygon2D& region) {
+    Rectangle2D r;
+    for (const Polygon2D& polygon : region) r.add(polygon.exterior);
+    return r;
+}
+
+inline Rectangle2D rectangle_of(const Polygon2D& polygon) {
+    Rectangle2D r;
+    r.add(polygon.exterior);
+    return r;
+}
+
+}  // namespace velmarin
