@@ -14,14 +14,15 @@ hold one, windows in half the outer walls, a column in a quarter of the rooms):
   module has no setting for its worker count, and its pool (oneTBB's) sizes
   itself from the process's affinity mask; ``--rounds`` pairs of such
   processes, alternated, the best of each kind counting;
-- on the 1,000-room building, the pure-Python reference build
+- on the first (by default the 1,000-room) building, the pure-Python reference build
   (reference_build.py), its time against the native build's and whether the
   two graphs agree.
 
-Times are the best of ``--repeat`` runs. On a machine that other work shares,
-the figures move by a factor of two from run to run: read them with the load
-averages and the "cores busy" column the script prints, and repeat. Figures that compare are ratios
-against baselines of the same run: growth against the 1,000-room build
+Times are the best of ``--repeat`` runs (proportionally more below 10,000
+rooms). On a machine that other work shares, the figures move by a factor of
+two from run to run: read them with the load averages and the "cores busy"
+column that the script prints, and repeat. Figures that compare are ratios
+against baselines of the same run: growth against the first size's build
 (1.00 = linear in rooms), the speed-up of two workers over one, the reference
 against the native build. Until the native build exists the script says so
 and times only what it can.
@@ -44,6 +45,12 @@ from building import generate_building  # noqa: E402  (velmarin is imported late
 TOLERANCE = 0.01
 SEED = 7
 BUILDING_OPTIONS = dict(door_ratio=1.0, window_ratio=0.5, column_ratio=0.25)
+
+
+def runs_for(rooms, repeat):
+    """Small builds take milliseconds, where one burst of other work weighs
+    most: they get proportionally more runs."""
+    return repeat * max(1, 10_000 // max(rooms, 1))
 
 
 def best_of(repeat, action):
@@ -192,19 +199,20 @@ def main():
     sizes = [int(s) for s in args.sizes.split(",")]
     native = has_native_build()
     print(f"velmarin from {velmarin.__file__}; {len(os.sched_getaffinity(0))} cores in this process's affinity")
-    print(f"tolerance {TOLERANCE}, seed {SEED}, best of {args.repeat}; load average at start {load()}")
+    print(f"tolerance {TOLERANCE}, seed {SEED}, best of {args.repeat} (more below 10,000 rooms); load average at start {load()}")
     if not native:
         print("SpatialRegistry.build_spatial_graph is not in this velmarin yet: the native build, its stages")
         print("and the core counts are not timed; the reference build runs alone.")
     rows = []
     for rooms in sizes:
-        row, building, graph = measure_in_process(rooms, args.repeat, stages=not args.no_stages)
+        repeat = runs_for(rooms, args.repeat)
+        row, building, graph = measure_in_process(rooms, repeat, stages=not args.no_stages)
         if native and not args.no_cores:
             # Alternating the two keeps a passing burst of other work from
             # falling on one of them only.
             for _ in range(args.rounds):
                 for cpus, key in ((1, "1 cpu"), (2, "2 cpus")):
-                    seconds, busy = measure_with_cpus(rooms, cpus, args.repeat)
+                    seconds, busy = measure_with_cpus(rooms, cpus, repeat)
                     if seconds < row.get(key, math.inf):
                         row[key], row[key + " busy"] = seconds, busy
             row["speed-up"] = row["1 cpu"] / row["2 cpus"]
