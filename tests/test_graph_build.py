@@ -228,3 +228,36 @@ def awkward_apertures(rng, tolerance):
         out.append((points, [[0, 1, 2, 3]]))
     out.append(([(3, -100, -100), (3, 100, -100), (3, 100, 100), (3, -100, 100)], [[0, 1, 2, 3]]))
     return out
+
+
+# --- broken meshes, which only the test-support module can make -------------------------
+
+def internal_fault(call):
+    with pytest.raises(BaseException) as info:
+        call()
+    assert not isinstance(info.value, Exception)
+    assert type(info.value).__name__ == "PanicException"
+    return str(info.value)
+
+
+@needs_probe
+@pytest.mark.parametrize("search", ["indexed", "literal"])
+def test_a_fault_in_the_build_reaches_the_caller(search):
+    # An aperture face refers to a vertex its mesh does not have. The literal
+    # search meets it inside the parallel tasks (the one of each touching
+    # pair), the indexed one while it indexes the apertures.
+    meshes = [cube(x=k) for k in range(40)]
+    broken = ([(1, 0, 0), (1, 1, 0), (1, 1, 1)], [[0, 1, 2], [0, 1, 7]])
+    text = internal_fault(lambda: graph_rows(meshes, apertures=[broken], search=search))
+    assert "out of range" in text
+    # A tolerance that joins nothing skips the face stages altogether.
+    assert graph_rows(meshes, apertures=[broken], tolerance=0.0, search=search)[1] == []
+
+
+@needs_probe
+@pytest.mark.parametrize("search", ["indexed", "literal"])
+def test_a_face_without_vertices_stops_the_wire_stage(search):
+    broken = (cube()[0], cube()[1] + [[]])
+    text = internal_fault(lambda: graph_rows([broken], [((0.5, 0.5, 0), (0.5, 0.5, 1))], search=search))
+    assert "without vertices" in text
+    assert graph_rows([broken], search=search)[2] == []  # no wire, no wire test
