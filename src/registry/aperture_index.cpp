@@ -67,7 +67,7 @@ void ApertureIndex::add_face(const Mesh& mesh, std::size_t face, std::vector<Box
     for (std::uint64_t index : indices) {
         const Vector3D& q = checked(mesh.vertices, index);
         box.add(q);
-        radius_ = std::fmax(radius_, length(q));
+        radius_ = std::fmax(radius_, dot(q, q));  // squared until all are in
     }
     check(faces_.size() < std::numeric_limits<std::uint32_t>::max(), "too many aperture faces to index");
     entries.push_back(BoxIndex<std::uint32_t>::entry(box.grown(flatness(mesh, indices, plane)),
@@ -80,12 +80,20 @@ std::vector<BoxIndex<std::uint32_t>::Entry> ApertureIndex::index_faces(const std
     for (const Mesh& mesh : apertures) {
         for (std::size_t g = 0; g < mesh.faces.size(); ++g) add_face(mesh, g, entries);
     }
+    radius_ = std::sqrt(radius_);
     std::map<std::array<std::int64_t, 3>, std::size_t> clusters;
+    std::array<std::int64_t, 3> last_key{};
+    std::size_t last = 0;
     for (const ApertureFace& face : faces_) {
         const Vector3D normal = turned(face.plane.normal);
-        auto [place, added] = clusters.try_emplace(cluster_key(normal), clusters_.size());
-        if (added) clusters_.push_back({normal, 0.0});
-        NormalCluster& cluster = checked(clusters_, place->second);
+        const std::array<std::int64_t, 3> key = cluster_key(normal);
+        if (clusters_.empty() || key != last_key) {  // neighbouring faces mostly share their normal
+            auto [place, added] = clusters.try_emplace(key, clusters_.size());
+            if (added) clusters_.push_back({normal, 0.0});
+            last_key = key;
+            last = place->second;
+        }
+        NormalCluster& cluster = checked(clusters_, last);
         cluster.spread = std::fmax(cluster.spread, length(minus(normal, cluster.normal)));
     }
     return entries;

@@ -18,34 +18,51 @@ constexpr Vector3D ray_direction{1e-7, 2e-7, 1.0};
 constexpr double parallel_limit = 1e-8;
 constexpr double nearest_crossing = 1e-8;
 
-// The ray-triangle test with inclusive bounds: a ray through an edge that two
-// triangles share counts for both.
-bool ray_crosses(const Vector3D& p, const Vector3D& v0, const Vector3D& v1, const Vector3D& v2) {
-    const Vector3D e1 = minus(v1, v0);
-    const Vector3D e2 = minus(v2, v0);
-    const Vector3D h = cross(ray_direction, e2);
-    const double a = dot(e1, h);
-    if (std::fabs(a) < parallel_limit) return false;
-    const double f = 1.0 / a;
-    const Vector3D s = minus(p, v0);
-    const double u = f * dot(s, h);
-    if (u < 0.0 || u > 1.0) return false;
-    const Vector3D q = cross(s, e1);
-    const double v = f * dot(ray_direction, q);
-    if (v < 0.0 || u + v > 1.0) return false;
-    return f * dot(e2, q) > nearest_crossing;
+// One fan triangle with what the ray test needs of it alone: the ray's
+// direction is fixed, so only the start point varies between tests.
+struct RayTriangle {
+    Vector3D v0, e1, e2, h;
+    double f = 0.0;
+    bool parallel = false;  // never crossed
+};
+
+RayTriangle ray_triangle(const Vector3D& v0, const Vector3D& v1, const Vector3D& v2) {
+    RayTriangle t;
+    t.v0 = v0;
+    t.e1 = minus(v1, v0);
+    t.e2 = minus(v2, v0);
+    t.h = cross(ray_direction, t.e2);
+    const double a = dot(t.e1, t.h);
+    t.parallel = std::fabs(a) < parallel_limit;
+    t.f = 1.0 / a;
+    return t;
 }
 
-// Faces are split into the fan (f0, f(k-1), fk) whatever their shape.
-std::size_t face_crossings(const Vector3D& p, const Mesh& mesh, const Face& face) {
-    check(!face.empty(), "a face without vertices in the wire test");
-    if (face.size() < 3) return 0;
-    const Vector3D& v0 = checked(mesh.vertices, face[0]);
-    std::size_t crossings = 0;
-    for (std::size_t k = 2; k < face.size(); ++k) {
-        if (ray_crosses(p, v0, checked(mesh.vertices, face[k - 1]), checked(mesh.vertices, face[k]))) ++crossings;
+// The ray-triangle test with inclusive bounds: a ray through an edge that two
+// triangles share counts for both.
+bool crosses(const RayTriangle& t, const Vector3D& p) {
+    if (t.parallel) return false;
+    const Vector3D s = minus(p, t.v0);
+    const double u = t.f * dot(s, t.h);
+    if (u < 0.0 || u > 1.0) return false;
+    const Vector3D q = cross(s, t.e1);
+    const double v = t.f * dot(ray_direction, q);
+    if (v < 0.0 || u + v > 1.0) return false;
+    return t.f * dot(t.e2, q) > nearest_crossing;
+}
+
+// Faces are split into the fan (f0, f(k-1), fk) whatever their shape; faces
+// of one or two indices are skipped.
+template <class Visit>
+void for_each_fan_triangle(const Mesh& mesh, Visit&& visit) {
+    for (const Face& face : mesh.faces) {
+        check(!face.empty(), "a face without vertices in the wire test");
+        if (face.size() < 3) continue;
+        const Vector3D& v0 = checked(mesh.vertices, face[0]);
+        for (std::size_t k = 2; k < face.size(); ++k) {
+            visit(ray_triangle(v0, checked(mesh.vertices, face[k - 1]), checked(mesh.vertices, face[k])));
+        }
     }
-    return crossings;
 }
 
 std::vector<WireContact> literal_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes) {
@@ -120,17 +137,38 @@ private:
     BoxIndex<std::size_t> tree_;
 };
 
+// Each candidate mesh is taken once, its triangles prepared once, and tested
+// against every midpoint whose ray may cross it.
 std::vector<WireContact> indexed_wire_contacts(const std::vector<Wire>& wires, const std::vector<Mesh>& meshes) {
-    std::vector<WireContact> contacts;
     const MeshColumns columns(meshes);
+    std::vector<Vector3D> midpoints;
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;  // (mesh, wire)
     std::vector<std::size_t> candidates;
     for (std::size_t w = 0; w < wires.size(); ++w) {
-        const Vector3D m = midpoint(wires[w]);
-        columns.candidates(m, candidates);
-        for (std::size_t i : candidates) {
-            if (point_in_mesh(m, checked(meshes, i))) contacts.push_back({w, i});
+        midpoints.push_back(midpoint(wires[w]));
+        columns.candidates(midpoints.back(), candidates);
+        for (std::size_t i : candidates) pairs.emplace_back(i, w);
+    }
+    std::sort(pairs.begin(), pairs.end());
+
+    std::vector<WireContact> contacts;
+    std::vector<RayTriangle> triangles;
+    for (std::size_t k = 0; k < pairs.size();) {
+        const std::size_t i = pairs[k].first;
+        triangles.clear();
+        for_each_fan_triangle(checked(meshes, i), [&](const RayTriangle& t) {
+            if (!t.parallel) triangles.push_back(t);
+        });
+        for (; k < pairs.size() && pairs[k].first == i; ++k) {
+            const Vector3D& p = checked(midpoints, pairs[k].second);
+            std::size_t crossings = 0;
+            for (const RayTriangle& t : triangles) crossings += crosses(t, p) ? 1 : 0;
+            if (crossings % 2 == 1) contacts.push_back({pairs[k].second, i});
         }
     }
+    std::sort(contacts.begin(), contacts.end(), [](const WireContact& a, const WireContact& b) {
+        return a.wire_index != b.wire_index ? a.wire_index < b.wire_index : a.mesh_index < b.mesh_index;
+    });
     return contacts;
 }
 
@@ -138,7 +176,7 @@ std::vector<WireContact> indexed_wire_contacts(const std::vector<Wire>& wires, c
 
 bool point_in_mesh(const Vector3D& point, const Mesh& mesh) {
     std::size_t crossings = 0;
-    for (const Face& face : mesh.faces) crossings += face_crossings(point, mesh, face);
+    for_each_fan_triangle(mesh, [&](const RayTriangle& t) { crossings += crosses(t, point) ? 1 : 0; });
     return crossings % 2 == 1;
 }
 
