@@ -96,5 +96,6 @@ def test_the_indexed_search_agrees_with_the_literal_one(seed):
     building = random_building(rng, columns=40)
     meshes = [(r.points(), r.faces()) for r in building.rooms]
     meshes.append(([(0, 0, 0), (math.inf, 0, 0), (0, 1, 5)], [[0, 1, 2]]))  # a cell beyond every box
+    meshes.append(([(math.nan, 0, 0), (math.nan, 1, 0), (math.nan, 0, 1)], [[0, 1, 2]]))  # and one in none
     wires = [(c.start, c.end) for c in building.columns] + awkward_midpoints(rng, building)
     assert contacts(meshes, wires) == contacts(meshes, wires, search="literal")

@@ -108,13 +108,14 @@ private:
         std::vector<BoxIndex<std::size_t>::Entry> list;
         for (std::size_t i = 0; i < meshes.size(); ++i) {
             const Mesh& mesh = meshes[i];
-            if (mesh.faces.empty()) continue;  // holds no point
             Bounds box;
             for (const Face& face : mesh.faces) {
                 check(!face.empty(), "a face without vertices in the wire test");
                 if (face.size() < 3) continue;  // never tested
                 for (std::uint64_t index : face) box.add(checked(mesh.vertices, index));
             }
+            // No tested face, or none with a number in it: no triangle is ever crossed.
+            if (box.lower.x > box.upper.x) continue;
             if (!box.is_finite() || !all_finite(mesh)) {
                 unbounded_.push_back(i);
                 continue;
