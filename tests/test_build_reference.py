@@ -1,6 +1,7 @@
 """The native graph build against the pure-Python reference of bench/ on
 generated buildings: the same nodes and wire contacts, and the same edges
 within each node_a up to the overlay's grid."""
+import math
 import random
 
 import pytest
@@ -69,3 +70,27 @@ def test_tolerances_that_give_no_edge_or_large_margins_agree(reference, toleranc
     building = generate_building(40, 5)
     graph = assert_same_graph(reference, building.meshes, building.wires, building.apertures, tolerance)
     assert (len(graph.edges) > 0) == (tolerance > 0)
+
+
+def rotated(mesh, turn, tilt):
+    """About z by `turn`, then about x by `tilt` (radians)."""
+    cz, sz, cx, sx = math.cos(turn), math.sin(turn), math.cos(tilt), math.sin(tilt)
+    vertices, faces = mesh
+    out = []
+    for x, y, z in vertices:
+        x, y = cz * x - sz * y, sz * x + cz * y
+        y, z = cx * y - sx * z, sx * y + cx * z
+        out.append((x, y, z))
+    return out, faces
+
+
+def test_a_turned_and_tilted_building_agrees(reference):
+    # Planes off the axes: other frames, offsets that are no longer exact.
+    building = generate_building(80, 6, door_ratio=1.0, column_ratio=0.5)
+    turn, tilt = 0.3, 0.5
+    meshes = [rotated(m, turn, tilt) for m in building.meshes]
+    apertures = [rotated(a, turn, tilt) for a in building.apertures]
+    wires = [tuple(rotated(([a, b], []), turn, tilt)[0]) for a, b in building.wires]
+    graph = assert_same_graph(reference, meshes, wires, apertures, 0.01)
+    assert {e.contact_type for e in graph.edges} == {"VerticalWallContact", "HorizontalSlabContact"}
+    assert len(graph.wire_contacts) == len(wires)
