@@ -18,18 +18,21 @@ rtree, not velmarin.
   face is subtracted in list order, and what is left counts when its area
   exceeds the tolerance.
 
-Where it departs from the native build, the result stays the same:
+Where it departs from the letter of the algorithm, the result stays the same:
 - The aperture faces' planes are computed once per build, not once per
   candidate pair, and the plane test runs over all of them at once; every
   aperture face that passes is still subtracted, overlapping or not.
-- The polygons are shapely's (floating point) instead of the overlay's integer
-  grid, so areas and centroids agree up to that grid (about 2**-29 of the
-  faces' extent), not bit for bit.
+- The polygons are shapely's, snapped to a grid of the same fineness as the
+  native overlay's (2**-29 of the operands' extent) but anchored at zero
+  rather than at the centre of their box, so areas and centroids agree with
+  the native build's up to that grid, not bit for bit.
 - Within one face, the candidate faces come in (mesh, face) order; the native
-  tree yields them in its own order, which the build does not fix.
-- A tolerance that is not positive (or NaN) gives no edge; the native build
-  reaches the same result through its plane test, this version stops before
-  it would put grown boxes into the tree.
+  tree yields them in its own order, which the algorithm does not fix.
+- A tolerance that is not positive (or NaN) gives no edge: the algorithm
+  gets there through its plane test, this version stops before it would put
+  such grown boxes into the tree.
+- A region whose area is not above the tolerance before the apertures are
+  cut is dropped at once: cutting can only make it smaller.
 - A face that crosses itself is made valid by shapely (its pieces), which is
   the even-odd region for simple crossings only. Generated rooms have none.
 """
@@ -229,7 +232,7 @@ def project(vertices, face, frame):
         ring.append((dot(r, u), dot(r, v)))
     polygon = Polygon(ring)
     if not polygon.is_valid:
-        polygon = shapely.make_valid(polygon)
+        polygon = polygonal(shapely.make_valid(polygon))
     return polygon
 
 
@@ -289,8 +292,31 @@ class AperturePlanes:
 def valid(polygons):
     broken = ~shapely.is_valid(polygons)
     if broken.any():
-        polygons[broken] = shapely.make_valid(polygons[broken])
+        polygons[broken] = [polygonal(p) for p in shapely.make_valid(polygons[broken])]
     return polygons
+
+
+def on_grid(operation, subject, clip):
+    """The operation with both operands snapped to a grid of 2**-29 of their
+    common extent, as the native overlay works. GEOS's floating-point overlay
+    can fail outright on nearly collinear edges: two rectangles of a turned
+    building that share an edge came out as the whole of one of them."""
+    (a0, b0, a1, b1), (c0, d0, c1, d1) = subject.bounds, clip.bounds
+    half = max(max(a1, c1) - min(a0, c0), max(b1, d1) - min(b0, d0)) / 2
+    if not (half > 0 and math.isfinite(half)):
+        return operation(subject, clip)
+    k = math.log2(half)
+    k = math.floor(k + 0.5) if k >= 0 else -math.floor(-k + 0.5)
+    return operation(subject, clip, grid_size=2.0 ** (k - 29))
+
+
+def polygonal(geometry):
+    """Its polygons alone: the lines and points that an intersection may add
+    have no area, and GEOS refuses them mixed with polygons on a grid."""
+    if geometry.geom_type in ("Polygon", "MultiPolygon"):
+        return geometry
+    parts = [p for p in shapely.get_parts(geometry) if p.geom_type in ("Polygon", "MultiPolygon")]
+    return shapely.union_all(parts)
 
 
 def face_tree(meshes, tolerance):
@@ -333,9 +359,12 @@ def contact(meshes, i, face, j, b, plane, openings, tolerance):
     normal, offset = plane
     vertices = meshes[i][0]
     frame = plane_frame(normal, vertices[face[0]])
-    region = project(vertices, face, frame).intersection(project(meshes[j][0], meshes[j][1][b], frame))
+    region = on_grid(shapely.intersection, project(vertices, face, frame), project(meshes[j][0], meshes[j][1][b], frame))
+    if not region.area > tolerance:
+        return None  # cutting can only shrink it
+    region = polygonal(region)
     for opening in openings.projected(openings.coplanar(normal, offset, tolerance), frame):
-        region = region.difference(opening)
+        region = polygonal(on_grid(shapely.difference, region, opening))
     area = region.area
     if not area > tolerance:
         return None
