@@ -184,6 +184,16 @@ class TestLists:
 
         assert len(Mesh(NoLength([self.p, self.q]), []).vertices) == 2
 
+        # The length is a hint only: one that no reservation can honour is
+        # no failure, at either level.
+        for claimed in (2**62, 2**40):
+            class OverReported(list):
+                def __len__(self):
+                    return claimed
+
+            m = Mesh(OverReported([self.p, self.q, self.r]), OverReported([OverReported([0, 1, 2])]))
+            assert (len(m.vertices), m.faces) == (3, [[0, 1, 2]])
+
         class BrokenIteration(list):
             def __iter__(self):
                 yield self[0]

@@ -7,6 +7,7 @@
 // copied in and out under a shared borrow of its object (declare.hpp).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -96,17 +97,29 @@ struct Converter<PyRef> {
 // sequence. False with the TypeError set otherwise.
 bool check_list_argument(PyObject* object);
 
+// The sequence's length is only a hint for one reservation: iteration
+// decides what the list holds. A list or tuple knows its length; any other
+// sequence's __len__ may refuse or over-report, so its hint is capped: a
+// wrong one costs a little growth, never an allocation that no memory can
+// honour.
+template <class T>
+void reserve_reported_length(PyObject* sequence, std::vector<T>& out) {
+    constexpr Py_ssize_t unproven_limit = Py_ssize_t{1} << 16;
+    const Py_ssize_t length = PySequence_Size(sequence);
+    if (length < 0) {
+        PyErr_Clear();
+        return;
+    }
+    const bool exact = PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence);
+    out.reserve(static_cast<std::size_t>(exact ? length : std::min(length, unproven_limit)));
+}
+
 template <class T>
 struct Converter<std::vector<T>> {
     static bool load(PyObject* object, std::vector<T>& out) {
         if (!check_list_argument(object)) return false;
         out.clear();
-        const Py_ssize_t length = PySequence_Size(object);
-        if (length < 0) {
-            PyErr_Clear();  // a refused length only costs the reservation
-        } else {
-            out.reserve(static_cast<std::size_t>(length));
-        }
+        reserve_reported_length(object, out);
         PyRef iterator = PyRef::steal(PyObject_GetIter(object));
         if (!iterator) return false;
         while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
