@@ -2,6 +2,8 @@
 import importlib.util
 import copy
 import pickle
+import shutil
+import subprocess
 import sys
 import weakref
 
@@ -22,6 +24,13 @@ def test_all_lists_the_registered_names_in_order():
     assert {"Vector3D", "Wire", "Mesh", "TopologicalEntity"} <= set(velmarin.__all__)
     for name in velmarin.__all__:
         assert getattr(velmarin, name).__name__ == name
+
+
+@pytest.mark.skipif(not sys.platform.startswith("linux") or not shutil.which("nm"), reason="needs ELF and nm")
+def test_the_entry_point_is_the_only_exported_symbol():
+    listing = subprocess.run(["nm", "-D", "--defined-only", velmarin.__file__],
+                             capture_output=True, text=True, check=True).stdout
+    assert [line.split()[-1] for line in listing.splitlines()] == ["PyInit_velmarin"]
 
 
 def test_module_doc_is_empty_text():
