@@ -46,8 +46,9 @@ def test_the_exception_class_exists_once():
     assert probe.read_checked(3, 2) == 1
 
 
-def test_an_internal_fault_from_a_callback_is_not_noted():
+def test_an_internal_fault_from_a_callback_ends_the_call_as_a_fault(capfd):
     panic = type(caught_fault(lambda: probe.raise_fault("x")))
+    capfd.readouterr()
 
     class Treacherous:
         def __float__(self):
@@ -56,6 +57,9 @@ def test_an_internal_fault_from_a_callback_is_not_noted():
     error = caught_fault(lambda: probe.as_float(Treacherous()))
     assert type(error) is panic
     assert not getattr(error, "__notes__", [])
+    diagnostic = capfd.readouterr().err
+    assert "raised inside a conversion" in diagnostic
+    assert re.search(r"test_faults\.py.*line \d+", diagnostic)
 
 
 class TestBorrowFlag:

@@ -94,7 +94,13 @@ void note_argument(const char* parameter) {
     if (!type) return;
     PyErr_NormalizeException(&type, &value, &traceback);
     PyObject* fault_type = internal_fault_type();
-    if (value && fault_type && !PyErr_GivenExceptionMatches(type, fault_type)) {
+    if (value && fault_type && PyErr_GivenExceptionMatches(type, fault_type)) {
+        // Python code that the conversion called met an internal fault: it
+        // ends this call as a fault of our own would, diagnostic included
+        // (its traceback stands for the source position).
+        PySys_WriteStderr("velmarin: internal fault raised by Python code while processing '%s':\n", parameter);
+        PyErr_Display(type, value, traceback);
+    } else if (value && fault_type) {
         PyObject* name = interned_add_note();
         PyRef add_note = PyRef::steal(name ? PyObject_GetAttr(value, name) : nullptr);
         if (add_note) {

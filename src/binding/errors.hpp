@@ -20,7 +20,8 @@ void raise_not_instance(PyObject* object, std::string_view class_name);
 std::string type_name_of(PyObject* object);
 
 // Adds "while processing '<parameter>'" to the pending exception where the
-// interpreter has notes; an internal fault passes through untouched.
+// interpreter has notes. An internal fault raised by Python code passes
+// through without one; its diagnostic goes to standard error.
 void note_argument(const char* parameter);
 
 // The process-wide internal-fault exception class (created on first need).
