@@ -10,13 +10,11 @@ namespace velmarin {
 
 namespace {
 
-// Two projected faces whose boxes at most touch have no common area, even
-// after the overlay has rounded both onto one integer grid: the rounding is
-// monotone, so the line between them stays between them.
-bool cannot_overlap(const Polygon2D& a, const Polygon2D& b) {
-    const Rectangle2D ea = rectangle_of(a), eb = rectangle_of(b);
-    if (!ea.finite || !eb.finite) return false;
-    return ea.max_x <= eb.min_x || eb.max_x <= ea.min_x || ea.max_y <= eb.min_y || eb.max_y <= ea.min_y;
+// Where `project_face` would put the face, without building its polygon.
+Rectangle2D projected_extent(const Mesh& mesh, const Face& face, const PlaneFrame& frame) {
+    Rectangle2D r;
+    for (std::uint64_t index : face) r.add(project_point(checked(mesh.vertices, index), frame.origin, frame.u, frame.v));
+    return r;
 }
 
 Vector3D in_space(const PlaneFrame& frame, const Point2D& p) {
@@ -49,13 +47,23 @@ std::vector<CellContact> find_cell_contacts(const ContactScene& scene, std::size
         const Face& face = mesh.faces[f];
         const PlaneFrame frame = plane_frame(plane.normal, checked(mesh.vertices, checked(face, 0)));
         std::optional<Polygon2D> own;
+        Rectangle2D own_extent;
         for (const FaceRef& hit : candidates) {
             const Mesh& other = checked(scene.meshes, hit.mesh);
             const FacePlane& other_plane = checked(checked(scene.planes, hit.mesh), hit.face);
             if (!other_plane.valid || !planes_coincide(plane, other_plane, scene.tolerance)) continue;
-            if (!own) own = project(mesh, face, frame);
-            const Polygon2D theirs = project(other, checked(other.faces, hit.face), frame);
-            if (scene.search == Search::Indexed && cannot_overlap(*own, theirs)) continue;
+            if (!own) {
+                own = project(mesh, face, frame);
+                own_extent = rectangle_of(*own);
+            }
+            const Face& other_face = checked(other.faces, hit.face);
+            // Faces whose extents at most touch share no area, even after the
+            // overlay has rounded both onto one integer grid: the rounding is
+            // monotone, so the line between them stays between them.
+            if (scene.search == Search::Indexed && own_extent.apart_from(projected_extent(other, other_face, frame))) {
+                continue;
+            }
+            const Polygon2D theirs = project(other, other_face, frame);
 
             MultiPolygon2D region = polygon_boolean(*own, theirs, BooleanOp::Intersection);
             scene.apertures.cut(region, {mesh, face, plane, frame, box});

@@ -16,10 +16,6 @@ namespace cl = ClipperLib;
 
 bool differs(const Point2D& a, const Point2D& b) { return !(a.x == b.x) || !(a.y == b.y); }
 
-double dot_from(const Vector3D& p, const Vector3D& origin, const Vector3D& axis) {
-    return (p.x - origin.x) * axis.x + (p.y - origin.y) * axis.y + (p.z - origin.z) * axis.z;
-}
-
 // The rings of a polygon set as the overlay takes them: every point but the
 // last, which is taken to repeat the first.
 using Paths2D = std::vector<Ring>;
@@ -208,8 +204,7 @@ Polygon2D project_face(const std::vector<Vector3D>& vertices, const Face& face, 
     Polygon2D polygon;
     polygon.exterior.reserve(face.size() + 1);
     for (std::uint64_t index : face) {
-        const Vector3D& p = checked(vertices, index);
-        polygon.exterior.push_back({dot_from(p, origin, eu), dot_from(p, origin, ev)});
+        polygon.exterior.push_back(project_point(checked(vertices, index), origin, eu, ev));
     }
     close_ring(polygon.exterior);
     return polygon;

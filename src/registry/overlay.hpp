@@ -38,6 +38,12 @@ using MultiPolygon2D = std::vector<Polygon2D>;
 // The codes are fixed: callers may store or pass them as integers.
 enum class BooleanOp : int { Intersection = 0, Union = 1, Difference = 2, Xor = 3 };
 
+// ((p - origin) . eu, (p - origin) . ev): where `project_face` puts a vertex.
+inline Point2D project_point(const Vector3D& p, const Vector3D& origin, const Vector3D& eu, const Vector3D& ev) {
+    return {(p.x - origin.x) * eu.x + (p.y - origin.y) * eu.y + (p.z - origin.z) * eu.z,
+            (p.x - origin.x) * ev.x + (p.y - origin.y) * ev.y + (p.z - origin.z) * ev.z};
+}
+
 // Maps each vertex of `face`, in face order, to
 // ((p - origin) . eu, (p - origin) . ev) and closes the ring. The result has
 // no holes. An index at or beyond the vertex count is an internal fault.

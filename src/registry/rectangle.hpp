@@ -17,12 +17,22 @@ struct Rectangle2D {
     double max_y = -std::numeric_limits<double>::infinity();
     bool finite = true;
 
+    void add(const Point2D& p) {
+        finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
+        Bounds::widen(min_x, max_x, p.x);
+        Bounds::widen(min_y, max_y, p.y);
+    }
+
     void add(const Ring& ring) {
-        for (const Point2D& p : ring) {
-            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
-            Bounds::widen(min_x, max_x, p.x);
-            Bounds::widen(min_y, max_y, p.y);
-        }
+        for (const Point2D& p : ring) add(p);
+    }
+
+    // Whether the two rectangles at most touch: then no region inside the one
+    // overlaps a region inside the other by any area. Nothing is concluded
+    // from a point that is not finite.
+    bool apart_from(const Rectangle2D& o) const {
+        if (!finite || !o.finite) return false;
+        return max_x <= o.min_x || o.max_x <= min_x || max_y <= o.min_y || o.max_y <= min_y;
     }
 };
 
