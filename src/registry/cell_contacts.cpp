@@ -26,6 +26,49 @@ Polygon2D project(const Mesh& mesh, const Face& face, const PlaneFrame& frame) {
     return project_face(mesh.vertices, face, frame.origin, frame.u, frame.v);
 }
 
+// One face A of mesh i, with everything its candidates are compared in.
+struct QueriedFace {
+    const ContactScene& scene;
+    std::size_t mesh_index;
+    const Mesh& mesh;
+    const Face& face;
+    const FacePlane& plane;
+    Bounds box;
+    PlaneFrame frame;
+    std::optional<Polygon2D> polygon;  // made when a candidate first passes the plane tests
+    Rectangle2D extent;
+
+    const Polygon2D& own_polygon() {
+        if (!polygon) {
+            polygon = project(mesh, face, frame);
+            extent = rectangle_of(*polygon);
+        }
+        return *polygon;
+    }
+
+    // The contact with face `hit`, if their planes coincide and what they
+    // share, less the apertures, has an area above the tolerance.
+    std::optional<CellContact> contact_with(const FaceRef& hit) {
+        const Mesh& other = checked(scene.meshes, hit.mesh);
+        const FacePlane& other_plane = checked(checked(scene.planes, hit.mesh), hit.face);
+        if (!other_plane.valid || !planes_coincide(plane, other_plane, scene.tolerance)) return std::nullopt;
+        const Polygon2D& own = own_polygon();
+        const Face& other_face = checked(other.faces, hit.face);
+        // Faces whose extents at most touch share no area, even after the
+        // overlay has rounded both onto one integer grid: the rounding is
+        // monotone, so the line between them stays between them.
+        if (scene.search == Search::Indexed && extent.apart_from(projected_extent(other, other_face, frame))) {
+            return std::nullopt;
+        }
+        MultiPolygon2D region = polygon_boolean(own, project(other, other_face, frame), BooleanOp::Intersection);
+        scene.apertures.cut(region, {mesh, face, plane, frame, box});
+        const double area = unsigned_area(region);
+        if (!(area > scene.tolerance)) return std::nullopt;
+        return CellContact{contact_type_of(plane.normal), mesh_index, hit.mesh, area,
+                           in_space(frame, area_centroid(region))};
+    }
+};
+
 }  // namespace
 
 std::vector<CellContact> find_cell_contacts(const ContactScene& scene, std::size_t i) {
@@ -45,32 +88,10 @@ std::vector<CellContact> find_cell_contacts(const ContactScene& scene, std::size
         if (candidates.empty()) continue;
 
         const Face& face = mesh.faces[f];
-        const PlaneFrame frame = plane_frame(plane.normal, checked(mesh.vertices, checked(face, 0)));
-        std::optional<Polygon2D> own;
-        Rectangle2D own_extent;
+        QueriedFace queried{scene, i, mesh, face, plane, box,
+                            plane_frame(plane.normal, checked(mesh.vertices, checked(face, 0))), {}, {}};
         for (const FaceRef& hit : candidates) {
-            const Mesh& other = checked(scene.meshes, hit.mesh);
-            const FacePlane& other_plane = checked(checked(scene.planes, hit.mesh), hit.face);
-            if (!other_plane.valid || !planes_coincide(plane, other_plane, scene.tolerance)) continue;
-            if (!own) {
-                own = project(mesh, face, frame);
-                own_extent = rectangle_of(*own);
-            }
-            const Face& other_face = checked(other.faces, hit.face);
-            // Faces whose extents at most touch share no area, even after the
-            // overlay has rounded both onto one integer grid: the rounding is
-            // monotone, so the line between them stays between them.
-            if (scene.search == Search::Indexed && own_extent.apart_from(projected_extent(other, other_face, frame))) {
-                continue;
-            }
-            const Polygon2D theirs = project(other, other_face, frame);
-
-            MultiPolygon2D region = polygon_boolean(*own, theirs, BooleanOp::Intersection);
-            scene.apertures.cut(region, {mesh, face, plane, frame, box});
-            const double area = unsigned_area(region);
-            if (!(area > scene.tolerance)) continue;
-            contacts.push_back({contact_type_of(plane.normal), i, hit.mesh, area,
-                                in_space(frame, area_centroid(region))});
+            if (auto contact = queried.contact_with(hit)) contacts.push_back(*contact);
         }
     }
     return contacts;
