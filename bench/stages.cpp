@@ -111,6 +111,13 @@ double stages(const SpatialRegistry& registry, double tolerance, int workers, in
     print("aperture index", holes);
     print("cell contacts", parallel);
     print("whole build", whole);
+    if (workers == 1) {
+        // What two idle cores could give at most when the stages before the
+        // parallel one stay on one thread (gathering the edges not counted).
+        const double serial = wires.cpu + index.cpu + plane.cpu + holes.cpu;
+        std::printf("  share of the sequential stages %.0f%%; two idle cores could give at most %.2f\n",
+                    100.0 * serial / (serial + parallel.cpu), (serial + parallel.cpu) / (serial + parallel.cpu / 2.0));
+    }
     return whole.wall;
 }
 
