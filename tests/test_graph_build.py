@@ -164,8 +164,6 @@ def test_the_tolerance_argument():
     with pytest.raises(TypeError) as info:
         registry.build_spatial_graph("0.01")
     assert_noted(info.value, "tolerance")
-    assert SpatialRegistry.build_spatial_graph.__text_signature__ == "($self, tolerance)"
-    assert SpatialRegistry.build_spatial_graph.__doc__.startswith("Compiles the spatial Dual Graph")
 
 
 # --- random buildings ----------------------------------------------------------------

@@ -10,7 +10,7 @@ import weakref
 import pytest
 
 import velmarin
-from velmarin import Mesh, TopologicalEntity, Vector3D, Wire
+from velmarin import Mesh, SpatialRegistry, TopologicalEntity, Vector3D, Wire
 
 # The full registration order; classes not built yet are simply absent.
 REGISTRATION_ORDER = [
@@ -46,6 +46,8 @@ def test_module_doc_is_empty_text():
          "A high-performance polygonal mesh representation tailored for architectural geometry."),
         (TopologicalEntity, "(id, entity_type, parent_id)",
          "Represents any entity inside the topological hierarchy."),
+        (SpatialRegistry, "(meshes, wires, apertures)",
+         "The main high-performance workspace container managing multi-mesh and multi-dimensional spatial elements."),
     ],
 )
 def test_class_docs_and_signatures(cls, signature, sentence):
@@ -60,9 +62,13 @@ def test_method_docs():
     assert Mesh.validate.__doc__ is None
     assert Mesh.validate.__text_signature__ == "($self)"
     assert Mesh.compute_volume_centroid.__doc__ == "Computes the 3D centroid of the entire mesh volume."
+    assert SpatialRegistry.build_spatial_graph.__text_signature__ == "($self, tolerance)"
+    assert SpatialRegistry.build_spatial_graph.__doc__ == (
+        "Compiles the spatial Dual Graph, executing O(N) vertex welding, O(log N) R*-Tree lookup,\n"
+        "3D ray-cast column detection, and exact 2D polygonal aperture subtractions.")
 
 
-@pytest.mark.parametrize("cls", [Vector3D, Wire, Mesh, TopologicalEntity])
+@pytest.mark.parametrize("cls", [Vector3D, Wire, Mesh, TopologicalEntity, SpatialRegistry])
 def test_classes_are_final(cls):
     with pytest.raises(TypeError):
         type("Derived", (cls,), {})

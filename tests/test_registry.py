@@ -70,12 +70,3 @@ def test_properties_cannot_be_deleted():
     r = SpatialRegistry([], [], [])
     with pytest.raises(AttributeError, match="property has no deleter"):
         del r.meshes
-
-
-def test_class_shape():
-    assert SpatialRegistry.__text_signature__ == "(meshes, wires, apertures)"
-    assert SpatialRegistry.__doc__ == (
-        "The main high-performance workspace container managing multi-mesh and multi-dimensional spatial elements."
-    )
-    with pytest.raises(TypeError, match="missing 1 required positional argument: 'apertures'"):
-        SpatialRegistry([], [])
