@@ -46,7 +46,7 @@ bool add_name(PyObject* module, PyObject* name, PyObject* object) {
         if (!all || PyObject_SetAttr(module, interned_all(), all.get()) != 0) return false;
     }
     if (!PyList_Check(all.get())) {
-        raise_not_instance(all.get(), "PyList");
+        raise_not_instance(all.get(), "list");
         return false;
     }
     if (PyList_Append(all.get(), name) != 0) {

@@ -119,7 +119,7 @@ def test_an_existing_all_that_is_not_a_list_fails_the_import():
     spec = importlib.util.find_spec("velmarin")
     fresh = importlib.util.module_from_spec(spec)
     fresh.__all__ = ("x",)
-    with pytest.raises(TypeError, match="'tuple' object is not an instance of 'PyList'"):
+    with pytest.raises(TypeError, match="^'tuple' object is not an instance of 'list'$"):
         spec.loader.exec_module(fresh)
 
 
