@@ -1,5 +1,6 @@
 import gc
 import sys
+import threading
 
 import pytest
 from helpers import assert_noted
@@ -62,6 +63,32 @@ def test_releasing_the_holder_releases_every_value(make):
     del holder, v
     gc.collect()
     assert [sys.getrefcount(v) for v in values] == before
+
+
+def test_a_long_chain_of_holders_is_released_without_deep_recursion():
+    # Each holder keeps the next alive through an attribute; releasing the
+    # head releases the whole chain, on a thread with a small stack.
+    tail_value = Token()
+    before = sys.getrefcount(tail_value)
+
+    def build_and_release():
+        head = make_edge()
+        head.set_attribute("value", tail_value)
+        for i in range(100_000):
+            link = make_node() if i % 2 else make_edge()
+            link.set_attribute("next", head)
+            head = link
+        del link
+        head = None  # noqa: F841 - the release under test
+
+    old_size = threading.stack_size(1 << 20)
+    try:
+        worker = threading.Thread(target=build_and_release)
+        worker.start()
+        worker.join()
+    finally:
+        threading.stack_size(old_size)
+    assert sys.getrefcount(tail_value) == before
 
 
 @holders

@@ -1,5 +1,7 @@
 #include "binding/classes.hpp"
 
+#include <vector>
+
 #include "binding/errors.hpp"
 #include "core/fault.hpp"
 
@@ -21,7 +23,39 @@ PyObject* refuse_construction(PyTypeObject* type, PyObject*, PyObject*) noexcept
         static_cast<PyObject*>(nullptr));
 }
 
+// Releasing an object releases what its payload holds, and that may release
+// further objects: a chain of nodes linked through their attributes would
+// recurse once per link until the stack ran out. Past this depth a dying
+// object waits, and the outermost release destroys the waiting ones one
+// after another, so the depth stays bounded however long the chain.
+constexpr int deepest_release = 100;
+thread_local int release_depth = 0;
+thread_local std::vector<PyObject*> parked;
+
 }  // namespace
+
+void release_instance(PyObject* object, void (*destroy)(PyObject*) noexcept) noexcept {
+    if (release_depth >= deepest_release) {
+        try {
+            parked.push_back(object);
+            return;
+        } catch (const std::bad_alloc&) {
+            // no room to wait: released in place
+        }
+    }
+    ++release_depth;
+    destroy(object);
+    if (release_depth == 1) {
+        while (!parked.empty()) {
+            PyObject* waiting = parked.back();
+            parked.pop_back();
+            // Its own dealloc slot, entered at depth 1: destroyed at once.
+            auto dealloc = reinterpret_cast<destructor>(PyType_GetSlot(Py_TYPE(waiting), Py_tp_dealloc));
+            dealloc(waiting);
+        }
+    }
+    --release_depth;
+}
 
 PyTypeObject* create_type(const ClassDef& def) {
     // Both tables end in a zeroed sentinel and must outlive the type.

@@ -91,8 +91,12 @@ PyObject* new_instance(P payload) {
     return type ? new_instance_of<P>(type, std::move(payload)) : nullptr;
 }
 
+// Runs `destroy` on a dying object of a class of this module, or parks the
+// object for later when releases already nest deep on this thread.
+void release_instance(PyObject* object, void (*destroy)(PyObject*) noexcept) noexcept;
+
 template <class P>
-void dealloc_instance(PyObject* object) noexcept {
+void destroy_instance(PyObject* object) noexcept {
     PyTypeObject* type = Py_TYPE(object);
     Instance<P>* self = instance_of<P>(object);
     self->payload.~P();
@@ -100,6 +104,11 @@ void dealloc_instance(PyObject* object) noexcept {
     auto free_object = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
     free_object(object);
     Py_DECREF(type);
+}
+
+template <class P>
+void dealloc_instance(PyObject* object) noexcept {
+    release_instance(object, &destroy_instance<P>);
 }
 
 }  // namespace velmarin::binding
