@@ -58,7 +58,11 @@ test-versions: $(STAMPS)/wheel
 
 audit: $(STAMPS)/audited
 
+# The Python benchmarks against the installed wheel, and the native driver
+# that times each stage of the graph build (bench/stages.cpp).
 bench: $(STAMPS)/installed $(STAMPS)/bench-deps
+	cmake -S . -B build/bench -G Ninja -DVELMARIN_BENCH=ON -DPython3_EXECUTABLE=$(abspath $(PY)) >/dev/null
+	cmake --build build/bench --target bench_stages
 	@for b in bench/bench_*.py; do echo "== $$b"; $(PY) $$b || exit 1; done
 
 system-packages:
