@@ -96,3 +96,13 @@ def test_examples_type_check_against_the_stubs(tmp_path):
     assert check.returncode == 1
     assert 'Missing positional argument "z"' in check.stdout
     assert "Incompatible types in assignment" in check.stdout
+
+
+def test_the_readme_example_prints_what_the_readme_shows():
+    readme = (EXAMPLES.parent / "README.md").read_text()
+    code = readme.split("```python\n", 1)[1].split("```", 1)[0]
+    shown = readme.split("```python\n", 1)[1].split("```\n", 2)[2].split("```", 1)[0]
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                          timeout=60, env=module_env())
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == shown
