@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "binding/declare.hpp"
+#include "binding/names.hpp"
 #include "extrusion/binding.hpp"
 #include "geometry/binding.hpp"
 #include "graph/binding.hpp"

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "binding/errors.hpp"
+#include "binding/names.hpp"
 #include "core/fault.hpp"
 
 namespace velmarin::binding {

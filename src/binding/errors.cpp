@@ -5,20 +5,12 @@
 #include <exception>
 #include <new>
 
+#include "binding/names.hpp"
 #include "binding/once.hpp"
 
 namespace velmarin::binding {
 
 namespace {
-
-PyObject* intern_once(GilSafeOnce<PyObject*>& cell, const char* text) {
-    PyObject** name = cell.get([&]() -> std::optional<PyObject*> {
-        PyObject* made = PyUnicode_InternFromString(text);
-        if (!made) return std::nullopt;
-        return made;
-    });
-    return name ? *name : nullptr;
-}
 
 constexpr const char* internal_fault_doc =
     "\n"
@@ -41,18 +33,6 @@ void raise_internal_fault(const char* message) {
 }
 
 }  // namespace
-
-#define VELMARIN_INTERNED(function, text)       \
-    PyObject* function() {                      \
-        static GilSafeOnce<PyObject*> cell;     \
-        return intern_once(cell, text);         \
-    }
-VELMARIN_INTERNED(interned_all, "__all__")
-VELMARIN_INTERNED(interned_name, "__name__")
-VELMARIN_INTERNED(interned_module, "__module__")
-VELMARIN_INTERNED(interned_qualname, "__qualname__")
-VELMARIN_INTERNED(interned_add_note, "add_note")
-#undef VELMARIN_INTERNED
 
 void raise_error(const Error& error) {
     PyObject* type = error.kind == ErrorKind::Index ? PyExc_IndexError : PyExc_ValueError;

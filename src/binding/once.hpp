@@ -40,11 +40,4 @@ private:
     std::optional<T> value_;
 };
 
-// Names the binding looks up often, interned once per process.
-PyObject* interned_all();
-PyObject* interned_name();
-PyObject* interned_module();
-PyObject* interned_qualname();
-PyObject* interned_add_note();
-
 }  // namespace velmarin::binding
