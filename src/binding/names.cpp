@@ -1,14 +1,26 @@
 #include "binding/names.hpp"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "binding/once.hpp"
 
 namespace velmarin::binding {
 
 namespace {
 
-PyObject* intern_once(GilSafeOnce<PyObject*>& cell, const char* text) {
-    PyObject** name = cell.get([&]() -> std::optional<PyObject*> {
-        PyObject* made = PyUnicode_InternFromString(text);
+// A name spelled as a template argument, so that each gets its own cell.
+template <std::size_t N>
+struct Spelling {
+    char text[N];
+    constexpr Spelling(const char (&name)[N]) { std::copy_n(name, N, text); }
+};
+
+template <Spelling Name>
+PyObject* interned() {
+    static GilSafeOnce<PyObject*> cell;
+    PyObject** name = cell.get([]() -> std::optional<PyObject*> {
+        PyObject* made = PyUnicode_InternFromString(Name.text);
         if (!made) return std::nullopt;
         return made;
     });
@@ -17,29 +29,10 @@ PyObject* intern_once(GilSafeOnce<PyObject*>& cell, const char* text) {
 
 }  // namespace
 
-PyObject* interned_all() {
-    static GilSafeOnce<PyObject*> cell;
-    return intern_once(cell, "__all__");
-}
-
-PyObject* interned_name() {
-    static GilSafeOnce<PyObject*> cell;
-    return intern_once(cell, "__name__");
-}
-
-PyObject* interned_module() {
-    static GilSafeOnce<PyObject*> cell;
-    return intern_once(cell, "__module__");
-}
-
-PyObject* interned_qualname() {
-    static GilSafeOnce<PyObject*> cell;
-    return intern_once(cell, "__qualname__");
-}
-
-PyObject* interned_add_note() {
-    static GilSafeOnce<PyObject*> cell;
-    return intern_once(cell, "add_note");
-}
+PyObject* interned_all() { return interned<"__all__">(); }
+PyObject* interned_name() { return interned<"__name__">(); }
+PyObject* interned_module() { return interned<"__module__">(); }
+PyObject* interned_qualname() { return interned<"__qualname__">(); }
+PyObject* interned_add_note() { return interned<"add_note">(); }
 
 }  // namespace velmarin::binding
