@@ -120,3 +120,18 @@ def test_without_ifcopenshell_the_import_says_how_to_install_it():
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60)
     assert done.returncode == 1
     assert "ImportError" in done.stderr and "pip install 'velmarin[ifc]'" in done.stderr
+
+
+def test_triangles_become_the_polygons_they_tile_facing_out():
+    from velmarin_ifc._faces import solid_faces
+
+    # An L-shaped floor in four triangles, one of them turned, under a flat roof in two.
+    floor = [(0, 0, 0), (2, 0, 0), (2, 1, 0), (1, 1, 0), (1, 2, 0), (0, 2, 0)]
+    points = floor + [(0, 0, 1), (2, 0, 1), (2, 2, 1)]
+    faces = solid_faces(points, [(0, 3, 2), (0, 2, 1), (3, 0, 5), (5, 3, 4), (6, 7, 8)])
+    first = [face[face.index(min(face)):] + face[:face.index(min(face))] for face in faces]
+    assert sorted(first, key=len) == [[6, 7, 8], [0, 5, 4, 3, 2, 1]]
+    # A square ring has two outlines: it stays as its triangles.
+    ring = [(0, 0, 0), (3, 0, 0), (3, 3, 0), (0, 3, 0), (1, 1, 0), (2, 1, 0), (2, 2, 0), (1, 2, 0)]
+    triangles = [(0, 1, 5), (0, 5, 4), (1, 2, 6), (1, 6, 5), (2, 3, 7), (2, 7, 6), (3, 0, 4), (3, 4, 7)]
+    assert sorted(map(len, solid_faces(ring, triangles))) == [3] * 8

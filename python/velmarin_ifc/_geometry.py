@@ -9,6 +9,7 @@ import ifcopenshell.geom
 import ifcopenshell.ifcopenshell_wrapper
 
 from velmarin import Mesh, Vector3D, Wire
+from velmarin_ifc._faces import solid_faces
 
 # Vertices closer than this are one. The engine answers in metres whatever the
 # model's unit, so a fixed length serves every model: a hundredth of a
@@ -19,34 +20,37 @@ WELD_CELL = 1e-5
 # The engine's Python layer is only partly typed.
 geom: Any = ifcopenshell.geom
 
-# Flat coordinates (x, y, z, x, y, z, ...) and faces as tuples of vertex positions.
-Solid = tuple[Sequence[float], Sequence[Sequence[int]]]
+# The engine's kernel: the simple CGAL one, several times faster than
+# OpenCASCADE on the extrusions and breps of rooms, doors and windows, which
+# takes over wherever the simple one fails.
+KERNEL = "hybrid-cgal-simple-opencascade"
+
+# Flat coordinates (x, y, z, x, y, z, ...) and flat triangles (three vertex positions each).
+Solid = tuple[Sequence[float], Sequence[int]]
 
 
 def engine_settings() -> Any:
     settings = geom.settings()
     settings.set("use-world-coords", True)
     settings.set("convert-back-units", False)  # metres, not the model's own unit
-    # The engine's own planar faces, as polygons, rather than their triangles:
-    # a room's wall then meets the next room's wall in one region, where
-    # triangles would cut it into pieces, some of them slivers too small to
-    # count. Faces with holes and curved faces still come as triangles.
-    settings.set("triangulation-type", ifcopenshell.ifcopenshell_wrapper.POLYHEDRON_WITHOUT_HOLES)
-    # Faceted boundaries are often written inside out; faces must face out
-    # for the walls between rooms to be found.
-    settings.set("reorient-shells", True)
+    settings.set("triangulation-type", ifcopenshell.ifcopenshell_wrapper.TRIANGLE_MESH)
     return settings
 
 
-def element_solids(model: ifcopenshell.file, products: Sequence[Any]) -> dict[int, Solid]:
-    """The solid of each product the engine can make, by the product's step id.
+def engine_threads() -> int:
+    """The engine's workers: one per core but the one this thread needs to take
+    their shapes in. (Its threads spend about twice the processor time of its
+    sequential run on the same shapes, so on two cores one thread is faster.)"""
+    return max(1, multiprocessing.cpu_count() - 1)
 
-    Runs on all cores; products without a shape do not appear.
-    """
+
+def element_solids(model: ifcopenshell.file, products: Sequence[Any], threads: int = 0) -> dict[int, Solid]:
+    """The solid of each product the engine can make, by the product's step id;
+    products without a shape do not appear. `threads` 0: `engine_threads()`."""
     if not products:
         return {}
-    iterator = geom.iterator(engine_settings(), model, multiprocessing.cpu_count(),
-                           include=list(products))
+    iterator = geom.iterator(engine_settings(), model, threads or engine_threads(),
+                           include=list(products), geometry_library=KERNEL)
     solids: dict[int, Solid] = {}
     if iterator.initialize():
         while True:
@@ -58,14 +62,15 @@ def element_solids(model: ifcopenshell.file, products: Sequence[Any]) -> dict[in
 
 
 def solid_mesh(solid: Solid) -> Optional[Mesh]:
-    """The solid as a welded mesh, or None when nothing with an area is left."""
-    coordinates, faces = solid
-    polygons = [list(face) for face in faces if len(face) >= 3]
-    if not polygons:
+    """The solid as a welded mesh of planar faces, or None when nothing with an area is left."""
+    coordinates, indices = solid
+    xyz = iter(coordinates)
+    points = list(zip(xyz, xyz, xyz))
+    corners = iter(indices)
+    faces = solid_faces(points, list(zip(corners, corners, corners)))
+    if not faces:
         return None
-    it = iter(coordinates)
-    vertices = [Vector3D(x, y, z) for x, y, z in zip(it, it, it)]
-    mesh = Mesh(vertices, polygons).clean(WELD_CELL)
+    mesh = Mesh([Vector3D(x, y, z) for x, y, z in points], faces).clean(WELD_CELL)
     return mesh if mesh.faces else None
 
 

@@ -24,8 +24,10 @@ R = TypeVar("R")
 def read_building(path: Union[str, "os.PathLike[str]"]) -> Building:
     """Reads an IFC model (IFC2X3 or IFC4) into a Building.
 
-    Every IfcSpace becomes a room (a mesh welded at 0.01 mm, in world
-    coordinates and metres whatever the model's unit), every IfcDoor,
+    ifcopenshell's geometry engine makes the solids, on all cores but one.
+    Every IfcSpace becomes a room (a mesh of planar faces facing out, welded
+    at 0.01 mm, in world coordinates and metres whatever the model's unit),
+    every IfcDoor,
     IfcWindow and IfcOpeningElement an aperture, and every IfcColumn a wire:
     a vertical one at the centre of its body's horizontal bounds, from the
     body's lowest to its highest point. Elements whose geometry the engine
@@ -48,16 +50,29 @@ def read_building(path: Union[str, "os.PathLike[str]"]) -> Building:
 
 
 def building_of(model: ifcopenshell.file) -> Building:
-    spaces = list(model.by_type("IfcSpace"))
-    apertures = [p for ifc_class in APERTURE_CLASSES for p in model.by_type(ifc_class)]
-    columns = list(model.by_type("IfcColumn"))
-    solids = element_solids(model, spaces + apertures + columns)
-    metres = ifcopenshell.util.unit.calculate_unit_scale(model)
+    products = Products(model)
+    return assemble(model, products, element_solids(model, products.all()))
 
-    rooms, room_records = converted(spaces, solids, solid_mesh, lambda s: space_record(s, metres))
-    openings, opening_records = converted(apertures, solids, solid_mesh, element_record)
-    wires, wire_records = converted(columns, solids, column_wire, element_record)
-    skipped = len(spaces) + len(apertures) + len(columns) - len(rooms) - len(openings) - len(wires)
+
+class Products:
+    """The elements of a model that become rooms, apertures and columns, in file order."""
+
+    def __init__(self, model: ifcopenshell.file) -> None:
+        self.spaces = list(model.by_type("IfcSpace"))
+        self.apertures = [p for ifc_class in APERTURE_CLASSES for p in model.by_type(ifc_class)]
+        self.columns = list(model.by_type("IfcColumn"))
+
+    def all(self) -> list[Any]:
+        return self.spaces + self.apertures + self.columns
+
+
+def assemble(model: ifcopenshell.file, products: Products, solids: dict[int, Solid]) -> Building:
+    """The building of the products whose solids the engine made."""
+    metres = ifcopenshell.util.unit.calculate_unit_scale(model)
+    rooms, room_records = converted(products.spaces, solids, solid_mesh, lambda s: space_record(s, metres))
+    openings, opening_records = converted(products.apertures, solids, solid_mesh, element_record)
+    wires, wire_records = converted(products.columns, solids, column_wire, element_record)
+    skipped = len(products.all()) - len(rooms) - len(openings) - len(wires)
     return Building(SpatialRegistry(rooms, wires, openings), room_records, opening_records, wire_records, skipped)
 
 
