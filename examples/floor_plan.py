@@ -84,12 +84,13 @@ def draw_storey(ax: Axes, view: PlanView, storey: int) -> None:
         if level != storey:
             continue
         colour = {"gap": ROOM_COLOUR, "door": "#862e9c", "window": WINDOW_COLOUR, "void": "white"}[kind]
+        layer = 2 if kind in ("gap", "void") else 2.5  # leaves and glass over the gaps they fill
         if len(points) == 2:
             (ax_, ay), (bx, by) = points
-            ax.plot([ax_, bx], [ay, by], color=colour, linewidth=4, solid_capstyle="butt", zorder=2)
+            ax.plot([ax_, bx], [ay, by], color=colour, linewidth=4, solid_capstyle="butt", zorder=layer)
         else:
             ax.add_patch(Polygon(points, facecolor=colour, edgecolor="#495057" if kind == "void" else "none",
-                                 hatch="///" if kind == "void" else None, linewidth=0.6, zorder=2))
+                                 hatch="///" if kind == "void" else None, linewidth=0.6, zorder=layer))
     for level, (x, y) in view.columns:
         if level == storey:
             ax.add_patch(Polygon([(x - 0.12, y - 0.12), (x + 0.12, y - 0.12), (x + 0.12, y + 0.12),

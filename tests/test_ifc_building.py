@@ -1,6 +1,7 @@
 """velmarin_ifc on the generated house (examples/ifc_model.py), written as IFC4 in
 metres and as IFC2X3 in millimetres: what the model holds is known by construction."""
 import math
+import re
 import subprocess
 import sys
 
@@ -135,3 +136,72 @@ def test_triangles_become_the_polygons_they_tile_facing_out():
     ring = [(0, 0, 0), (3, 0, 0), (3, 3, 0), (0, 3, 0), (1, 1, 0), (2, 1, 0), (2, 2, 0), (1, 2, 0)]
     triangles = [(0, 1, 5), (0, 5, 4), (1, 2, 6), (1, 6, 5), (2, 3, 7), (2, 7, 6), (3, 0, 4), (3, 4, 7)]
     assert sorted(map(len, solid_faces(ring, triangles))) == [3] * 8
+
+
+# Each pair of rooms facing each other: across what, the area before the
+# openings are cut, the openings' area. Doors are 0.9 m x 2.1 m, the stair
+# void 1.0 m x 2.5 m; rooms are 2.7 m high.
+PAIRS = {
+    ("hall", "kitchen"): ("wall", 3.8 * 2.7, 1.89), ("hall", "living"): ("wall", 2.8 * 2.7, 1.89),
+    ("kitchen", "living"): ("wall", 1.8 * 2.7, 0.0), ("kitchen", "study"): ("wall", 3.8 * 2.7, 0.0),
+    ("living", "study"): ("wall", 3.8 * 2.7, 1.89), ("landing", "bath"): ("wall", 3.8 * 2.7, 1.89),
+    ("landing", "master bedroom"): ("wall", 2.8 * 2.7, 1.89), ("bath", "bedroom"): ("wall", 3.8 * 2.7, 0.0),
+    ("bath", "master bedroom"): ("wall", 2.8 * 2.7, 0.0), ("bedroom", "master bedroom"): ("wall", 2.8 * 2.7, 1.89),
+    ("hall", "landing"): ("slab", 2.8 * 3.8, 2.5), ("kitchen", "bath"): ("slab", 2.8 * 3.8, 0.0),
+    ("kitchen", "bedroom"): ("slab", 2.8 * 3.8, 0.0), ("living", "master bedroom"): ("slab", 4.8 * 3.8, 0.0),
+    ("study", "master bedroom"): ("slab", 3.8 * 3.8, 0.0),
+}
+
+
+def test_the_graph_links_the_rooms_across_walls_and_slabs(building):
+    graph = building.graph()
+    names = [s.long_name for s in building.spaces]
+    found = {}
+    for edge in graph.edges:
+        pair = (names[edge.node_a], names[edge.node_b])
+        assert pair not in found  # each wall one polygon in each room: one region, one edge
+        kind = "wall" if edge.contact_type == "VerticalWallContact" else "slab"
+        opening = edge.get_attribute("opening_area")
+        found[pair] = (kind, edge.shared_area + opening, opening, edge.get_attribute("wall_thickness"))
+        # Halfway between the two rooms' faces: on a wall axis (whole metres here), in the slab's middle.
+        c = edge.contact_centroid
+        if kind == "wall":
+            assert min(abs(c.x - round(c.x)), abs(c.y - round(c.y))) < 1e-9
+        else:
+            assert c.z == pytest.approx(2.85)
+    assert found == {pair: (kind, pytest.approx(area), pytest.approx(opening, abs=1e-6),
+                            pytest.approx(0.2 if kind == "wall" else 0.3)) for pair, (kind, area, opening) in PAIRS.items()}
+    node = graph.nodes[names.index("master bedroom")]
+    assert node.get_all_attributes() == {"name": "1.04", "long_name": "master bedroom", "storey": "Upper floor",
+                                         "global_id": building.spaces[7].global_id}
+
+
+def test_routes_pass_through_doors_and_the_stair_void(building):
+    through = ["0.04", "0.03", "0.01", "1.01", "1.04", "1.03"]  # study, living, hall, landing, master bedroom, bedroom
+    assert building.route("study", "bedroom") == through
+    assert building.route(building.spaces[3].global_id, "1.03") == through
+    assert building.route("kitchen", "kitchen") == ["0.02"]
+    with pytest.raises(KeyError, match="'cellar'"):
+        building.route("cellar", "hall")
+
+
+def test_a_room_name_that_is_not_unique_asks_for_a_global_id(building):
+    from dataclasses import replace
+
+    from velmarin_ifc import Building
+
+    spaces = [replace(s, long_name="room") if s.storey == "Upper floor" else s for s in building.spaces]
+    twins = Building(building.registry, spaces, building.apertures, building.columns, 0)
+    with pytest.raises(ValueError, match=re.escape(f"4 rooms are named 'room'; give one of their global ids: {spaces[4].global_id}, ")):
+        twins.route("hall", "room")
+    assert twins.route("hall", spaces[4].global_id) == ["0.01", "1.01"]
+
+
+def test_without_the_stair_void_no_route_leads_upstairs():
+    model = ifc_model.ModelWriter(ifc_model.house_layout(), "IFC4", False).model
+    void = next(o for o in model.by_type("IfcOpeningElement") if o.Name == "Stair void")
+    model.remove(void.VoidsElements[0])
+    model.remove(void)
+    building = building_of(model)
+    assert building.route("study", "bedroom") == []
+    assert building.route("study", "kitchen") == ["0.04", "0.03", "0.01", "0.02"]

@@ -69,7 +69,8 @@ class Products:
 def assemble(model: ifcopenshell.file, products: Products, solids: dict[int, Solid]) -> Building:
     """The building of the products whose solids the engine made."""
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
-    rooms, room_records = converted(products.spaces, solids, solid_mesh, lambda s: space_record(s, metres))
+    storeys: dict[int, tuple[str, float]] = {}
+    rooms, room_records = converted(products.spaces, solids, solid_mesh, lambda s: space_record(s, metres, storeys))
     openings, opening_records = converted(products.apertures, solids, solid_mesh, element_record)
     wires, wire_records = converted(products.columns, solids, column_wire, element_record)
     skipped = len(products.all()) - len(rooms) - len(openings) - len(wires)
@@ -94,12 +95,18 @@ def element_record(element: Any) -> Element:
     return Element(element.GlobalId, element.is_a(), element.Name or "")
 
 
-def space_record(space: Any, metres: float) -> Space:
+def space_record(space: Any, metres: float, storeys: dict[int, tuple[str, float]]) -> Space:
+    """The space's record; `storeys` keeps the name and elevation of each storey met."""
     storey = storey_of(space)
     if storey is None:
-        return Space(space.GlobalId, space.Name or "", space.LongName or "", "", math.nan)
-    elevation = float(ifcopenshell.util.placement.get_storey_elevation(storey)) * metres
-    return Space(space.GlobalId, space.Name or "", space.LongName or "", storey.Name or "", elevation)
+        name, elevation = "", math.nan
+    elif storey.id() in storeys:
+        name, elevation = storeys[storey.id()]
+    else:
+        name = storey.Name or ""
+        elevation = float(ifcopenshell.util.placement.get_storey_elevation(storey)) * metres
+        storeys[storey.id()] = name, elevation
+    return Space(space.GlobalId, space.Name or "", space.LongName or "", name, elevation)
 
 
 def storey_of(element: Any) -> Optional[Any]:
