@@ -42,7 +42,7 @@ def read_building(path: Union[str, "os.PathLike[str]"]) -> Building:
         raise IsADirectoryError(errno.EISDIR, "a folder, not an IFC model", path)
     try:
         model = ifcopenshell.open(path)
-    except (ifcopenshell.Error, OSError) as error:
+    except (ifcopenshell.Error, OSError, RuntimeError) as error:  # its parser and its wrapper fail alike
         raise ValueError(f"{path!r} is not an IFC model ({error})") from None
     if not isinstance(model, ifcopenshell.file):
         raise ValueError(f"{path!r} is not an IFC model")
