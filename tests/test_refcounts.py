@@ -53,12 +53,11 @@ class Unprintable:
 
 
 def graph_with(value):
-    """Two rooms and a wall, each carrying `value` and a float subclass, a list and a None as attributes."""
-    items = [GraphNode(0, P), GraphNode(1, Q), GraphEdge(0, 1, 2.0, R, "VerticalWallContact")]
-    for item in items:
+    node, wall = GraphNode(0, P), GraphEdge(0, 1, 2.0, R, "VerticalWallContact")
+    for item in (node, wall):
         for key, attribute in {"v": value, "m": Metres(1.5), "l": [1], "n": None, "index": 7}.items():
             item.set_attribute(key, attribute)
-    return SpatialGraph(items[:2], items[2:], [])
+    return SpatialGraph([node], [wall], [])
 
 
 GRAPH, UNPRINTABLE = graph_with("x"), graph_with(Unprintable())
