@@ -21,6 +21,7 @@
 #include "registry/by_position.hpp"
 #include "registry/face_index.hpp"
 #include "registry/graph_build.hpp"
+#include "registry/wire_contacts.hpp"
 
 using namespace velmarin;
 

@@ -11,7 +11,7 @@ import subprocess
 import tempfile
 import time
 from contextlib import contextmanager
-from typing import Any, Iterator, Sequence
+from typing import Any, Iterator, Mapping, Sequence
 
 
 def falkordb_installed() -> bool:
@@ -66,9 +66,9 @@ def embedded_falkordb(start_timeout: float = 60.0) -> Iterator[Any]:
 
 
 @contextmanager
-def loaded_graph(name: str, statements: Sequence[str]) -> Iterator[Any]:
+def loaded_graph(name: str, batches: Sequence[tuple[str, Mapping[str, Any]]]) -> Iterator[Any]:
     with embedded_falkordb() as db:
         graph = db.select_graph(name)
-        for statement in statements:
-            graph.query(statement)
+        for query, parameters in batches:
+            graph.query(query, parameters)
         yield graph

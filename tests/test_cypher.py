@@ -1,3 +1,4 @@
+import enum
 import math
 import random
 import struct
@@ -6,6 +7,7 @@ from decimal import Decimal
 
 import pytest
 
+from helpers import assert_noted
 from velmarin import GraphEdge, GraphNode, SpatialGraph, Vector3D
 
 
@@ -116,15 +118,20 @@ class Unprintable:
         raise LookupError("no text for this")
 
 
-def test_a_failing_repr_ends_the_call():
+EXPORTS = {"statements": SpatialGraph.to_cypher_queries, "batches": lambda graph: graph.to_cypher_batches(1)}
+
+
+@pytest.mark.parametrize("export", EXPORTS.values(), ids=EXPORTS.keys())
+def test_a_failing_repr_ends_the_call(export):
     wall = edge()
     wall.set_attribute("bad", Unprintable())
     graph = SpatialGraph([GraphNode(0, vec())], [wall], [])
     with pytest.raises(LookupError, match="no text for this"):
-        graph.to_cypher_queries()
+        export(graph)
 
 
-def test_a_repr_cannot_write_the_item_being_exported():
+@pytest.mark.parametrize("export", EXPORTS.values(), ids=EXPORTS.keys())
+def test_a_repr_cannot_write_the_item_being_exported(export):
     node = GraphNode(0, vec())
 
     class Writer:
@@ -134,7 +141,7 @@ def test_a_repr_cannot_write_the_item_being_exported():
 
     node.set_attribute("w", Writer())
     with pytest.raises(RuntimeError, match="^Already borrowed$"):
-        node_statement(node)
+        export(SpatialGraph([node], [], []))
     assert node.get_attribute("other") is None
 
 
@@ -189,6 +196,75 @@ def test_a_node_written_during_the_export_is_an_internal_fault(capfd):
 
 def test_documentation():
     assert SpatialGraph.to_cypher_queries.__text_signature__ == "($self)"
+    assert SpatialGraph.to_cypher_batches.__text_signature__ == "($self, batch_size)"
     assert SpatialGraph.to_cypher_queries.__doc__ == (
         "Generates high-performance database-ready Cypher Queries for direct importing into Neo4j GraphRAG."
     )
+
+
+ROOMS_QUERY = "UNWIND $rows AS room CREATE (r:Room) SET r = room"
+WALLS_QUERY = ("UNWIND $rows AS wall MATCH (a:Room {index: wall.a}), (b:Room {index: wall.b}) "
+               "CREATE (a)-[w:SHARES_WALL]->(b) SET w = wall.properties")
+
+
+def test_the_batch_forms_with_floats_as_floats():
+    node = GraphNode(3, vec(1.5, 2.0, -0.25))
+    node.set_attribute("name", "Kitchen")
+    wall = edge(3, 4, 12.0, (2.0, 0.0, 1.25))
+    index, rooms, walls = SpatialGraph([node], [wall], []).to_cypher_batches(1)
+    assert index == ("CREATE INDEX FOR (r:Room) ON (r.index)", {})
+    assert rooms == (ROOMS_QUERY, {"rows": [{"index": 3, "centroid_x": 1.5, "centroid_y": 2.0, "centroid_z": -0.25,
+                                             "name": "Kitchen"}]})
+    properties = {"area": 12.0, "centroid_x": 2.0, "centroid_y": 0.0, "centroid_z": 1.25,
+                  "contact_type": "VerticalWallContact"}
+    assert walls == (WALLS_QUERY, {"rows": [{"a": 3, "b": 4, "properties": properties}]})
+    assert type(rooms[1]["rows"][0]["centroid_y"]) is type(walls[1]["rows"][0]["properties"]["area"]) is float
+
+
+@pytest.mark.parametrize("size", [1, 2, 3, 7, 2**64 - 1])
+def test_batches_cut_rooms_then_walls_in_order(size):
+    nodes = [GraphNode(i * 10, vec(i, 0, 0)) for i in range(7)]
+    walls = [edge(i, i + 1) for i in range(5)]
+    index, *batches = SpatialGraph(nodes, walls, []).to_cypher_batches(size)
+    queries = [query for query, _ in batches]
+    assert queries == sorted(queries, key=lambda q: q == WALLS_QUERY) and set(queries) == {ROOMS_QUERY, WALLS_QUERY}
+    assert all(0 < len(p["rows"]) <= size for _, p in batches)
+    assert len(batches) == -(-7 // size) + -(-5 // size)
+    rows = [row for _, p in batches for row in p["rows"]]
+    assert [r["index"] for r in rows[:7]] == [n.index for n in nodes]
+    assert [(r["a"], r["b"]) for r in rows[7:]] == [(i, i + 1) for i in range(5)]
+    assert SpatialGraph([], [], []).to_cypher_batches(size) == [index]
+
+
+def test_a_batch_size_below_one_is_refused():
+    graph = SpatialGraph([GraphNode(0, vec())], [], [])
+    with pytest.raises(ValueError, match=r"^batch_size must be at least 1\.$"):
+        graph.to_cypher_batches(0)
+    with pytest.raises(OverflowError) as raised:
+        graph.to_cypher_batches(-1)
+    assert_noted(raised.value, "batch_size")
+
+
+class Storey(enum.IntEnum):
+    GROUND = 0
+
+
+def test_attribute_values_as_parameters():
+    plain = {"s": "it's", "i": 2**70, "f": 2.0, "t": True, "n": None}
+    others = {"e": (Storey.GROUND, 0), "m": (type("Metres", (float,), {})(2.5), 2.5),
+              "x": (type("Name", (str,), {})("x"), "x"), "l": ([1, "x"], "[1, 'x']"), "t2": ((0.5,), "(0.5,)"),
+              "index": (99, 3), "centroid_x": ("left", 1.5)}
+    node, wall = GraphNode(3, vec(1.5, 0, 0)), edge(3, 4)
+    for item in (node, wall):
+        for key, value in plain.items():
+            item.set_attribute(key, value)
+        for key, (value, _) in others.items():
+            item.set_attribute(key, value)
+    _, (_, rooms), (_, walls) = SpatialGraph([node], [wall], []).to_cypher_batches(5)
+    room, wall_row = rooms["rows"][0], walls["rows"][0]
+    for key, value in plain.items():
+        assert room[key] is value and wall_row["properties"][key] is value
+    for key, (_, sent) in others.items():  # subclasses as plain values, the rest as repr(), the records' own win
+        assert room[key] == sent and type(room[key]) is type(sent)
+    assert (wall_row["a"], wall_row["b"], wall_row["properties"]["centroid_x"]) == (3, 4, 0.0)
+    assert wall_row["properties"]["index"] == 99

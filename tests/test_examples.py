@@ -53,7 +53,7 @@ def test_house_graph():
     assert "hall | living         wall   7.11 m2" in out
     assert "column 0 stands in the kitchen" in out
     assert "route from the hall to the bedroom: hall -> kitchen -> bedroom" in out
-    assert "CREATE (r0:Room {index: 0, centroid_x: 1.5" in out
+    assert "the hall's row: centroid_x: 1.5, centroid_y: 2.0, centroid_z: 1.5, index: 0, name: 'hall', storey: 0" in out
 
 
 @pytest.mark.external

@@ -4,7 +4,7 @@ import sys
 
 import pytest
 
-from velmarin import Mesh, TopologicalEntity, Vector3D, Wire
+from velmarin import GraphEdge, GraphNode, Mesh, SpatialGraph, TopologicalEntity, Vector3D, Wire
 
 ROUNDS = 3000
 
@@ -43,6 +43,26 @@ class Float:
         return 1.0
 
 
+class Metres(float):
+    pass
+
+
+class Unprintable:
+    def __repr__(self):
+        raise LookupError
+
+
+def graph_with(value):
+    node, wall = GraphNode(0, P), GraphEdge(0, 1, 2.0, R, "VerticalWallContact")
+    for item in (node, wall):
+        for key, attribute in {"v": value, "m": Metres(1.5), "l": [1], "n": None, "index": 7}.items():
+            item.set_attribute(key, attribute)
+    return SpatialGraph([node], [wall], [])
+
+
+GRAPH, UNPRINTABLE = graph_with("x"), graph_with(Unprintable())
+
+
 ACTIONS = {
     "vector": lambda: Vector3D(1, Float(), 3),
     "wire": lambda: Wire(P, Q),
@@ -58,6 +78,9 @@ ACTIONS = {
     "invalid mesh": failing(lambda: Mesh([P, Q, R], [[0, 1, 9]]), IndexError),
     "bad text": failing(lambda: TopologicalEntity(1, "\udc80", None), UnicodeEncodeError),
     "binding": failing(lambda: Vector3D(1, 2, 3, w=4), TypeError),
+    "cypher batches": lambda: GRAPH.to_cypher_batches(1),
+    "failing repr in batches": failing(lambda: UNPRINTABLE.to_cypher_batches(1), LookupError),
+    "no batch size": failing(lambda: GRAPH.to_cypher_batches(0), ValueError),
 }
 
 

@@ -44,13 +44,7 @@ PyRef AttributeMap::get(std::string_view key) const {
 }
 
 PyRef AttributeMap::to_dict() const {
-    PyRef dict = PyRef::steal(PyDict_New());
-    if (!dict) return {};
-    for (const auto& [key, value] : entries_) {
-        PyRef text = PyRef::steal(PyUnicode_FromStringAndSize(key.data(), static_cast<Py_ssize_t>(key.size())));
-        if (!text || PyDict_SetItem(dict.get(), text.get(), value.get()) != 0) return {};
-    }
-    return dict;
+    return to_dict([](PyObject* value) { return PyRef::borrow(value); });
 }
 
 }  // namespace velmarin::binding

@@ -32,6 +32,20 @@ public:
     // A new dict of all entries; empty with the error set on failure.
     PyRef to_dict() const;
 
+    // The same with each value as `value_of(value)` makes it (a new
+    // reference, or empty with the error set, which ends the walk).
+    template <class ValueOf>
+    PyRef to_dict(ValueOf&& value_of) const {
+        PyRef dict = PyRef::steal(PyDict_New());
+        if (!dict) return {};
+        for (const auto& [key, value] : entries_) {
+            PyRef text = PyRef::steal(PyUnicode_FromStringAndSize(key.data(), static_cast<Py_ssize_t>(key.size())));
+            PyRef made = text ? value_of(value.get()) : PyRef();
+            if (!made || PyDict_SetItem(dict.get(), text.get(), made.get()) != 0) return {};
+        }
+        return dict;
+    }
+
     // Visits the entries in the map's own order, (key, borrowed value),
     // while `visit` returns true; false when a visit did.
     template <class Visit>

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "geometry/mesh.hpp"
-#include "registry/overlay.hpp"
+#include "planar/overlay.hpp"
 
 namespace velmarin {
 

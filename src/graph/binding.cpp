@@ -4,6 +4,7 @@
 #include "binding/declare.hpp"
 #include "geometry/binding.hpp"
 #include "graph/cypher.hpp"
+#include "graph/cypher_batches.hpp"
 #include "graph/shortest_path.hpp"
 
 namespace velmarin::binding {
@@ -146,6 +147,138 @@ Made graph_cypher_queries(const SpatialGraph& graph) {
 }
 constexpr Params graph_to_cypher_queries{"SpatialGraph", "to_cypher_queries"};
 
+// --- SpatialGraph.to_cypher_batches ------------------------------------------------
+
+PyRef make_text(std::string_view text) {
+    return PyRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+}
+
+// What a driver is given for an attribute value: None (no property), a
+// bool, an int, a float or a str as a plain value of its own type (a
+// subclass, such as an enum member or a NumPy float, as the plain value it
+// holds, which every driver can send), and anything else as the text of its
+// repr(), as the statements write it.
+PyRef parameter_value(PyObject* value) {
+    if (value == Py_None || PyBool_Check(value) || PyLong_CheckExact(value) || PyFloat_CheckExact(value) ||
+        PyUnicode_CheckExact(value)) {
+        return PyRef::borrow(value);
+    }
+    if (PyLong_Check(value)) return PyRef::steal(PyNumber_Long(value));
+    if (PyFloat_Check(value)) return PyRef::steal(PyFloat_FromDouble(PyFloat_AsDouble(value)));
+    if (PyUnicode_Check(value)) return PyRef::steal(PyUnicode_FromObject(value));
+    return PyRef::steal(PyObject_Repr(value));
+}
+
+// The keys of the rows as str objects, made once for a whole export.
+struct RowKeys {
+    PyRef rows = make_text(batch_keys::rows);
+    PyRef end_a = make_text(batch_keys::end_a);
+    PyRef end_b = make_text(batch_keys::end_b);
+    PyRef properties = make_text(batch_keys::properties);
+    PyRef index = make_text(record_keys::index);
+    std::array<PyRef, 3> centroid = {make_text(record_keys::centroid[0]), make_text(record_keys::centroid[1]),
+                                     make_text(record_keys::centroid[2])};
+    PyRef area = make_text(record_keys::area);
+    PyRef contact_type = make_text(record_keys::contact_type);
+
+    bool made() const {
+        return rows && end_a && end_b && properties && index && centroid[0] && centroid[1] && centroid[2] && area &&
+               contact_type;
+    }
+};
+
+// Stores `value` (a new reference, or empty with the error set) under `key`.
+bool set_item(PyObject* dict, const PyRef& key, PyRef value) {
+    return value && PyDict_SetItem(dict, key.get(), value.get()) == 0;
+}
+
+bool set_centroid(PyObject* properties, const RowKeys& keys, const Vector3D& centroid) {
+    return set_item(properties, keys.centroid[0], PyRef::steal(PyFloat_FromDouble(centroid.x))) &&
+           set_item(properties, keys.centroid[1], PyRef::steal(PyFloat_FromDouble(centroid.y))) &&
+           set_item(properties, keys.centroid[2], PyRef::steal(PyFloat_FromDouble(centroid.z)));
+}
+
+// The attributes, then the record's own properties over them.
+PyRef room_row(const GraphNode& node, const RowKeys& keys) {
+    PyRef row = node.attributes.to_dict(parameter_value);
+    const NodeRecord& room = node.record;
+    if (!row || !set_item(row.get(), keys.index, PyRef::steal(PyLong_FromUnsignedLongLong(room.index))) ||
+        !set_centroid(row.get(), keys, room.centroid)) {
+        return {};
+    }
+    return row;
+}
+
+PyRef wall_row(const GraphEdge& edge, const RowKeys& keys) {
+    PyRef properties = edge.attributes.to_dict(parameter_value);
+    const EdgeRecord& wall = edge.record;
+    if (!properties || !set_item(properties.get(), keys.area, PyRef::steal(PyFloat_FromDouble(wall.shared_area))) ||
+        !set_centroid(properties.get(), keys, wall.contact_centroid) ||
+        !set_item(properties.get(), keys.contact_type, make_text(wall.contact_type))) {
+        return {};
+    }
+    PyRef row = PyRef::steal(PyDict_New());
+    if (!row || !set_item(row.get(), keys.end_a, PyRef::steal(PyLong_FromUnsignedLongLong(wall.node_a))) ||
+        !set_item(row.get(), keys.end_b, PyRef::steal(PyLong_FromUnsignedLongLong(wall.node_b))) ||
+        !set_item(row.get(), keys.properties, std::move(properties))) {
+        return {};
+    }
+    return row;
+}
+
+// (query, parameters) as a tuple, one reference to the query shared by all.
+bool set_pair(PyObject* pairs, Py_ssize_t at, const PyRef& query, PyRef parameters) {
+    PyObject* pair = parameters ? PyTuple_Pack(2, query.get(), parameters.get()) : nullptr;
+    if (!pair) return false;
+    PyList_SetItem(pairs, at, pair);
+    return true;
+}
+
+// One pair per batch into `pairs` from `at` on; each item is read under a
+// shared borrow, so the repr() of an attribute cannot change its map.
+template <class P>
+bool write_batches(PyObject* pairs, Py_ssize_t at, std::string_view query, const std::vector<Ref<P>>& items,
+                   const std::vector<BatchSpan>& batches, const RowKeys& keys,
+                   PyRef (*row_of)(const P&, const RowKeys&)) {
+    PyRef query_text = make_text(query);
+    if (!query_text) return false;
+    for (const BatchSpan& batch : batches) {
+        PyRef rows = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(batch.end - batch.begin)));
+        if (!rows) return false;
+        for (std::size_t i = batch.begin; i < batch.end; ++i) {
+            Instance<P>* item = checked(items, i).instance();
+            auto borrow = SharedBorrow::hold(item->borrow);
+            PyRef row = row_of(item->payload, keys);
+            if (!row) return false;
+            PyList_SetItem(rows.get(), static_cast<Py_ssize_t>(i - batch.begin), row.release());
+        }
+        PyRef parameters = PyRef::steal(PyDict_New());
+        if (!parameters || !set_item(parameters.get(), keys.rows, std::move(rows)) ||
+            !set_pair(pairs, at++, query_text, std::move(parameters))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Result<Made> graph_cypher_batches(const SpatialGraph& graph, std::uint64_t batch_size) {
+    if (Result<void> size = check_batch_size(batch_size); !size.ok()) return size.error();
+    const std::vector<BatchSpan> room_batches = cut_into_batches(graph.nodes.size(), batch_size);
+    const std::vector<BatchSpan> wall_batches = cut_into_batches(graph.edges.size(), batch_size);
+    const auto walls_at = static_cast<Py_ssize_t>(1 + room_batches.size());
+    const RowKeys keys;
+    PyRef pairs = PyRef::steal(PyList_New(walls_at + static_cast<Py_ssize_t>(wall_batches.size())));
+    PyRef index_query = make_text(room_index_query);
+    if (!keys.made() || !pairs || !index_query ||
+        !set_pair(pairs.get(), 0, index_query, PyRef::steal(PyDict_New())) ||
+        !write_batches(pairs.get(), 1, room_batch_query, graph.nodes, room_batches, keys, room_row) ||
+        !write_batches(pairs.get(), walls_at, wall_batch_query, graph.edges, wall_batches, keys, wall_row)) {
+        return Made{};
+    }
+    return Made{std::move(pairs)};
+}
+constexpr Params graph_to_cypher_batches{"SpatialGraph", "to_cypher_batches", "batch_size"};
+
 // --- TopologicalEntity ----------------------------------------------------------
 
 TopologicalEntity make_entity(std::uint64_t id, std::string entity_type, std::optional<std::uint64_t> parent_id) {
@@ -260,6 +393,13 @@ const ClassDef& class_def<SpatialGraph>() {
                 method<graph_shortest_path, graph_find_shortest_path>(
                     "Blazing-fast Dijkstra's shortest path solver executing natively on the compiled topological "
                     "graph."),
+                method<graph_cypher_batches, graph_to_cypher_batches>(
+                    "The graph as (query, parameters) pairs for a driver's run(query, parameters): the index on "
+                    "Room.index, then UNWIND batches of at most batch_size rooms, then of their SHARES_WALL "
+                    "relationships. Every value travels as a parameter: floats stay floats, keys and texts stay "
+                    "data; attribute values that are None, bool, int, float or str go as plain values, others as "
+                    "their repr() text, and a room's or wall's own property wins over an attribute of its name. "
+                    "Skip the first pair for a database that already holds the index."),
             },
     });
     return def;

@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <map>
 
 #include "core/fault.hpp"
 #include "core/rounding.hpp"
 #include "geometry/vector_ops.hpp"
-#include "registry/rectangle.hpp"
+#include "planar/rectangle.hpp"
 
 namespace velmarin {
 
@@ -58,7 +57,7 @@ bool meets(const Bounds& box, const Vector3D& origin, const Vector3D& axis, doub
 ApertureIndex::ApertureIndex(const std::vector<Mesh>& apertures, double tolerance)
     : tolerance_(tolerance), tree_(index_faces(apertures)) {}
 
-void ApertureIndex::add_face(const Mesh& mesh, std::size_t face, std::vector<BoxIndex<std::uint32_t>::Entry>& entries) {
+void ApertureIndex::add_face(const Mesh& mesh, std::size_t face, std::vector<BoxIndex::Entry>& entries) {
     const FacePlane plane = face_plane(mesh, face);
     // A plane with a non-finite part fails every plane test.
     if (!plane.valid || !is_finite(plane.normal) || !std::isfinite(plane.offset)) return;
@@ -69,14 +68,12 @@ void ApertureIndex::add_face(const Mesh& mesh, std::size_t face, std::vector<Box
         box.add(q);
         radius_ = std::fmax(radius_, dot(q, q));  // squared until all are in
     }
-    check(faces_.size() < std::numeric_limits<std::uint32_t>::max(), "too many aperture faces to index");
-    entries.push_back(BoxIndex<std::uint32_t>::entry(box.grown(flatness(mesh, indices, plane)),
-                                                     static_cast<std::uint32_t>(faces_.size())));
+    entries.push_back({box.grown(flatness(mesh, indices, plane)), faces_.size()});
     faces_.push_back({&mesh, face, plane, box});
 }
 
-std::vector<BoxIndex<std::uint32_t>::Entry> ApertureIndex::index_faces(const std::vector<Mesh>& apertures) {
-    std::vector<BoxIndex<std::uint32_t>::Entry> entries;
+std::vector<BoxIndex::Entry> ApertureIndex::index_faces(const std::vector<Mesh>& apertures) {
+    std::vector<BoxIndex::Entry> entries;
     for (const Mesh& mesh : apertures) {
         for (std::size_t g = 0; g < mesh.faces.size(); ++g) add_face(mesh, g, entries);
     }
@@ -115,12 +112,12 @@ double ApertureIndex::reach(const ContactFace& face) const {
     return own_flatness + tolerance_ + tilt * radius_ + slack;
 }
 
-void ApertureIndex::gather(const MultiPolygon2D& region, const ContactFace& face, std::vector<std::uint32_t>& out) const {
+void ApertureIndex::gather(const MultiPolygon2D& region, const ContactFace& face, std::vector<std::size_t>& out) const {
     const double distance = reach(face);
     if (distance < 0.0) return;
     const Rectangle2D extent = rectangle_of(region);
     const PlaneFrame& frame = face.frame;
-    tree_.query(face.box.grown(distance), [&](std::uint32_t k) {
+    tree_.query(face.box.grown(distance), [&](std::uint64_t k) {
         const ApertureFace& candidate = checked(faces_, k);
         if (!planes_coincide(face.plane, candidate.plane, tolerance_)) return;
         if (extent.finite && !(meets(candidate.box, frame.origin, frame.u, extent.min_x, extent.max_x) &&
@@ -134,9 +131,9 @@ void ApertureIndex::gather(const MultiPolygon2D& region, const ContactFace& face
 
 void ApertureIndex::cut(MultiPolygon2D& region, const ContactFace& face) const {
     if (region.empty() || faces_.empty()) return;
-    std::vector<std::uint32_t> reaching;
+    std::vector<std::size_t> reaching;
     gather(region, face, reaching);
-    for (std::uint32_t k : reaching) {
+    for (std::size_t k : reaching) {
         const ApertureFace& hole = faces_[k];
         const Polygon2D polygon = project_face(hole.mesh->vertices, hole.mesh->faces[hole.face], face.frame.origin,
                                                face.frame.u, face.frame.v);

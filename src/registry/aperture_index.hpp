@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "registry/box_index.hpp"
+#include "planar/box_index.hpp"
 #include "registry/cell_contacts.hpp"
 
 namespace velmarin {
@@ -43,18 +43,18 @@ private:
         double spread = 0.0;  // largest distance of a member's normal from `normal`
     };
 
-    void add_face(const Mesh& mesh, std::size_t face, std::vector<BoxIndex<std::uint32_t>::Entry>& entries);
-    std::vector<BoxIndex<std::uint32_t>::Entry> index_faces(const std::vector<Mesh>& apertures);
+    void add_face(const Mesh& mesh, std::size_t face, std::vector<BoxIndex::Entry>& entries);
+    std::vector<BoxIndex::Entry> index_faces(const std::vector<Mesh>& apertures);
     // How far from the contact face an aperture face may lie and still reach
     // the region; negative when no aperture face can pass the plane tests.
     double reach(const ContactFace& face) const;
-    void gather(const MultiPolygon2D& region, const ContactFace& face, std::vector<std::uint32_t>& out) const;
+    void gather(const MultiPolygon2D& region, const ContactFace& face, std::vector<std::size_t>& out) const;
 
     double tolerance_;
     std::vector<ApertureFace> faces_;  // in the order of the apertures and their faces
     std::vector<NormalCluster> clusters_;
     double radius_ = 0.0;  // largest distance of an indexed vertex from the origin
-    BoxIndex<std::uint32_t> tree_;
+    BoxIndex tree_;
 };
 
 }  // namespace velmarin

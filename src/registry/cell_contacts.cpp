@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "core/fault.hpp"
-#include "registry/rectangle.hpp"
+#include "planar/rectangle.hpp"
 
 namespace velmarin {
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "geometry/mesh.hpp"
-#include "registry/bounds.hpp"
+#include "planar/bounds.hpp"
 #include "registry/face_index.hpp"
 #include "registry/face_plane.hpp"
-#include "registry/overlay.hpp"
+#include "planar/overlay.hpp"
 #include "registry/search.hpp"
 
 namespace velmarin {

@@ -12,15 +12,23 @@ Bounds face_box(const Mesh& mesh, std::size_t face, double tolerance) {
 
 namespace {
 
-std::vector<BoxIndex<FaceRef>::Entry> face_envelopes(const std::vector<Mesh>& meshes, double tolerance) {
+std::vector<FaceRef> all_faces(const std::vector<Mesh>& meshes) {
     std::size_t count = 0;
     for (const Mesh& mesh : meshes) count += mesh.faces.size();
-    std::vector<BoxIndex<FaceRef>::Entry> entries;
-    entries.reserve(count);
+    std::vector<FaceRef> refs;
+    refs.reserve(count);
     for (std::size_t m = 0; m < meshes.size(); ++m) {
-        for (std::size_t f = 0; f < meshes[m].faces.size(); ++f) {
-            entries.push_back(BoxIndex<FaceRef>::entry(face_box(meshes[m], f, tolerance), {m, f}));
-        }
+        for (std::size_t f = 0; f < meshes[m].faces.size(); ++f) refs.push_back({m, f});
+    }
+    return refs;
+}
+
+std::vector<BoxIndex::Entry> face_envelopes(const std::vector<Mesh>& meshes, const std::vector<FaceRef>& refs,
+                                            double tolerance) {
+    std::vector<BoxIndex::Entry> entries;
+    entries.reserve(refs.size());
+    for (std::size_t k = 0; k < refs.size(); ++k) {
+        entries.push_back({face_box(meshes[refs[k].mesh], refs[k].face, tolerance), k});
     }
     return entries;
 }
@@ -28,6 +36,6 @@ std::vector<BoxIndex<FaceRef>::Entry> face_envelopes(const std::vector<Mesh>& me
 }  // namespace
 
 FaceIndex::FaceIndex(const std::vector<Mesh>& meshes, double tolerance)
-    : tree_(face_envelopes(meshes, tolerance)) {}
+    : refs_(all_faces(meshes)), tree_(face_envelopes(meshes, refs_, tolerance)) {}
 
 }  // namespace velmarin

@@ -7,9 +7,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/fault.hpp"
 #include "geometry/mesh.hpp"
-#include "registry/bounds.hpp"
-#include "registry/box_index.hpp"
+#include "planar/bounds.hpp"
+#include "planar/box_index.hpp"
 
 namespace velmarin {
 
@@ -28,13 +29,15 @@ public:
     // One entry per face, for each mesh in order and each face in order.
     FaceIndex(const std::vector<Mesh>& meshes, double tolerance);
 
+    // Calls `visit(face)` for every face whose grown box intersects `box`.
     template <class Visit>
-    void query_intersecting(const Bounds& box, Visit&& visit) const {
-        tree_.query(box, visit);
+    void query_intersecting(const Bounds& box, const Visit& visit) const {
+        tree_.query(box, [&](std::uint64_t position) { visit(checked(refs_, position)); });
     }
 
 private:
-    BoxIndex<FaceRef> tree_;
+    std::vector<FaceRef> refs_;  // by the tree's positions
+    BoxIndex tree_;
 };
 
 }  // namespace velmarin

@@ -30,6 +30,15 @@ FacePlane face_plane(const Mesh& mesh, std::size_t face) {
     return {true, unit, -dot(unit, checked(mesh.vertices, indices[0]))};
 }
 
+std::vector<std::vector<FacePlane>> face_planes(const std::vector<Mesh>& meshes) {
+    std::vector<std::vector<FacePlane>> planes(meshes.size());
+    for (std::size_t m = 0; m < meshes.size(); ++m) {
+        planes[m].reserve(meshes[m].faces.size());
+        for (std::size_t f = 0; f < meshes[m].faces.size(); ++f) planes[m].push_back(face_plane(meshes[m], f));
+    }
+    return planes;
+}
+
 bool planes_coincide(const FacePlane& a, const FacePlane& b, double tolerance) {
     const double c = dot(a.normal, b.normal);
     if (!(std::fabs(c) > 1.0 - tolerance)) return false;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "geometry/mesh.hpp"
 #include "geometry/vector.hpp"
@@ -18,6 +19,9 @@ struct FacePlane {
 Vector3D newell_normal(const Mesh& mesh, const Face& face);
 
 FacePlane face_plane(const Mesh& mesh, std::size_t face);
+
+// The face planes of every mesh, by mesh and then by face.
+std::vector<std::vector<FacePlane>> face_planes(const std::vector<Mesh>& meshes);
 
 // Two valid planes are one when their unit normals are parallel within the
 // tolerance and their offsets, signed to match the normals' directions,

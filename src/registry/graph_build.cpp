@@ -5,8 +5,10 @@
 
 #include "registry/aperture_index.hpp"
 #include "registry/by_position.hpp"
+#include "registry/cell_contacts.hpp"
 #include "registry/face_index.hpp"
 #include "registry/literal_apertures.hpp"
+#include "registry/wire_contacts.hpp"
 
 namespace velmarin {
 
@@ -57,15 +59,6 @@ std::vector<EdgeRecord> edges(const SpatialRegistry& registry, double tolerance,
 }
 
 }  // namespace
-
-std::vector<std::vector<FacePlane>> face_planes(const std::vector<Mesh>& meshes) {
-    std::vector<std::vector<FacePlane>> planes(meshes.size());
-    for (std::size_t m = 0; m < meshes.size(); ++m) {
-        planes[m].reserve(meshes[m].faces.size());
-        for (std::size_t f = 0; f < meshes[m].faces.size(); ++f) planes[m].push_back(face_plane(meshes[m], f));
-    }
-    return planes;
-}
 
 GraphRecords build_graph(const SpatialRegistry& registry, double tolerance, Search search) {
     GraphRecords graph;

@@ -4,21 +4,14 @@
 // away, one wire contact per wire and mesh that holds the wire's midpoint.
 #pragma once
 
-#include <vector>
-
 #include "graph/graph_records.hpp"
-#include "registry/cell_contacts.hpp"
 #include "registry/search.hpp"
 #include "registry/spatial_registry.hpp"
-#include "registry/wire_contacts.hpp"
 
 namespace velmarin {
 
 // Node i is mesh i; edges grouped by node_a ascending, then by the faces of
 // mesh node_a; wire contacts by wire, then by mesh.
 GraphRecords build_graph(const SpatialRegistry& registry, double tolerance, Search search = Search::Indexed);
-
-// The face planes of every mesh, by mesh and then by face.
-std::vector<std::vector<FacePlane>> face_planes(const std::vector<Mesh>& meshes);
 
 }  // namespace velmarin

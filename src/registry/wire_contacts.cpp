@@ -5,8 +5,8 @@
 
 #include "core/fault.hpp"
 #include "geometry/vector_ops.hpp"
-#include "registry/bounds.hpp"
-#include "registry/box_index.hpp"
+#include "planar/bounds.hpp"
+#include "planar/box_index.hpp"
 
 namespace velmarin {
 
@@ -98,14 +98,14 @@ public:
         Bounds column;
         column.lower = {p.x - margin, p.y - margin, p.z - margin};
         column.upper = {p.x + ray_direction.x * rise + margin, p.y + ray_direction.y * rise + margin, top_ + margin};
-        tree_.query(column, [&](std::size_t i) { out.push_back(i); });
+        tree_.query(column, [&](std::uint64_t i) { out.push_back(i); });
         std::sort(out.begin(), out.end());
     }
 
 private:
-    std::vector<BoxIndex<std::size_t>::Entry> entries(const std::vector<Mesh>& meshes) {
+    std::vector<BoxIndex::Entry> entries(const std::vector<Mesh>& meshes) {
         count_ = meshes.size();
-        std::vector<BoxIndex<std::size_t>::Entry> list;
+        std::vector<BoxIndex::Entry> list;
         for (std::size_t i = 0; i < meshes.size(); ++i) {
             const Mesh& mesh = meshes[i];
             Bounds box;
@@ -122,7 +122,7 @@ private:
             }
             top_ = std::fmax(top_, box.upper.z);
             scale_ = std::fmax(scale_, box.magnitude());
-            list.push_back(BoxIndex<std::size_t>::entry(box, i));
+            list.push_back({box, i});
         }
         return list;
     }
@@ -135,7 +135,7 @@ private:
     std::vector<std::size_t> unbounded_;
     double top_ = -Bounds::largest;
     double scale_ = 0.0;
-    BoxIndex<std::size_t> tree_;
+    BoxIndex tree_;
 };
 
 // Each candidate mesh is taken once, its triangles prepared once, and tested

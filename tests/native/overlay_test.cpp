@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "core/fault.hpp"
-#include "registry/overlay.hpp"
+#include "planar/overlay.hpp"
 
 using namespace velmarin;
 

@@ -1,4 +1,4 @@
-#include "registry/overlay.hpp"
+#include "planar/overlay.hpp"
 
 #include <clipper.hpp>
 

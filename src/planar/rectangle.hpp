@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "registry/bounds.hpp"
-#include "registry/overlay.hpp"
+#include "planar/bounds.hpp"
+#include "planar/overlay.hpp"
 
 namespace velmarin {
 
