@@ -98,7 +98,8 @@ def test_examples_type_check_against_the_stubs(tmp_path):
     env = module_env()
     if not installed_stubs().exists():  # a development build: use the source stubs
         env["MYPYPATH"] = str(STUBS)
-    files = sorted(str(p) for p in EXAMPLES.glob("*.py"))
+    # The examples, and the IFC companion package from its source.
+    files = sorted(str(p) for p in EXAMPLES.glob("*.py")) + [str(EXAMPLES.parent / "python" / "velmarin_ifc")]
     config = str(EXAMPLES.parent / "pyproject.toml")
     check = subprocess.run([sys.executable, "-m", "mypy", "--config-file", config, "--no-incremental", *files],
                            cwd=EXAMPLES, capture_output=True, text=True, env=env, timeout=300)
