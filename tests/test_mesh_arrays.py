@@ -19,6 +19,27 @@ needs_numpy = pytest.mark.skipif(np is None, reason="needs numpy")
 
 SQUARE = [(0.0, 0.0, 0.0), (1.0, 0.0, 0.0), (1.0, 1.0, 0.0), (0.0, 1.0, 0.0)]
 
+# Argument, refusal and its text (None: numpy's or the interpreter's own).
+BAD_INPUT = [] if np is None else [
+    (np.zeros((2, 3), dtype=complex), [], TypeError, "vertices must hold real numbers; numpy reads them as complex128"),
+    ([["1", "2", "3"]], [], TypeError, "vertices must hold real numbers; numpy reads them as <U1"),
+    (np.ones((1, 3), dtype=bool), [], TypeError, "vertices must hold real numbers; numpy reads them as bool"),
+    ([Vector3D(0, 0, 0)], [], TypeError, "vertices must hold real numbers; numpy reads them as object"),
+    (np.zeros((4, 2)), [], ValueError, "vertices must have the shape (n, 3); numpy reads them as (4, 2)"),
+    ([0.0, 1.0, 2.0], [], ValueError, "vertices must have the shape (n, 3); numpy reads them as (3,)"),
+    (np.zeros((1, 1, 3)), [], ValueError, "vertices must have the shape (n, 3); numpy reads them as (1, 1, 3)"),
+    ([[0, 0, 0], [1, 1]], [], ValueError, None),  # numpy's own refusal of ragged rows
+    (SQUARE, np.zeros((1, 3)), TypeError, "faces must hold integers; numpy reads them as float64"),
+    (SQUARE, np.ones((1, 3), dtype=bool), TypeError, "faces must hold integers; numpy reads them as bool"),
+    (SQUARE, np.arange(3), ValueError, "faces must have the shape (m, k); numpy reads them as (3,)"),
+    (SQUARE, np.array([[0, 1, 2], [3, -1, 0]]), ValueError, "Face 1 references negative index -1."),
+    (SQUARE, [[0, 1, 9], (3, -1, 0)], ValueError, "Face 1 references negative index -1."),
+    (SQUARE, [[0, 1, 2], [3, -2**70, 0]], ValueError, "Face 1 references negative index -1180591620717411303424."),
+    (SQUARE, [[0, 1, 2.0]], TypeError, None),  # as Mesh(...) refuses them
+    (SQUARE, [[0, 1, 2**64]], OverflowError, None),
+    (SQUARE, "012", TypeError, "Can't extract `str` to `Vec`"),
+]
+
 
 def outcome(make, vertices, faces):
     """The mesh made, exactly, or the type and text of the refusal."""
@@ -74,25 +95,7 @@ class TestFromArrays:
         with pytest.raises(ValueError, match=r"^Face 0 has < 3 vertices\.$"):
             Mesh.from_arrays(SQUARE, np.empty((2**40, 0), dtype=np.int64))
 
-    @pytest.mark.parametrize("vertices, faces, error, text", [
-        (np.zeros((2, 3), dtype=complex), [], TypeError, "vertices must hold real numbers; numpy reads them as complex128"),
-        ([["1", "2", "3"]], [], TypeError, "vertices must hold real numbers; numpy reads them as <U1"),
-        (np.ones((1, 3), dtype=bool), [], TypeError, "vertices must hold real numbers; numpy reads them as bool"),
-        ([Vector3D(0, 0, 0)], [], TypeError, "vertices must hold real numbers; numpy reads them as object"),
-        (np.zeros((4, 2)), [], ValueError, "vertices must have the shape (n, 3); numpy reads them as (4, 2)"),
-        ([0.0, 1.0, 2.0], [], ValueError, "vertices must have the shape (n, 3); numpy reads them as (3,)"),
-        (np.zeros((1, 1, 3)), [], ValueError, "vertices must have the shape (n, 3); numpy reads them as (1, 1, 3)"),
-        ([[0, 0, 0], [1, 1]], [], ValueError, None),  # numpy's own refusal of ragged rows
-        (SQUARE, np.zeros((1, 3)), TypeError, "faces must hold integers; numpy reads them as float64"),
-        (SQUARE, np.ones((1, 3), dtype=bool), TypeError, "faces must hold integers; numpy reads them as bool"),
-        (SQUARE, np.arange(3), ValueError, "faces must have the shape (m, k); numpy reads them as (3,)"),
-        (SQUARE, np.array([[0, 1, 2], [3, -1, 0]]), ValueError, "Face 1 references negative index -1."),
-        (SQUARE, [[0, 1, 9], (3, -1, 0)], ValueError, "Face 1 references negative index -1."),
-        (SQUARE, [[0, 1, 2], [3, -2**70, 0]], ValueError, "Face 1 references negative index -1180591620717411303424."),
-        (SQUARE, [[0, 1, 2.0]], TypeError, None),  # as Mesh(...) refuses them
-        (SQUARE, [[0, 1, 2**64]], OverflowError, None),
-        (SQUARE, "012", TypeError, "Can't extract `str` to `Vec`"),
-    ])
+    @pytest.mark.parametrize("vertices, faces, error, text", BAD_INPUT)
     def test_bad_input_is_refused_and_names_its_argument(self, vertices, faces, error, text):
         with pytest.raises(error) as caught:
             Mesh.from_arrays(vertices, faces)

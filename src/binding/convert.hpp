@@ -132,7 +132,9 @@ bool load_items(PyObject* object, std::vector<T>& out, LoadItem&& load_item) {
 
 template <class T>
 struct Converter<std::vector<T>> {
-    static bool load(PyObject* object, std::vector<T>& out) { return load_items(object, out, Converter<T>::load); }
+    static bool load(PyObject* object, std::vector<T>& out) {
+        return load_items(object, out, [](PyObject* item, T& element) { return Converter<T>::load(item, element); });
+    }
 
     static PyObject* cast(std::vector<T> values) {
         PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(values.size())));

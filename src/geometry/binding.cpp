@@ -1,4 +1,4 @@
-// Vector3D, Wire and Mesh.
+// Vector3D, Wire and Mesh, and Mesh from and to numpy arrays.
 #include "geometry/binding.hpp"
 
 #include "binding/arrays.hpp"
@@ -8,6 +8,42 @@
 #include "geometry/slice.hpp"
 
 namespace velmarin::binding {
+
+namespace {
+
+Vector3D make_vector(double x, double y, double z) { return {x, y, z}; }
+constexpr Params vector_new{"Vector3D", "__new__", "x", "y", "z"};
+
+Wire make_wire(Vector3D start, Vector3D end) { return {start, end}; }
+constexpr Params wire_new{"Wire", "__new__", "start", "end"};
+
+Result<Mesh> make_mesh(std::vector<Vector3D> vertices, std::vector<Face> faces) {
+    return build_mesh(std::move(vertices), std::move(faces));
+}
+constexpr Params mesh_new{"Mesh", "__new__", "vertices", "faces"};
+
+std::vector<Vector3D> mesh_vertices(const Mesh& mesh) { return mesh.vertices; }
+std::vector<Face> mesh_faces(const Mesh& mesh) { return mesh.faces; }
+
+Result<void> mesh_validate(const Mesh& mesh) { return validate(mesh); }
+constexpr Params mesh_validate_params{"Mesh", "validate"};
+
+Result<Mesh> mesh_clean(const Mesh& mesh, double tolerance) { return clean_mesh(mesh, tolerance); }
+constexpr Params mesh_clean_params{"Mesh", "clean", "tolerance"};
+
+Vector3D mesh_centroid(const Mesh& mesh) { return vertex_mean(mesh); }
+constexpr Params mesh_centroid_params{"Mesh", "compute_volume_centroid"};
+
+Result<std::tuple<Mesh, Mesh>> mesh_slice(const Mesh& mesh, Vector3D normal, Vector3D origin) {
+    Result<SlicedMesh> sliced = slice_by_plane(mesh, normal, origin);
+    if (!sliced.ok()) return sliced.error();
+    return std::tuple{std::move(sliced.value().above), std::move(sliced.value().below)};
+}
+constexpr Params mesh_slice_params{"Mesh", "slice_by_plane", "normal", "origin"};
+
+}  // namespace
+
+// --- numpy arrays -------------------------------------------------------------
 
 namespace {
 
@@ -115,26 +151,6 @@ private:
 
 namespace {
 
-Vector3D make_vector(double x, double y, double z) { return {x, y, z}; }
-constexpr Params vector_new{"Vector3D", "__new__", "x", "y", "z"};
-
-Wire make_wire(Vector3D start, Vector3D end) { return {start, end}; }
-constexpr Params wire_new{"Wire", "__new__", "start", "end"};
-
-Result<Mesh> make_mesh(std::vector<Vector3D> vertices, std::vector<Face> faces) {
-    return build_mesh(std::move(vertices), std::move(faces));
-}
-constexpr Params mesh_new{"Mesh", "__new__", "vertices", "faces"};
-
-std::vector<Vector3D> mesh_vertices(const Mesh& mesh) { return mesh.vertices; }
-std::vector<Face> mesh_faces(const Mesh& mesh) { return mesh.faces; }
-
-Result<void> mesh_validate(const Mesh& mesh) { return validate(mesh); }
-constexpr Params mesh_validate_params{"Mesh", "validate"};
-
-Result<Mesh> mesh_clean(const Mesh& mesh, double tolerance) { return clean_mesh(mesh, tolerance); }
-constexpr Params mesh_clean_params{"Mesh", "clean", "tolerance"};
-
 Result<Mesh> mesh_from_arrays(VertexArray vertices, FaceArray faces) {
     return build_mesh(std::move(vertices.vertices), std::move(faces.faces));
 }
@@ -170,16 +186,6 @@ Made mesh_to_arrays(const Mesh& mesh) {
     if (!faces) return {};
     return {PyRef::steal(PyTuple_Pack(2, vertices.get(), faces.get()))};
 }
-
-Vector3D mesh_centroid(const Mesh& mesh) { return vertex_mean(mesh); }
-constexpr Params mesh_centroid_params{"Mesh", "compute_volume_centroid"};
-
-Result<std::tuple<Mesh, Mesh>> mesh_slice(const Mesh& mesh, Vector3D normal, Vector3D origin) {
-    Result<SlicedMesh> sliced = slice_by_plane(mesh, normal, origin);
-    if (!sliced.ok()) return sliced.error();
-    return std::tuple{std::move(sliced.value().above), std::move(sliced.value().below)};
-}
-constexpr Params mesh_slice_params{"Mesh", "slice_by_plane", "normal", "origin"};
 
 }  // namespace
 
