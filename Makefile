@@ -43,7 +43,8 @@ test-sanitize: $(STAMPS)/installed $(STAMPS)/test-deps
 # The one wheel in every other CPython 3.9+ this machine has (pyenv's), on
 # the tests of the binding layer, where interpreter versions differ.
 VERSION_TESTS := tests/test_module.py tests/test_arguments.py tests/test_conversions.py \
-                 tests/test_vectors_wires.py tests/test_entities.py tests/test_refcounts.py
+                 tests/test_vectors_wires.py tests/test_entities.py tests/test_refcounts.py \
+                 tests/test_mesh_arrays.py
 test-versions: $(STAMPS)/wheel
 	@for py in $$(ls -d $${PYENV_ROOT:-$$HOME/.pyenv}/versions/3.* 2>/dev/null); do \
 	  version=$$($$py/bin/python -c 'import sys; print("%d.%d" % sys.version_info[:2])'); \

@@ -2,7 +2,13 @@
 
 from typing import Any, Sequence, SupportsFloat, SupportsIndex, Union, final
 
+import numpy as np
+from numpy.typing import ArrayLike, NDArray
+
 _Float = Union[SupportsFloat, SupportsIndex]
+# Mesh.to_arrays: an (m, k) block when all faces have k indices, otherwise
+# compressed rows (indices, offsets), face i being indices[offsets[i]:offsets[i + 1]].
+_FaceArrays = Union[NDArray[np.int64], tuple[NDArray[np.int64], NDArray[np.int64]]]
 
 __all__: list[str]
 
@@ -119,6 +125,9 @@ class Mesh:
     def clean(self, tolerance: _Float) -> Mesh: ...
     def compute_volume_centroid(self) -> Vector3D: ...
     def slice_by_plane(self, normal: Vector3D, origin: Vector3D) -> tuple[Mesh, Mesh]: ...
+    @staticmethod
+    def from_arrays(vertices: ArrayLike, faces: ArrayLike | Sequence[Sequence[SupportsIndex]]) -> Mesh: ...
+    def to_arrays(self) -> tuple[NDArray[np.float64], _FaceArrays]: ...
 
 @final
 class TopologicalEntity:

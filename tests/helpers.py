@@ -1,5 +1,8 @@
 """Small helpers shared by the test files."""
+import os
 import sys
+
+import velmarin
 
 # Exception notes exist from 3.11 on; earlier interpreters report without them.
 HAS_NOTES = sys.version_info >= (3, 11)
@@ -13,3 +16,10 @@ def assert_noted(error, parameter):
     """The conversion failure names its parameter where the interpreter has notes."""
     if HAS_NOTES:
         assert notes_of(error) == [f"while processing '{parameter}'"]
+
+
+def module_env():
+    """The environment of this run, with the module under test first on the path."""
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join([os.path.dirname(velmarin.__file__), env.get("PYTHONPATH", "")])
+    return env

@@ -1,6 +1,5 @@
 """The examples run, print what they promise, and type-check against the stubs."""
 import importlib.util
-import os
 import pathlib
 import subprocess
 import sys
@@ -8,17 +7,10 @@ import sysconfig
 
 import pytest
 
-import velmarin
+from helpers import module_env
 
 EXAMPLES = pathlib.Path(__file__).resolve().parent.parent / "examples"
 STUBS = EXAMPLES.parent / "stubs"
-
-
-def module_env():
-    """The environment of this run, with the module under test first on the path."""
-    env = dict(os.environ)
-    env["PYTHONPATH"] = os.pathsep.join([os.path.dirname(velmarin.__file__), env.get("PYTHONPATH", "")])
-    return env
 
 
 def run_example(name, *args):

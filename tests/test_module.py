@@ -62,6 +62,8 @@ def test_method_docs():
     assert Mesh.validate.__doc__ is None
     assert Mesh.validate.__text_signature__ == "($self)"
     assert Mesh.compute_volume_centroid.__doc__ == "Computes the 3D centroid of the entire mesh volume."
+    assert Mesh.from_arrays.__text_signature__ == "(vertices, faces)"  # a static method
+    assert Mesh.to_arrays.__text_signature__ == "($self)"
     assert SpatialRegistry.build_spatial_graph.__text_signature__ == "($self, tolerance)"
     assert SpatialRegistry.build_spatial_graph.__doc__ == (
         "Compiles the spatial Dual Graph, executing O(N) vertex welding, O(log N) R*-Tree lookup,\n"

@@ -6,6 +6,11 @@ import pytest
 
 from velmarin import GraphEdge, GraphNode, Mesh, SpatialGraph, TopologicalEntity, Vector3D, Wire
 
+try:
+    import numpy as np
+except ImportError:  # the other interpreters' test environments have only pytest
+    np = None
+
 ROUNDS = 3000
 
 
@@ -83,6 +88,17 @@ ACTIONS = {
     "no batch size": failing(lambda: GRAPH.to_cypher_batches(0), ValueError),
 }
 
+if np is not None:
+    POINTS, TRIANGLES = np.zeros((3, 3), dtype=np.float32), np.array([[0, 1, 2]], dtype=np.uint32)
+    ACTIONS.update({
+        "mesh from arrays": lambda: Mesh.from_arrays(POINTS, TRIANGLES),
+        "mesh from arrays and lists": lambda: Mesh.from_arrays(POINTS, [[0, 1, 2], [2, 1, 0, 1]]),
+        "mesh to arrays": lambda: (MESH.to_arrays(), Mesh(MESH.vertices, [[0, 1, 2], [0, 1, 2, 0]]).to_arrays()),
+        "bad array": failing(lambda: Mesh.from_arrays(POINTS[:, :2], TRIANGLES), ValueError),
+        "negative index": failing(lambda: Mesh.from_arrays(POINTS, [[0, -1, 2]]), ValueError),
+        "invalid array mesh": failing(lambda: Mesh.from_arrays(POINTS, TRIANGLES + 1), IndexError),
+    })
+
 
 @pytest.mark.parametrize("name", list(ACTIONS))
 def test_no_growth(name):
@@ -97,3 +113,14 @@ def test_inputs_keep_their_reference_counts():
         Wire(P, Q)
         failing(lambda: Mesh(items + [None], []), TypeError)()
     assert [sys.getrefcount(x) for x in items] == counts
+
+
+@pytest.mark.skipif(np is None, reason="needs numpy")
+def test_arrays_keep_their_reference_counts():
+    arrays = [np.zeros((3, 3)), np.array([[0, 1, 2]]), np.array([[0, 1, 2]], dtype=object)]
+    counts = [sys.getrefcount(x) for x in arrays]
+    for _ in range(ROUNDS // 10):
+        Mesh.from_arrays(arrays[0], arrays[1])
+        Mesh.from_arrays(arrays[0], arrays[2])
+        failing(lambda: Mesh.from_arrays(arrays[1].T, arrays[1]), ValueError)()
+    assert [sys.getrefcount(x) for x in arrays] == counts

@@ -114,18 +114,26 @@ void reserve_reported_length(PyObject* sequence, std::vector<T>& out) {
     out.reserve(static_cast<std::size_t>(exact ? length : std::min(length, unproven_limit)));
 }
 
+// Reads a list argument: refused as check_list_argument says, otherwise
+// iterated, each item loaded into a new last element by
+// `load_item(item, element)`; the first failure ends it.
+template <class T, class LoadItem>
+bool load_items(PyObject* object, std::vector<T>& out, LoadItem&& load_item) {
+    if (!check_list_argument(object)) return false;
+    out.clear();
+    reserve_reported_length(object, out);
+    PyRef iterator = PyRef::steal(PyObject_GetIter(object));
+    if (!iterator) return false;
+    while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
+        if (!load_item(item.get(), out.emplace_back())) return false;
+    }
+    return !PyErr_Occurred();
+}
+
 template <class T>
 struct Converter<std::vector<T>> {
     static bool load(PyObject* object, std::vector<T>& out) {
-        if (!check_list_argument(object)) return false;
-        out.clear();
-        reserve_reported_length(object, out);
-        PyRef iterator = PyRef::steal(PyObject_GetIter(object));
-        if (!iterator) return false;
-        while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
-            if (!Converter<T>::load(item.get(), out.emplace_back())) return false;
-        }
-        return !PyErr_Occurred();
+        return load_items(object, out, [](PyObject* item, T& element) { return Converter<T>::load(item, element); });
     }
 
     static PyObject* cast(std::vector<T> values) {

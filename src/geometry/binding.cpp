@@ -1,8 +1,10 @@
-// Vector3D, Wire and Mesh.
+// Vector3D, Wire and Mesh, and Mesh from and to numpy arrays.
 #include "geometry/binding.hpp"
 
+#include "binding/arrays.hpp"
 #include "binding/declare.hpp"
 #include "geometry/clean.hpp"
+#include "geometry/mesh_rows.hpp"
 #include "geometry/slice.hpp"
 
 namespace velmarin::binding {
@@ -38,6 +40,152 @@ Result<std::tuple<Mesh, Mesh>> mesh_slice(const Mesh& mesh, Vector3D normal, Vec
     return std::tuple{std::move(sliced.value().above), std::move(sliced.value().below)};
 }
 constexpr Params mesh_slice_params{"Mesh", "slice_by_plane", "normal", "origin"};
+
+}  // namespace
+
+// --- numpy arrays -------------------------------------------------------------
+
+namespace {
+
+// The arguments of Mesh.from_arrays, read through numpy (binding/arrays.hpp).
+struct VertexArray {
+    std::vector<Vector3D> vertices;
+};
+struct FaceArray {
+    std::vector<Face> faces;
+};
+
+constexpr Params mesh_from_arrays_params{"Mesh", "from_arrays", "vertices", "faces"};
+constexpr Params mesh_to_arrays_params{"Mesh", "to_arrays"};
+
+template <std::size_t N>
+PyRef import_numpy_for(const Params<N>& params) {
+    return import_numpy(callable_text(params.owner, params.name));
+}
+
+}  // namespace
+
+template <>
+struct Converter<VertexArray> {
+    // Rows of three reals of any float or integer dtype, in any memory order.
+    static bool load(PyObject* object, VertexArray& out) {
+        PyRef numpy = import_numpy_for(mesh_from_arrays_params);
+        PyRef array = numpy ? as_array(numpy.get(), object) : PyRef();
+        const char kind = array ? dtype_kind(array.get()) : 0;
+        if (kind != 'f' && kind != 'i' && kind != 'u') {
+            if (kind) refuse_dtype(array.get(), "vertices", "real numbers");
+            return false;
+        }
+        ArrayRows<double> rows;
+        if (!read_rows(numpy.get(), array.get(), {"vertices", "(n, 3)", 3}, rows)) return false;
+        out.vertices = vertices_from_rows(rows.values);
+        return true;
+    }
+};
+
+template <>
+struct Converter<FaceArray> {
+    // An integer array's rows; faces of any lengths (a list, a tuple, an
+    // object array) one by one.
+    static bool load(PyObject* object, FaceArray& out) {
+        if (PyList_Check(object) || PyTuple_Check(object) || !offers_array(object)) {
+            return load_in_turn(object, out.faces);
+        }
+        PyRef numpy = import_numpy_for(mesh_from_arrays_params);
+        PyRef array = numpy ? as_array(numpy.get(), object) : PyRef();
+        const char kind = array ? dtype_kind(array.get()) : 0;
+        switch (kind) {
+            case 'O': return load_in_turn(array.get(), out.faces);
+            case 'i': return load_rows<std::int64_t>(numpy.get(), array.get(), out.faces);
+            case 'u': return load_rows<std::uint64_t>(numpy.get(), array.get(), out.faces);
+            case 0: return false;
+            default:
+                // `np.array([])` is float64: an array without values has no wrong ones.
+                if (is_empty(array.get())) return load_rows<std::int64_t>(numpy.get(), array.get(), out.faces);
+                if (!PyErr_Occurred()) refuse_dtype(array.get(), "faces", "integers");
+                return false;
+        }
+    }
+
+private:
+    template <class Index>
+    static bool load_rows(PyObject* numpy, PyObject* array, std::vector<Face>& out) {
+        ArrayRows<Index> rows;
+        if (!read_rows(numpy, array, {"faces", "(m, k)", 0}, rows)) return false;
+        Result<std::vector<Face>> faces = faces_from_rows(rows.values, rows.rows, rows.width);
+        if (!faces.ok()) {
+            raise_error(faces.error());
+            return false;
+        }
+        out = std::move(faces).value();
+        return true;
+    }
+
+    // As Mesh(...) reads its faces.
+    static bool load_in_turn(PyObject* object, std::vector<Face>& out) {
+        return load_items(object, out, [&out](PyObject* face, Face& indices) {
+            const std::size_t number = out.size() - 1;
+            return load_items(face, indices, [number](PyObject* item, std::uint64_t& index) {
+                return load_index(item, number, index);
+            });
+        });
+    }
+
+    // Mesh(...)'s unsigned conversion, except that a negative number is a
+    // ValueError naming its face, as it is in an array.
+    static bool load_index(PyObject* item, std::size_t face, std::uint64_t& out) {
+        PyRef index = PyLong_Check(item) ? PyRef::borrow(item) : PyRef::steal(PyNumber_Index(item));
+        if (!index) return false;
+        int overflow = 0;
+        const long long value = PyLong_AsLongLongAndOverflow(index.get(), &overflow);
+        if (value == -1 && PyErr_Occurred()) return false;
+        if (overflow < 0 || (overflow == 0 && value < 0)) {
+            PyRef text = PyRef::steal(
+                PyUnicode_FromFormat("Face %zu references negative index %S.", face, index.get()));
+            if (text) PyErr_SetObject(PyExc_ValueError, text.get());
+            return false;
+        }
+        return Converter<std::uint64_t>::load(index.get(), out);
+    }
+};
+
+namespace {
+
+Result<Mesh> mesh_from_arrays(VertexArray vertices, FaceArray faces) {
+    return build_mesh(std::move(vertices.vertices), std::move(faces.faces));
+}
+
+// Faces of one length k as an (m, k) block, a mesh without faces as an
+// empty block of triangles; otherwise the pair (indices, offsets).
+PyRef face_arrays(PyObject* numpy, const std::vector<Face>& faces) {
+    const FaceLayout layout = face_layout(faces);
+    std::span<std::int64_t> corners;
+    if (layout.width != 0 || faces.empty()) {
+        PyRef block = new_array(numpy, {faces.size(), faces.empty() ? 3 : layout.width}, corners);
+        if (block) copy_corners(faces, corners);
+        return block;
+    }
+    std::span<std::int64_t> offsets;
+    PyRef indices = new_array(numpy, {layout.corners}, corners);
+    PyRef starts = indices ? new_array(numpy, {faces.size() + 1}, offsets) : PyRef();
+    if (!starts) return {};
+    copy_corners(faces, corners);
+    copy_offsets(faces, offsets);
+    return PyRef::steal(PyTuple_Pack(2, indices.get(), starts.get()));
+}
+
+// New arrays, never views: changing them leaves the mesh as it is.
+Made mesh_to_arrays(const Mesh& mesh) {
+    PyRef numpy = import_numpy_for(mesh_to_arrays_params);
+    if (!numpy) return {};
+    std::span<double> coordinates;
+    PyRef vertices = new_array(numpy.get(), {mesh.vertices.size(), 3}, coordinates);
+    if (!vertices) return {};
+    copy_coordinates(mesh.vertices, coordinates);
+    PyRef faces = face_arrays(numpy.get(), mesh.faces);
+    if (!faces) return {};
+    return {PyRef::steal(PyTuple_Pack(2, vertices.get(), faces.get()))};
+}
 
 }  // namespace
 
@@ -79,6 +227,16 @@ const ClassDef& class_def<Mesh>() {
                 method<mesh_slice, mesh_slice_params>(
                     "True 3D Freeform Mesh Slicing Engine. Splits an arbitrary mesh using a 3D Plane.\n"
                     "Returns a tuple of two valid 3D meshes (above_plane_mesh, below_plane_mesh)."),
+                static_method<mesh_from_arrays, mesh_from_arrays_params>(
+                    "Builds a Mesh from arrays, validated as Mesh(vertices, faces) is: vertices an (n, 3)\n"
+                    "array of reals (any float or integer dtype, any memory order, or nested lists),\n"
+                    "faces an (m, k) integer array or a sequence of index sequences of any lengths.\n"
+                    "Needs numpy."),
+                method<mesh_to_arrays, mesh_to_arrays_params>(
+                    "Returns (vertices, faces) as new numpy arrays: vertices float64 of shape (n, 3);\n"
+                    "faces int64 of shape (m, k) when every face has k indices ((0, 3) without faces),\n"
+                    "otherwise the pair (indices, offsets), face i being indices[offsets[i]:offsets[i + 1]].\n"
+                    "Needs numpy."),
             },
     });
     return def;
