@@ -38,24 +38,30 @@ class Room:
 
 @dataclass
 class Opening:
-    """A rectangle in the plane `axis` = `at`: an aperture mesh of one face."""
+    """A rectangle in the plane `axis` = `at`: an aperture mesh of one face;
+    with a `depth`, a box from `at` - depth / 2 to `at` + depth / 2 that spans
+    a wall of that thickness, with a face on either surface."""
     axis: int
     at: float
     lo: tuple  # in the two other axes, in axis order
     hi: tuple
+    depth: float = 0.0
+
+    def _lift(self, u, v, at):
+        a, b = [k for k in range(3) if k != self.axis]
+        p = [0.0] * 3
+        p[self.axis], p[a], p[b] = at, u, v
+        return tuple(p)
 
     def points(self):
-        a, b = [k for k in range(3) if k != self.axis]
-        corners = []
-        for u, v in [(self.lo[0], self.lo[1]), (self.hi[0], self.lo[1]), (self.hi[0], self.hi[1]),
-                     (self.lo[0], self.hi[1])]:
-            p = [0.0] * 3
-            p[self.axis], p[a], p[b] = self.at, u, v
-            corners.append(tuple(p))
-        return corners
+        if self.depth:
+            lo, hi = self._lift(*self.lo, self.at - self.depth / 2), self._lift(*self.hi, self.at + self.depth / 2)
+            return box_points(lo, hi)
+        return [self._lift(u, v, self.at) for u, v in [(self.lo[0], self.lo[1]), (self.hi[0], self.lo[1]),
+                                                       (self.hi[0], self.hi[1]), (self.lo[0], self.hi[1])]]
 
     def faces(self):
-        return [[0, 1, 2, 3]]
+        return [list(f) for f in BOX_FACES] if self.depth else [[0, 1, 2, 3]]
 
 
 @dataclass
@@ -163,7 +169,13 @@ def _split(rng, lo, hi, pieces):
     return rects
 
 
-def random_building(rng, width=6, depth=5, storeys=3, rooms_per_storey=6, openings=8, columns=12, tolerance=0.01):
+def random_building(rng, width=6, depth=5, storeys=3, rooms_per_storey=6, openings=8, columns=12, tolerance=0.01,
+                    wall=0.0, shafts=0, overlaps=True):
+    """Rooms that fill storeys; with a `wall` thickness, each room shrunk by
+    half of it on every side (walls and slabs between them), the openings
+    boxes that span the walls, and `shafts` thin boxes standing in the walls
+    and slabs between rooms. `overlaps`: sometimes a twin of a room and a room
+    that overlaps others."""
     b = Building()
     z = 0
     for _ in range(storeys):
@@ -171,18 +183,24 @@ def random_building(rng, width=6, depth=5, storeys=3, rooms_per_storey=6, openin
         for (x0, y0), (x1, y1) in _split(rng, (0, 0), (width, depth), rooms_per_storey):
             b.rooms.append(Room((x0, y0, z), (x1, y1, z + height)))
         z += height
-    if rng.random() < 0.5:  # a twin of some room, and a room overlapping others
+    if overlaps and rng.random() < 0.5:  # a twin of some room, and a room overlapping others
         b.rooms.insert(rng.randrange(len(b.rooms) + 1), Room(*_copy(rng.choice(b.rooms))))
         b.rooms.append(Room((1, 1, 0), (3, 2, 1)))
+    extent = (width, depth, z)
     for _ in range(openings):
         axis = rng.randrange(3)
-        extent = (width, depth, z)
-        others = [k for k in range(3) if k != axis]
-        lo = tuple(rng.randrange(0, 2 * extent[k]) / 2 for k in others)
-        hi = tuple(v + rng.randint(1, 3) / 2 for v in lo)
+        lo, hi = _random_rectangle(rng, extent, axis)
         # Mostly in a wall or floor plane; some just off it, within and beyond the tolerance.
         at = rng.randint(0, extent[axis]) + rng.choice([0, 0, 0, 0.4 * tolerance, 2 * tolerance])
-        b.openings.append(Opening(axis, at, lo, hi))
+        b.openings.append(Opening(axis, at, lo, hi, wall))
+    if wall:
+        b.rooms = [Room(tuple(c + wall / 2 for c in r.lo), tuple(c - wall / 2 for c in r.hi)) for r in b.rooms]
+    for _ in range(shafts):
+        axis = rng.randrange(3)
+        lo, hi = _random_rectangle(rng, extent, axis)
+        shaft = Opening(axis, rng.randint(1, extent[axis] - 1), lo, hi, wall / 2)
+        points = shaft.points()
+        b.rooms.insert(rng.randrange(len(b.rooms) + 1), Room(points[0], points[6]))
     for _ in range(columns):
         x = rng.randrange(width) + rng.uniform(0.05, 0.95)
         y = rng.randrange(depth) + rng.uniform(0.05, 0.95)
@@ -190,6 +208,13 @@ def random_building(rng, width=6, depth=5, storeys=3, rooms_per_storey=6, openin
         half = rng.choice([0.5, 0.25, 2.0])
         b.columns.append(Column((x, y, mid_z - half), (x, y, mid_z + half)))
     return b
+
+
+def _random_rectangle(rng, extent, axis):
+    """Corners on the half grid, in the two axes other than `axis`."""
+    others = [k for k in range(3) if k != axis]
+    lo = tuple(rng.randrange(0, 2 * extent[k]) / 2 for k in others)
+    return lo, tuple(v + rng.randint(1, 3) / 2 for v in lo)
 
 
 def _copy(room):

@@ -293,7 +293,14 @@ PyRef make_graph_node(NodeRecord record) {
 }
 
 PyRef make_graph_edge(EdgeRecord record) {
-    return PyRef::steal(new_instance(GraphEdge{std::move(record), {}}));
+    const std::vector<EdgeNumber> numbers = std::move(record.numbers);  // leaves the record's list empty
+    GraphEdge edge{std::move(record), {}};
+    for (const EdgeNumber& number : numbers) {
+        PyRef value = PyRef::steal(PyFloat_FromDouble(number.value));
+        if (!value) return {};
+        edge.attributes.set(std::string(number.key), std::move(value));
+    }
+    return PyRef::steal(new_instance(std::move(edge)));
 }
 
 PyRef make_spatial_graph(GraphRecords records) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "geometry/vector.hpp"
@@ -17,6 +18,13 @@ struct NodeRecord {
     Vector3D centroid;
 };
 
+// A measure a build attaches to an edge beyond its fields. The key is text
+// with static storage.
+struct EdgeNumber {
+    std::string_view key;
+    double value = 0.0;
+};
+
 // One contact between two cells. The ends are positions in the node list
 // for the path search and `index` values for the Cypher export; a built
 // graph keeps the two equal.
@@ -26,6 +34,9 @@ struct EdgeRecord {
     double shared_area = 0.0;
     Vector3D contact_centroid;
     std::string contact_type;
+    // Handed to the edge's attribute map (as floats) when the edge object is
+    // made, and not kept in the record.
+    std::vector<EdgeNumber> numbers = {};
 };
 
 // A linear element (by its position in the registry's wires) passing

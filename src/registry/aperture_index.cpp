@@ -117,9 +117,9 @@ void ApertureIndex::gather(const MultiPolygon2D& region, const ContactFace& face
     if (distance < 0.0) return;
     const Rectangle2D extent = rectangle_of(region);
     const PlaneFrame& frame = face.frame;
-    tree_.query(face.box.grown(distance), [&](std::uint64_t k) {
+    tree_.query(face.box.grown(distance + std::fabs(face.depth)), [&](std::uint64_t k) {
         const ApertureFace& candidate = checked(faces_, k);
-        if (!planes_coincide(face.plane, candidate.plane, tolerance_)) return;
+        if (!plane_between(face.plane, candidate.plane, tolerance_, face.depth)) return;
         if (extent.finite && !(meets(candidate.box, frame.origin, frame.u, extent.min_x, extent.max_x) &&
                                meets(candidate.box, frame.origin, frame.v, extent.min_y, extent.max_y))) {
             return;

@@ -3,14 +3,15 @@
 // of it, still in the order of the apertures and their faces.
 //
 // Which faces can reach the region? An aperture face F that passes the plane
-// tests against the contact face A (normal n, offset dA) has its points q
-// within tol + |n - m| |q| + flat(F) of A's plane, m being F's normal signed
-// to match n and flat(F) how far F's own vertices stray from F's plane. The
-// region lies in A's plane inside A's box grown by flat(A). So F can reach the
-// region only when F's box, grown by flat(F), meets A's box grown by
-// flat(A) + tol + |n - m| max|q|. The faces are indexed by their grown
-// boxes; |n - m| is bounded through clusters of nearly equal normals, and
-// is zero for the usual case of faces exactly parallel to A.
+// tests against the contact face A (normal n, offset dA, and the other face
+// `depth` in front of it) has its points q within
+// |depth| + tol + |n - m| |q| + flat(F) of A's plane, m being F's normal
+// signed to match n and flat(F) how far F's own vertices stray from F's
+// plane. The region lies in A's plane inside A's box grown by flat(A). So F
+// can reach the region only when F's box, grown by flat(F), meets A's box
+// grown by flat(A) + |depth| + tol + |n - m| max|q|. The faces are indexed by
+// their grown boxes; |n - m| is bounded through clusters of nearly equal
+// normals, and is zero for the usual case of faces exactly parallel to A.
 //
 // The faces skipped are those whose projection misses the region: cutting
 // them would leave it as it was, up to the overlay's rounding grid.

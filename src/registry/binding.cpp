@@ -20,6 +20,12 @@ GraphRecords build_spatial_graph(const SpatialRegistry& registry, double toleran
 }
 constexpr Params build_params{"SpatialRegistry", "build_spatial_graph", "tolerance"};
 
+Result<GraphRecords> build_spatial_graph_with_walls(const SpatialRegistry& registry, double tolerance,
+                                                    double wall_thickness) {
+    return build_graph_with_walls(registry, tolerance, wall_thickness);
+}
+constexpr Params walls_params{"SpatialRegistry", "build_spatial_graph_with_walls", "tolerance", "wall_thickness"};
+
 }  // namespace
 
 template <>
@@ -35,9 +41,36 @@ const ClassDef& class_def<SpatialRegistry>() {
                 field<&SpatialRegistry::wires>("wires"),
                 field<&SpatialRegistry::apertures>("apertures"),
             },
-        .methods = {method<build_spatial_graph, build_params>(
-            "Compiles the spatial Dual Graph, executing O(N) vertex welding, O(log N) R*-Tree lookup,\n"
-            "3D ray-cast column detection, and exact 2D polygonal aperture subtractions.")},
+        .methods =
+            {
+                method<build_spatial_graph, build_params>(
+                    "Compiles the spatial Dual Graph, executing O(N) vertex welding, O(log N) R*-Tree lookup,\n"
+                    "3D ray-cast column detection, and exact 2D polygonal aperture subtractions."),
+                method<build_spatial_graph_with_walls, walls_params>(
+                    "The dual graph of rooms that walls and slabs keep apart: the nodes and wire contacts of\n"
+                    "build_spatial_graph, and an edge for each pair of faces of two meshes that face each other\n"
+                    "across a gap of at most wall_thickness.\n"
+                    "\n"
+                    "Face B faces face A when their unit normals are opposite within the tolerance\n"
+                    "(nA . nB < -(1 - tolerance)) and B's vertex mean lies in front of A's plane by s, with\n"
+                    "-tolerance < s <= wall_thickness. Candidates are the faces whose bounding boxes, grown by\n"
+                    "max(wall_thickness, tolerance), meet A's. Nearest first: the faces facing A are taken by\n"
+                    "increasing s (then mesh, then face position), and each keeps only the part of A, with B\n"
+                    "projected onto A's plane, that nearer faces of any other mesh left uncovered, so rooms are\n"
+                    "never linked through a shaft or room between them. Aperture faces parallel to A whose\n"
+                    "plane lies between A's and B's planes (within the tolerance beyond either) are cut out.\n"
+                    "\n"
+                    "An edge is kept when the region before the cut has an area above the tolerance, so a\n"
+                    "wall that is all door still links its rooms. shared_area is the area after the cut;\n"
+                    "contact_centroid is the centroid of what the cut left when that has an area above the\n"
+                    "tolerance, otherwise of the region before the cut, moved along A's normal by s / 2;\n"
+                    "contact_type follows A's normal. Each edge carries the float attributes\n"
+                    "'wall_thickness' (s) and 'opening_area' (the area the openings took; above 0 when an\n"
+                    "opening joins the rooms). Each pair of faces gives at most one edge, found from the\n"
+                    "mesh at the lower position: node_a < node_b, edges ordered by node_a, then by the faces\n"
+                    "of node_a, then nearest first. A wall_thickness below 0, NaN or infinite raises\n"
+                    "ValueError; a tolerance of 0 or less, NaN or infinite gives no edges."),
+            },
     });
     return def;
 }

@@ -5,26 +5,11 @@
 
 #include "core/fault.hpp"
 #include "planar/rectangle.hpp"
+#include "registry/face_projection.hpp"
 
 namespace velmarin {
 
 namespace {
-
-// Where `project_face` would put the face, without building its polygon.
-Rectangle2D projected_extent(const Mesh& mesh, const Face& face, const PlaneFrame& frame) {
-    Rectangle2D r;
-    for (std::uint64_t index : face) r.add(project_point(checked(mesh.vertices, index), frame.origin, frame.u, frame.v));
-    return r;
-}
-
-Vector3D in_space(const PlaneFrame& frame, const Point2D& p) {
-    return {frame.origin.x + p.x * frame.u.x + p.y * frame.v.x, frame.origin.y + p.x * frame.u.y + p.y * frame.v.y,
-            frame.origin.z + p.x * frame.u.z + p.y * frame.v.z};
-}
-
-Polygon2D project(const Mesh& mesh, const Face& face, const PlaneFrame& frame) {
-    return project_face(mesh.vertices, face, frame.origin, frame.u, frame.v);
-}
 
 // One face A of mesh i, with everything its candidates are compared in.
 struct QueriedFace {
@@ -74,18 +59,14 @@ struct QueriedFace {
 std::vector<CellContact> find_cell_contacts(const ContactScene& scene, std::size_t i) {
     std::vector<CellContact> contacts;
     const Mesh& mesh = checked(scene.meshes, i);
-    const std::vector<FacePlane>& planes = checked(scene.planes, i);
     std::vector<FaceRef> candidates;
-    for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
-        const FacePlane& plane = checked(planes, f);
-        if (!plane.valid) continue;
-        const Bounds box = face_box(mesh, f, scene.tolerance);
+    for_each_queried_face(scene, i, scene.tolerance, [&](std::size_t f, const FacePlane& plane, const Bounds& box) {
         candidates.clear();
         // A mesh never meets itself, and a pair is examined from its lower position only.
         scene.faces.query_intersecting(box, [&](const FaceRef& hit) {
             if (hit.mesh > i) candidates.push_back(hit);
         });
-        if (candidates.empty()) continue;
+        if (candidates.empty()) return;
 
         const Face& face = mesh.faces[f];
         QueriedFace queried{scene, i, mesh, face, plane, box,
@@ -93,7 +74,7 @@ std::vector<CellContact> find_cell_contacts(const ContactScene& scene, std::size
         for (const FaceRef& hit : candidates) {
             if (auto contact = queried.contact_with(hit)) contacts.push_back(*contact);
         }
-    }
+    });
     return contacts;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/fault.hpp"
 #include "geometry/mesh.hpp"
 #include "planar/bounds.hpp"
 #include "registry/face_index.hpp"
@@ -30,10 +31,14 @@ struct ContactFace {
     const FacePlane& plane;
     const PlaneFrame& frame;
     const Bounds& box;  // the face's own grown box
+    // How far in front of the face (along its normal) the other cell's face
+    // lies: zero for faces that touch, the wall's thickness across a wall.
+    double depth = 0.0;
 };
 
-// Cuts the aperture faces that lie in the contact face's plane out of a
-// contact region, in the order of the registry's apertures and their faces.
+// Cuts the aperture faces that lie between the contact face's plane and the
+// plane `depth` in front of it (`plane_between`) out of a contact region, in
+// the order of the registry's apertures and their faces.
 class ApertureCut {
 public:
     virtual ~ApertureCut() = default;
@@ -53,5 +58,18 @@ struct ContactScene {
 // The contacts of mesh i with meshes at higher positions: by face of mesh i
 // in face order, then in the order the face index yields the candidates.
 std::vector<CellContact> find_cell_contacts(const ContactScene& scene, std::size_t i);
+
+// Calls `visit(face position, plane, box)` for every face of mesh i that has
+// a plane, in face order, with the face's box grown by `growth`: the box the
+// face index is queried with.
+template <class Visit>
+void for_each_queried_face(const ContactScene& scene, std::size_t i, double growth, const Visit& visit) {
+    const Mesh& mesh = checked(scene.meshes, i);
+    const std::vector<FacePlane>& planes = checked(scene.planes, i);
+    for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+        const FacePlane& plane = checked(planes, f);
+        if (plane.valid) visit(f, plane, face_box(mesh, f, growth));
+    }
+}
 
 }  // namespace velmarin

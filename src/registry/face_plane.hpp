@@ -23,11 +23,24 @@ FacePlane face_plane(const Mesh& mesh, std::size_t face);
 // The face planes of every mesh, by mesh and then by face.
 std::vector<std::vector<FacePlane>> face_planes(const std::vector<Mesh>& meshes);
 
+// The mean of a face's vertices, summed in face order (NaN components for a
+// face without indices).
+Vector3D face_centre(const Mesh& mesh, const Face& face);
+
+// The face centres of every mesh, by mesh and then by face.
+std::vector<std::vector<Vector3D>> face_centres(const std::vector<Mesh>& meshes);
+
 // Two valid planes are one when their unit normals are parallel within the
 // tolerance and their offsets, signed to match the normals' directions,
 // differ by less than it. Both comparisons are strict, so a tolerance of
 // zero or less, or NaN, joins nothing.
 bool planes_coincide(const FacePlane& a, const FacePlane& b, double tolerance);
+
+// The same angle test, and b's plane (its offset signed to match the
+// normals' directions) between a's plane and the parallel plane `depth`
+// in front of it along a's normal, within the tolerance beyond either. A
+// depth of zero is `planes_coincide`.
+bool plane_between(const FacePlane& a, const FacePlane& b, double tolerance, double depth);
 
 // The 2D frame in which a face and its neighbours are compared: `u` is
 // perpendicular to the normal, `v` = normal x u.

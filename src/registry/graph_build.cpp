@@ -1,5 +1,6 @@
 #include "registry/graph_build.hpp"
 
+#include <charconv>
 #include <cmath>
 #include <memory>
 
@@ -8,6 +9,7 @@
 #include "registry/cell_contacts.hpp"
 #include "registry/face_index.hpp"
 #include "registry/literal_apertures.hpp"
+#include "registry/wall_contacts.hpp"
 #include "registry/wire_contacts.hpp"
 
 namespace velmarin {
@@ -32,8 +34,22 @@ std::unique_ptr<ApertureCut> aperture_cut(const std::vector<Mesh>& apertures, do
     return std::make_unique<ApertureIndex>(apertures, tolerance);
 }
 
-EdgeRecord edge(const CellContact& c) {
+EdgeRecord edge_of(const CellContact& c) {
     return {c.node_a, c.node_b, c.shared_area, c.contact_centroid, contact_type_name(c.contact_type)};
+}
+
+// The records (each with a text on the heap) are made here rather than in
+// the tasks: made there, they were slower to make and to release.
+template <class Contact, class Convert>
+std::vector<EdgeRecord> records_of(const std::vector<std::vector<Contact>>& per_mesh, const Convert& convert) {
+    std::size_t count = 0;
+    for (const auto& list : per_mesh) count += list.size();
+    std::vector<EdgeRecord> records;
+    records.reserve(count);
+    for (const auto& list : per_mesh) {
+        for (const Contact& contact : list) records.push_back(convert(contact));
+    }
+    return records;
 }
 
 std::vector<EdgeRecord> edges(const SpatialRegistry& registry, double tolerance, Search search) {
@@ -44,18 +60,37 @@ std::vector<EdgeRecord> edges(const SpatialRegistry& registry, double tolerance,
 
     const auto per_mesh = run_by_position<std::vector<CellContact>>(
         registry.meshes.size(), [&](std::size_t i) { return find_cell_contacts(scene, i); });
+    return records_of(per_mesh, edge_of);
+}
 
-    // The records (each with a text on the heap) are made here rather than in
-    // the tasks: made there, they were slower to make and to release.
+std::vector<EdgeRecord> wall_edges(const SpatialRegistry& registry, double tolerance, double wall_thickness,
+                                   Search search) {
+    // Grown by the tolerance at least, so that faces that touch are found as
+    // the build without walls finds them.
+    const double reach = std::fmax(wall_thickness, tolerance);
+    const FaceIndex faces(registry.meshes, reach);
+    const std::vector<std::vector<FacePlane>> planes = face_planes(registry.meshes);
+    const std::vector<std::vector<Vector3D>> centres = face_centres(registry.meshes);
+    const std::unique_ptr<ApertureCut> apertures = aperture_cut(registry.apertures, tolerance, search);
+    const WallScene scene{{registry.meshes, planes, faces, *apertures, tolerance, search}, centres, wall_thickness,
+                          reach};
 
-    std::size_t count = 0;
-    for (const auto& list : per_mesh) count += list.size();
-    std::vector<EdgeRecord> records;
-    records.reserve(count);
-    for (const auto& list : per_mesh) {
-        for (const CellContact& contact : list) records.push_back(edge(contact));
-    }
-    return records;
+    const auto per_mesh = run_by_position<std::vector<WallContact>>(
+        registry.meshes.size(), [&](std::size_t i) { return find_wall_contacts(scene, i); });
+    return records_of(per_mesh, [](const WallContact& c) {
+        EdgeRecord edge = edge_of(c.contact);
+        edge.numbers = {{"wall_thickness", c.thickness}, {"opening_area", c.opening_area}};
+        return edge;
+    });
+}
+
+// As Python writes a float: the shortest digits that read back the same.
+std::string shortest_text(double value) {
+    if (std::isnan(value)) return "nan";
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    check(error == std::errc(), "a float longer than its buffer");
+    return {text, end};
 }
 
 }  // namespace
@@ -65,6 +100,18 @@ GraphRecords build_graph(const SpatialRegistry& registry, double tolerance, Sear
     graph.nodes = nodes(registry.meshes);
     graph.wire_contacts = find_wire_contacts(registry.wires, registry.meshes, search);
     if (can_touch(registry.meshes, tolerance)) graph.edges = edges(registry, tolerance, search);
+    return graph;
+}
+
+Result<GraphRecords> build_graph_with_walls(const SpatialRegistry& registry, double tolerance, double wall_thickness,
+                                            Search search) {
+    if (!(wall_thickness >= 0.0) || !std::isfinite(wall_thickness)) {
+        return value_error("wall_thickness must be a finite number of 0 or more, not " + shortest_text(wall_thickness));
+    }
+    GraphRecords graph;
+    graph.nodes = nodes(registry.meshes);
+    graph.wire_contacts = find_wire_contacts(registry.wires, registry.meshes, search);
+    if (can_touch(registry.meshes, tolerance)) graph.edges = wall_edges(registry, tolerance, wall_thickness, search);
     return graph;
 }
 

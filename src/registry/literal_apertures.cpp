@@ -6,7 +6,7 @@ void LiteralApertures::cut(MultiPolygon2D& region, const ContactFace& face) cons
     for (const Mesh& aperture : apertures_) {
         for (std::size_t g = 0; g < aperture.faces.size(); ++g) {
             const FacePlane plane = face_plane(aperture, g);
-            if (!plane.valid || !planes_coincide(face.plane, plane, tolerance_)) continue;
+            if (!plane.valid || !plane_between(face.plane, plane, tolerance_, face.depth)) continue;
             // Subtracted whether or not it overlaps: elsewhere in the plane it leaves the region as it was.
             const Polygon2D hole =
                 project_face(aperture.vertices, aperture.faces[g], face.frame.origin, face.frame.u, face.frame.v);

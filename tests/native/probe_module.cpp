@@ -48,6 +48,8 @@ PyMethodDef functions[] = {
     function<as_float, float_params>(""),
     function<probe_graph::literal, probe_graph::literal_params>(""),
     function<probe_graph::indexed, probe_graph::indexed_params>(""),
+    function<probe_graph::walls_literal, probe_graph::walls_literal_params>(""),
+    function<probe_graph::walls_indexed, probe_graph::walls_indexed_params>(""),
     {},
 };
 

@@ -1,0 +1,169 @@
+#include "registry/wall_contacts.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+#include "core/fault.hpp"
+#include "geometry/vector_ops.hpp"
+#include "planar/rectangle.hpp"
+#include "registry/face_projection.hpp"
+
+namespace velmarin {
+
+namespace {
+
+// A face of another mesh that faces the queried one.
+struct Facing {
+    FaceRef ref;
+    double depth = 0.0;  // how far its vertex mean lies in front of the queried face
+    Rectangle2D extent;  // where it falls in the queried face's frame (indexed search only)
+};
+
+bool nearer(const Facing& a, const Facing& b) {
+    return std::tie(a.depth, a.ref.mesh, a.ref.face) < std::tie(b.depth, b.ref.mesh, b.ref.face);
+}
+
+// A difference of areas no larger than this, for a region within a square of
+// side `extent`, is the overlay's rounding (its grid is about 2^-29 of the
+// operands' extent), not an opening that took part of the region.
+double rounding_of(const MultiPolygon2D& region) {
+    const Rectangle2D r = rectangle_of(region);
+    const double extent = std::fmax(r.max_x - r.min_x, r.max_y - r.min_y);
+    return extent * extent * 0x1p-20;
+}
+
+// One face A of mesh i, with everything the faces facing it are compared in.
+class WallFace {
+public:
+    WallFace(const WallScene& scene, std::size_t mesh_index, const Face& face, const FacePlane& plane)
+        : scene_(scene),
+          mesh_index_(mesh_index),
+          mesh_(checked(scene.meshes, mesh_index)),
+          face_(face),
+          plane_(plane),
+          frame_(plane_frame(plane.normal, checked(mesh_.vertices, checked(face, 0)))),
+          polygon_(project(mesh_, face, frame_)),
+          extent_(rectangle_of(polygon_)) {}
+
+    // Every face of another mesh among `hits` that faces A, nearest first.
+    // The indexed search leaves out the faces whose extents at most touch
+    // A's: they share no area with it, even on the overlay's grid.
+    std::vector<Facing> facing(const std::vector<Facing>& hits) const {
+        std::vector<Facing> out;
+        out.reserve(hits.size());
+        for (Facing hit : hits) {
+            if (scene_.search == Search::Indexed) {
+                hit.extent = projected_extent(other_mesh(hit), other_face(hit), frame_);
+                if (hit.extent.apart_from(extent_)) continue;
+            }
+            out.push_back(hit);
+        }
+        std::sort(out.begin(), out.end(), nearer);
+        return out;
+    }
+
+    // Each face keeps (A less the nearer faces) intersected with itself,
+    // computed as (A with itself) less the nearer faces that overlap it.
+    void contacts(const std::vector<Facing>& facing, const Bounds& box, std::vector<WallContact>& out) const {
+        for (std::size_t k = 0; k < facing.size(); ++k) {
+            const Facing& b = facing[k];
+            if (b.ref.mesh <= mesh_index_) continue;
+            MultiPolygon2D region = polygon_boolean(polygon_, project_other(b), BooleanOp::Intersection);
+            for (std::size_t m = 0; m < k && !region.empty(); ++m) {
+                if (facing[m].extent.apart_from(b.extent)) continue;
+                region = polygon_boolean(region, project_other(facing[m]), BooleanOp::Difference);
+            }
+            add_contact(std::move(region), b, box, out);
+        }
+    }
+
+    // The same, as written: what is left of A is carried from face to face.
+    void literal_contacts(const std::vector<Facing>& facing, const Bounds& box, std::vector<WallContact>& out) const {
+        MultiPolygon2D left{polygon_};
+        for (const Facing& b : facing) {
+            const Polygon2D polygon = project_other(b);
+            if (b.ref.mesh > mesh_index_) {
+                add_contact(polygon_boolean(left, polygon, BooleanOp::Intersection), b, box, out);
+            }
+            left = polygon_boolean(left, polygon, BooleanOp::Difference);
+        }
+    }
+
+private:
+    const Mesh& other_mesh(const Facing& b) const { return checked(scene_.meshes, b.ref.mesh); }
+    const Face& other_face(const Facing& b) const { return checked(other_mesh(b).faces, b.ref.face); }
+    Polygon2D project_other(const Facing& b) const { return project(other_mesh(b), other_face(b), frame_); }
+
+    // The region before the openings decides whether there is a contact, so
+    // a wall that is all door still links its rooms.
+    void add_contact(MultiPolygon2D region, const Facing& b, const Bounds& box, std::vector<WallContact>& out) const {
+        const double whole = unsigned_area(region);
+        if (!(whole > scene_.tolerance)) return;
+        MultiPolygon2D open = region;
+        scene_.apertures.cut(open, {mesh_, face_, plane_, frame_, box, b.depth});
+        double area = unsigned_area(open);
+        double opening = whole - area;
+        if (!(opening > rounding_of(region))) {
+            open = region;
+            area = whole;
+            opening = 0.0;
+        }
+        const Point2D centre = area_centroid(area > scene_.tolerance ? open : region);
+        const Vector3D in_plane = in_space(frame_, centre);
+        const double half = b.depth * 0.5;
+        const Vector3D& n = plane_.normal;
+        const Vector3D between{in_plane.x + n.x * half, in_plane.y + n.y * half, in_plane.z + n.z * half};
+        out.push_back({{contact_type_of(n), mesh_index_, b.ref.mesh, area, between}, b.depth, opening});
+    }
+
+    const WallScene& scene_;
+    std::size_t mesh_index_;
+    const Mesh& mesh_;
+    const Face& face_;
+    const FacePlane& plane_;
+    PlaneFrame frame_;
+    Polygon2D polygon_;
+    Rectangle2D extent_;
+};
+
+// Opposite normals within the tolerance, and B's vertex mean in front of A
+// by more than minus the tolerance and at most the wall thickness.
+bool faces_across(const FacePlane& a, const FacePlane& b, const Vector3D& b_centre, const WallScene& scene,
+                  double& depth) {
+    if (!b.valid || !(dot(a.normal, b.normal) < -(1.0 - scene.tolerance))) return false;
+    depth = dot(a.normal, b_centre) + a.offset;
+    return depth > -scene.tolerance && depth <= scene.wall_thickness;
+}
+
+}  // namespace
+
+std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t i) {
+    std::vector<WallContact> contacts;
+    const Mesh& mesh = checked(scene.meshes, i);
+    std::vector<Facing> hits;
+    for_each_queried_face(scene, i, scene.reach, [&](std::size_t f, const FacePlane& plane, const Bounds& box) {
+        hits.clear();
+        bool above = false;  // only faces of higher meshes give contacts; the rest only hide
+        scene.faces.query_intersecting(box, [&](const FaceRef& hit) {
+            if (hit.mesh == i) return;
+            const FacePlane& other = checked(checked(scene.planes, hit.mesh), hit.face);
+            double depth = 0.0;
+            if (!faces_across(plane, other, checked(checked(scene.centres, hit.mesh), hit.face), scene, depth)) return;
+            hits.push_back({hit, depth, {}});
+            above = above || hit.mesh > i;
+        });
+        if (!above) return;
+
+        const WallFace queried(scene, i, mesh.faces[f], plane);
+        const std::vector<Facing> facing = queried.facing(hits);
+        if (scene.search == Search::Literal) {
+            queried.literal_contacts(facing, box, contacts);
+        } else {
+            queried.contacts(facing, box, contacts);
+        }
+    });
+    return contacts;
+}
+
+}  // namespace velmarin

@@ -1,0 +1,41 @@
+// Which cells face each other across a wall or slab, and how.
+//
+// A face B of another mesh faces the queried face A when their normals are
+// opposite within the tolerance and B's vertex mean lies in front of A (along
+// A's normal) by more than minus the tolerance and at most the wall
+// thickness. Seen from A, the faces that face it are taken nearest first,
+// and each keeps only the part of A that nearer ones left uncovered: a room
+// is never linked through a shaft or another room between. The openings
+// between the two planes are cut from what B keeps; what remains, and what
+// the openings took, make the contact.
+#pragma once
+
+#include <vector>
+
+#include "registry/cell_contacts.hpp"
+
+namespace velmarin {
+
+// The contact's area is what the openings left of it; its centroid lies
+// halfway between the two planes.
+struct WallContact {
+    CellContact contact;
+    double thickness = 0.0;     // how far B's vertex mean lies in front of A
+    double opening_area = 0.0;  // what the openings took
+};
+
+// The shared, read-only inputs of every `find_wall_contacts` call. The face
+// index holds boxes grown by `reach`, and queries use the same growth.
+struct WallScene : ContactScene {
+    const std::vector<std::vector<Vector3D>>& centres;  // by mesh, then by face
+    double wall_thickness;
+    double reach;  // max(wall_thickness, tolerance)
+};
+
+// The contacts of mesh i with meshes at higher positions: by face of mesh i
+// in face order, then nearest first (by thickness, then mesh position, then
+// face position). Faces of meshes below i hide what lies behind them but
+// give no contact: their pairs are found from the lower mesh.
+std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t i);
+
+}  // namespace velmarin

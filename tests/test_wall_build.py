@@ -1,0 +1,172 @@
+"""The graph build across walls and slabs: rooms facing each other over a
+gap, nearest first, with the openings between them cut out."""
+import math
+import random
+from fractions import Fraction
+
+import pytest
+
+from building import generate_building
+from building_support import Opening, Room, random_building
+from graph_support import assert_same_edges, graph_rows, mesh, needs_probe
+from helpers import assert_noted
+from test_graph_build import WALL, SLAB, _as_meshes, awkward_apertures, internal_fault
+from velmarin import SpatialRegistry
+
+
+def box(lo, hi):
+    room = Room(lo, hi)
+    return room.points(), room.faces()
+
+
+def door(at, y0, y1, height=2.0, depth=0.25):
+    """A door solid through the wall x = at .. at + depth."""
+    return box((at, y0, 0), (at + depth, y1, height))
+
+
+def walled(meshes, apertures=(), thickness=0.25, tolerance=0.01, search="public"):
+    return graph_rows(meshes, (), apertures, tolerance, search, wall_thickness=thickness)[1]
+
+
+# Two rooms 3 m deep and high, a 0.25 m wall between them at x = 4 .. 4.25.
+LEFT, RIGHT = box((0, 0, 0), (4, 3, 3)), box((4.25, 0, 0), (8, 3, 3))
+SHAFT = box((4.0625, 1, 0), (4.1875, 2, 3))
+
+
+@pytest.mark.parametrize("thickness, found", [(0.25, True), (0.3, True), (0.24, False), (0.0, False)])
+def test_rooms_across_a_wall_up_to_the_thickness(thickness, found):
+    edges = walled([LEFT, RIGHT], thickness=thickness)
+    assert edges == ([(0, 1, 9.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0)] if found else [])
+
+
+def test_a_shaft_in_the_wall_hides_what_lies_behind_it_whatever_the_positions():
+    edges = walled([LEFT, RIGHT, SHAFT])
+    # From the left room's face nearest first: the shaft, then the rest of the wall.
+    assert [e[:2] for e in edges] == [(0, 2), (0, 1), (1, 2)]
+    assert_same_edges(edges, [(0, 2, 3.0, (4.03125, 1.5, 1.5), WALL, 0.0625, 0.0),
+                              (0, 1, 6.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0),
+                              (1, 2, 3.0, (4.21875, 1.5, 1.5), WALL, 0.0625, 0.0)])
+    # A shaft at a lower position than both rooms hides just the same.
+    rows = walled([SHAFT, LEFT, RIGHT])
+    assert_same_edges(rows, [(0, 1, 3.0, (4.03125, 1.5, 1.5), WALL, 0.0625, 0.0),
+                             (1, 2, 6.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0),
+                             (0, 2, 3.0, (4.21875, 1.5, 1.5), WALL, 0.0625, 0.0)])
+    # A duct as wide as the wall leaves the rooms unlinked.
+    duct = box((4.0625, -1, -1), (4.1875, 4, 4))
+    assert {e[:2] for e in walled([LEFT, duct, RIGHT])} == {(0, 1), (1, 2)}
+
+
+def flat(at, y0, y1, height=2.0):
+    opening = Opening(0, at, (y0, 0), (y1, height))
+    return opening.points(), opening.faces()
+
+
+MIDDLE = (4.125, 1.5, 1.5)
+
+
+@pytest.mark.parametrize(
+    "opening, area, centroid, opening_area",
+    [
+        (door(4, 1, 2), 7.0, (4.125, 1.5, 11.5 / 7), 2.0),  # a solid through the wall
+        (flat(4, 1, 2), 7.0, (4.125, 1.5, 11.5 / 7), 2.0),  # flat, on either surface
+        (flat(4.25, 1, 2), 7.0, (4.125, 1.5, 11.5 / 7), 2.0),
+        (flat(4.255, 1, 2), 7.0, (4.125, 1.5, 11.5 / 7), 2.0),  # within the tolerance beyond
+        (flat(4.27, 1, 2), 9.0, MIDDLE, 0.0),  # twice the tolerance beyond either surface
+        (flat(3.98, 1, 2), 9.0, MIDDLE, 0.0),
+        (flat(4.125, 3, 4), 9.0, MIDDLE, 0.0),  # beside the wall
+        (door(4, -1, 4, height=4), 0.0, MIDDLE, 9.0),  # all door: still linked, through the door
+        (door(4, 0, 3, height=2.99), 0.03, (4.125, 1.5, 2.995), 8.97),  # the rest, above the tolerance
+        (door(4, 0, 3, height=2.999), 0.003, MIDDLE, 8.997),  # too small to place the contact
+    ],
+)
+def test_openings_between_the_two_surfaces_are_cut(opening, area, centroid, opening_area):
+    edges = walled([LEFT, RIGHT], [opening])
+    assert_same_edges(edges, [(0, 1, area, centroid, WALL, 0.25, opening_area)])
+
+
+def test_slabs_between_storeys_and_rooms_facing_several():
+    below = box((0, 0, 0), (4, 3, 3))
+    above_left, above_right = box((0, 0, 3.25), (2, 3, 6)), box((2.25, 0, 3.25), (4, 3, 6))
+    edges = walled([above_left, below, above_right])
+    assert_same_edges(edges, [(0, 1, 6.0, (1, 1.5, 3.125), SLAB, 0.25, 0.0),
+                              (1, 2, 5.25, (3.125, 1.5, 3.125), SLAB, 0.25, 0.0),
+                              (0, 2, 8.25, (2.125, 1.5, 4.625), WALL, 0.25, 0.0)])
+    assert [e[:2] for e in edges] == [(0, 1), (0, 2), (1, 2)]
+
+
+@pytest.mark.parametrize("seed", range(6))
+def test_thickness_zero_gives_the_build_without_walls(seed):
+    rng = random.Random(seed)
+    tolerance = rng.choice([0.01, 0.05])
+    meshes, _, apertures = _as_meshes(random_building(rng, tolerance=tolerance, overlaps=False))
+    plain = graph_rows(meshes, (), apertures, tolerance)[1]
+    edges = walled(meshes, apertures, thickness=0.0, tolerance=tolerance)
+    # Only contacts that openings take whole are edges of this build alone.
+    assert_same_edges([e[:5] for e in edges if e[2] > tolerance], plain)
+    assert all(e[5] == 0 for e in edges)
+
+
+def test_thickness_zero_on_a_generated_building():
+    building = generate_building(300, 4, door_ratio=1.0, window_ratio=1.0)
+    plain = graph_rows(building.meshes, (), building.apertures)[1]
+    edges = walled(building.meshes, building.apertures, thickness=0.0)
+    assert_same_edges([e[:5] for e in edges], plain)
+    assert sum(e[6] for e in edges) == pytest.approx(building.doors * 2.0)
+
+
+@pytest.mark.parametrize("thickness, text", [(-0.1, "-0.1"), (math.nan, "nan"), (math.inf, "inf"),
+                                             (-math.inf, "-inf"), (-1e-300, "-1e-300")])
+def test_bad_thickness_values(thickness, text):
+    registry = SpatialRegistry([], [], [])
+    with pytest.raises(ValueError) as info:
+        registry.build_spatial_graph_with_walls(0.01, thickness)
+    assert str(info.value) == f"wall_thickness must be a finite number of 0 or more, not {text}"
+
+
+def test_the_arguments():
+    registry = SpatialRegistry([mesh(*LEFT), mesh(*RIGHT)], [], [])
+    assert len(registry.build_spatial_graph_with_walls(Fraction(1, 100), wall_thickness=0.25).edges) == 1
+    assert registry.build_spatial_graph_with_walls(0.01, -0.0).edges == []
+    for tolerance in (0.0, -0.01, math.nan, math.inf):
+        assert registry.build_spatial_graph_with_walls(tolerance, 0.25).edges == []
+    with pytest.raises(TypeError) as info:
+        registry.build_spatial_graph_with_walls(0.01, "0.25")
+    assert_noted(info.value, "wall_thickness")
+    method = SpatialRegistry.build_spatial_graph_with_walls
+    assert method.__text_signature__ == "($self, tolerance, wall_thickness)"
+    assert method.__doc__.startswith("The dual graph of rooms that walls and slabs keep apart")
+
+
+def test_the_numbers_are_attributes_the_export_writes():
+    graph = SpatialRegistry([mesh(*LEFT), mesh(*RIGHT)], [], [mesh(*door(4, 1, 2))]).build_spatial_graph_with_walls(
+        0.01, 0.25)
+    edge = graph.edges[0]
+    assert edge.get_all_attributes() == {"wall_thickness": 0.25, "opening_area": 2.0}
+    statement = graph.to_cypher_queries()[-1]
+    assert "wall_thickness: 0.25" in statement and "opening_area: 2" in statement
+
+
+@needs_probe
+@pytest.mark.parametrize("seed", range(6))
+def test_the_indexed_search_agrees_with_the_literal_one(seed):
+    rng = random.Random(2000 + seed)
+    tolerance, thickness = 0.05, rng.choice([0.25, 0.5])
+    building = random_building(rng, width=7, depth=6, storeys=3, rooms_per_storey=7, openings=25,
+                               tolerance=tolerance, wall=thickness, shafts=6)
+    meshes, wires, apertures = _as_meshes(building)
+    apertures += awkward_apertures(rng, tolerance)
+    literal = graph_rows(meshes, wires, apertures, tolerance, "literal", thickness)
+    indexed = graph_rows(meshes, wires, apertures, tolerance, "indexed", thickness)
+    assert indexed[0] == literal[0] and indexed[2] == literal[2]
+    assert [e[:2] for e in indexed[1]] == [e[:2] for e in literal[1]]
+    assert_same_edges(indexed[1], literal[1], tol=1e-6)
+    assert any(e[6] > 0 for e in indexed[1]) and any(0 < e[5] < thickness for e in indexed[1])
+
+
+@needs_probe
+@pytest.mark.parametrize("search", ["indexed", "literal"])
+def test_a_fault_in_the_build_reaches_the_caller(search):
+    meshes = [box((k * 1.25, 0, 0), (k * 1.25 + 1, 1, 1)) for k in range(40)]
+    broken = ([(1, 0, 0), (1, 1, 0), (1, 1, 1)], [[0, 1, 2], [0, 1, 7]])
+    text = internal_fault(lambda: graph_rows(meshes, apertures=[broken], search=search, wall_thickness=0.25))
+    assert "out of range" in text
