@@ -32,6 +32,7 @@ SLAB_COLOUR = "#868e96"
 DOOR_COLOUR = "#2b8a3e"
 ROOM_COLOUR = "#f1f3f5"
 WINDOW_COLOUR = "#1c7ed6"
+LEAF_COLOUR = "#862e9c"
 STOREY_NAMES = ["Ground floor", "Upper floor"]
 
 Point = tuple[float, float]
@@ -83,7 +84,7 @@ def draw_storey(ax: Axes, view: PlanView, storey: int) -> None:
     for level, kind, points in view.marks:
         if level != storey:
             continue
-        colour = {"gap": ROOM_COLOUR, "door": "#862e9c", "window": WINDOW_COLOUR, "void": "white"}[kind]
+        colour = {"gap": ROOM_COLOUR, "door": LEAF_COLOUR, "window": WINDOW_COLOUR, "void": "white"}[kind]
         layer = 2 if kind in ("gap", "void") else 2.5  # leaves and glass over the gaps they fill
         if len(points) == 2:
             (ax_, ay), (bx, by) = points
@@ -154,6 +155,7 @@ def legend(openings: bool) -> list[Line2D]:
     if openings:
         handles[1].set_label("wall (edge)")
         handles += [Line2D([], [], color=DOOR_COLOUR, linewidth=1.4, label="through a door"),
+                    Line2D([], [], color=LEAF_COLOUR, linewidth=3, label="door leaf"),
                     Line2D([], [], color=DOOR_COLOUR, linewidth=1.2, linestyle=(0, (4, 3)), label="through a stair void")]
     return handles + [
         Line2D([], [], color=ROUTE_COLOUR, linewidth=3, label="shortest route"),
