@@ -44,13 +44,14 @@ def engine_threads() -> int:
     return max(1, multiprocessing.cpu_count() - 1)
 
 
-def element_solids(model: ifcopenshell.file, products: Sequence[Any], threads: int = 0) -> dict[int, Solid]:
+def element_solids(model: ifcopenshell.file, products: Sequence[Any], threads: int = 0,
+                   kernel: str = KERNEL) -> dict[int, Solid]:
     """The solid of each product the engine can make, by the product's step id;
     products without a shape do not appear. `threads` 0: `engine_threads()`."""
     if not products:
         return {}
     iterator = geom.iterator(engine_settings(), model, threads or engine_threads(),
-                           include=list(products), geometry_library=KERNEL)
+                           include=list(products), geometry_library=kernel)
     solids: dict[int, Solid] = {}
     if iterator.initialize():
         while True:
