@@ -63,7 +63,8 @@ class Building:
     def route(self, start: str, end: str) -> list[str]:
         """The shortest way from one room to another through doors and other
         openings (of walls or slabs), as the names of the rooms passed; empty
-        when there is none.
+        when there is none. It follows the edges of `graph()` with its
+        defaults whose opening_area is above zero; that graph is built once.
 
         A room is given by its global id, name or long name; a name that
         several rooms share raises ValueError, an unknown one KeyError.
