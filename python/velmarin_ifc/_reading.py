@@ -1,7 +1,6 @@
 """Reading an IFC model into a Building."""
 from __future__ import annotations
 
-import errno
 import math
 import os
 from typing import Any, Callable, Optional, TypeVar, Union
@@ -27,19 +26,16 @@ def read_building(path: Union[str, "os.PathLike[str]"]) -> Building:
     ifcopenshell's geometry engine makes the solids, on all cores but one.
     Every IfcSpace becomes a room (a mesh of planar faces facing out, welded
     at 0.01 mm, in world coordinates and metres whatever the model's unit),
-    every IfcDoor,
-    IfcWindow and IfcOpeningElement an aperture, and every IfcColumn a wire:
-    a vertical one at the centre of its body's horizontal bounds, from the
-    body's lowest to its highest point. Elements whose geometry the engine
-    cannot make, or that have none, are left out and counted in
-    `Building.skipped`. Raises FileNotFoundError for a missing file and
-    ValueError for a file that is not an IFC model.
+    every IfcDoor, IfcWindow and IfcOpeningElement an aperture, and every
+    IfcColumn a wire: a vertical one at the centre of its body's horizontal
+    bounds, from the body's lowest to its highest point. Elements whose
+    geometry the engine cannot make, or that have none, are left out and
+    counted in `Building.skipped`. A missing file raises FileNotFoundError
+    (a folder IsADirectoryError), a file that is not an IFC model ValueError.
     """
     path = os.fspath(path)
-    if not os.path.exists(path):
-        raise FileNotFoundError(errno.ENOENT, "no IFC model at this path", path)
-    if os.path.isdir(path):
-        raise IsADirectoryError(errno.EISDIR, "a folder, not an IFC model", path)
+    with open(path, "rb"):  # a file that cannot be opened fails here, as what it is, not as bad IFC
+        pass
     try:
         model = ifcopenshell.open(path)
     except (ifcopenshell.Error, OSError, RuntimeError) as error:  # its parser and its wrapper fail alike
