@@ -35,8 +35,10 @@ def room(i: int) -> str:
     return f"{spaces[i].name} {spaces[i].long_name}"
 
 
-print(f"{len(spaces)} rooms, {len(building.apertures)} doors, windows and openings, "
-      f"{len(building.columns)} columns; {building.skipped} element without geometry skipped")
+classes = [a.ifc_class for a in building.apertures]
+print(f"{len(spaces)} rooms, {classes.count('IfcDoor')} doors, {classes.count('IfcWindow')} windows, "
+      f"{classes.count('IfcOpeningElement')} openings, {len(building.columns)} columns; "
+      f"{building.skipped} element without geometry skipped")
 for space in spaces:
     print(f"  {space.name}  {space.long_name:<15s} {space.storey} ({space.elevation:.1f} m)")
 print("neighbours:")
