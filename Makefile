@@ -8,7 +8,7 @@ VENV        := .venv
 PY          := $(VENV)/bin/python
 STAMPS      := build/stamps
 WHEELS      := build/wheels
-SOURCES     := $(shell find src -type f) CMakeLists.txt pyproject.toml
+SOURCES     := $(shell find src python -type f -not -path '*/__pycache__/*') CMakeLists.txt pyproject.toml
 SANITIZED   := build/sanitize
 SUPPORT     := build/test-support
 # libstdc++ is preloaded too, so that the sanitizer finds the real __cxa_throw

