@@ -129,13 +129,14 @@ def test_small_registries():
 
 
 @pytest.mark.parametrize("search", ["public", "literal"])
-def test_cells_with_coordinates_that_are_not_finite_touch_nothing(search):
+@pytest.mark.parametrize("wall_thickness", [None, 0.0, 0.5])  # and the build across walls
+def test_cells_with_coordinates_that_are_not_finite_touch_nothing(search, wall_thickness):
     points, faces = cube()
     nowhere = [(math.nan, math.nan, math.nan)] * 8
     everywhere = [tuple(math.copysign(math.inf, c - 0.5) for c in p) for p in points]
     half = [(math.nan if k == 0 else p[0], p[1], p[2]) for k, p in enumerate(cube(x=-1)[0])]
     meshes = [cube(), (nowhere, faces), (everywhere, faces), (half, faces), cube(x=1), cube(z=1)]
-    centroids, edges, _ = graph_rows(meshes, tolerance=0.01, search=search)
+    centroids, edges, _ = graph_rows(meshes, tolerance=0.01, search=search, wall_thickness=wall_thickness)
     assert all(math.isnan(c) for c in centroids[1])
     # the half-broken cell still touches through its faces that keep a plane
     assert sorted((e[0], e[1], e[4]) for e in edges) == [(0, 3, WALL), (0, 4, WALL), (0, 5, SLAB)]

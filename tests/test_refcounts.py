@@ -4,7 +4,7 @@ import sys
 
 import pytest
 
-from velmarin import Mesh, TopologicalEntity, Vector3D, Wire
+from velmarin import Mesh, SpatialRegistry, TopologicalEntity, Vector3D, Wire
 
 ROUNDS = 3000
 
@@ -36,6 +36,9 @@ P, Q, R = Vector3D(0, 0, 0), Vector3D(1, 0, 0), Vector3D(0, 1, 0)
 MESH = Mesh([P, Q, R], [[0, 1, 2]])
 WIRE = Wire(P, Q)
 ENTITY = TopologicalEntity(1, "Room", 3)
+# Two unit squares facing each other across 0.25, their edge with its two float attributes.
+WALLS = SpatialRegistry([Mesh([P, Q, R], [[0, 1, 2]]),
+                         Mesh([Vector3D(0, 0, 0.25), Vector3D(0, 1, 0.25), Vector3D(1, 0, 0.25)], [[0, 1, 2]])], [], [])
 
 
 class Float:
@@ -58,6 +61,8 @@ ACTIONS = {
     "invalid mesh": failing(lambda: Mesh([P, Q, R], [[0, 1, 9]]), IndexError),
     "bad text": failing(lambda: TopologicalEntity(1, "\udc80", None), UnicodeEncodeError),
     "binding": failing(lambda: Vector3D(1, 2, 3, w=4), TypeError),
+    "walls build": lambda: WALLS.build_spatial_graph_with_walls(0.01, 0.25).edges[0].get_all_attributes(),
+    "bad thickness": failing(lambda: WALLS.build_spatial_graph_with_walls(0.01, -1.0), ValueError),
 }
 
 

@@ -156,6 +156,32 @@ struct Queried {
     Bounds box;
 };
 
+// The faces of other meshes that face A, among those whose grown boxes meet
+// A's: opposite normals within the tolerance, and B's vertex mean in front of
+// A by more than minus the tolerance and at most the wall thickness. True
+// when one of them belongs to a mesh above i.
+bool find_facing(const WallScene& scene, std::size_t i, const Queried& a, const std::vector<Near>& near,
+                 std::vector<Facing>& out) {
+    out.clear();
+    bool above = false;
+    const FacePlane& plane = *a.plane;
+    auto consider = [&](const Near& other) {
+        if (!(dot(plane.normal, other.plane->normal) < -(1.0 - scene.tolerance))) return;
+        const double depth = dot(plane.normal, *other.centre) + plane.offset;
+        if (!(depth > -scene.tolerance && depth <= scene.wall_thickness)) return;
+        out.push_back({other.ref, depth, {}});
+        above = above || other.ref.mesh > i;
+    };
+    if (scene.search == Search::Literal) {
+        query_near(scene, i, a.box, consider);
+    } else {
+        for (const Near& other : near) {
+            if (a.box.intersects(other.box)) consider(other);
+        }
+    }
+    return above;
+}
+
 }  // namespace
 
 std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t i) {
@@ -175,28 +201,9 @@ std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t 
     std::vector<WallContact> contacts;
     std::vector<Facing> hits;
     for (const Queried& a : queried) {
-        const FacePlane& plane = *a.plane;
-        hits.clear();
-        bool above = false;  // only faces of higher meshes give contacts; the rest only hide
-        // Opposite normals within the tolerance, and B's vertex mean in front
-        // of A by more than minus the tolerance and at most the wall thickness.
-        auto consider = [&](const Near& other) {
-            if (!(dot(plane.normal, other.plane->normal) < -(1.0 - scene.tolerance))) return;
-            const double depth = dot(plane.normal, *other.centre) + plane.offset;
-            if (!(depth > -scene.tolerance && depth <= scene.wall_thickness)) return;
-            hits.push_back({other.ref, depth, {}});
-            above = above || other.ref.mesh > i;
-        };
-        if (scene.search == Search::Literal) {
-            query_near(scene, i, a.box, consider);
-        } else {
-            for (const Near& other : near) {
-                if (a.box.intersects(other.box)) consider(other);
-            }
-        }
-        if (!above) continue;
-
-        const WallFace face(scene, i, a.face, plane);
+        // Only faces of meshes above i give contacts; the rest only hide.
+        if (!find_facing(scene, i, a, near, hits)) continue;
+        const WallFace face(scene, i, a.face, *a.plane);
         const std::vector<Facing> facing = face.facing(hits);
         if (scene.search == Search::Literal) {
             face.literal_contacts(facing, contacts);
