@@ -1,6 +1,8 @@
 """Small helpers shared by the test files."""
 import sys
 
+import pytest
+
 # Exception notes exist from 3.11 on; earlier interpreters report without them.
 HAS_NOTES = sys.version_info >= (3, 11)
 
@@ -13,3 +15,12 @@ def assert_noted(error, parameter):
     """The conversion failure names its parameter where the interpreter has notes."""
     if HAS_NOTES:
         assert notes_of(error) == [f"while processing '{parameter}'"]
+
+
+def internal_fault(call):
+    """The call ends with the internal-fault exception; its text."""
+    with pytest.raises(BaseException) as info:
+        call()
+    assert not isinstance(info.value, Exception)
+    assert type(info.value).__name__ == "PanicException"
+    return str(info.value)

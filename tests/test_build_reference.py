@@ -7,8 +7,7 @@ import random
 import pytest
 
 from building import DOOR_HEIGHT, DOOR_WIDTH, generate_building
-from building_support import random_building
-from test_graph_build import _as_meshes
+from building_support import as_plain, random_building
 
 pytestmark = pytest.mark.external  # numpy, shapely and rtree
 
@@ -122,7 +121,7 @@ def test_random_buildings_with_walls_shafts_and_slabs_agree(reference, seed):
     rng = random.Random(300 + seed)
     tolerance, thickness = rng.choice([0.01, 0.05]), rng.choice([0.25, 0.5])
     building = random_building(rng, openings=12, tolerance=tolerance, wall=thickness, shafts=5)
-    meshes, wires, apertures = _as_meshes(building)
+    meshes, wires, apertures = as_plain(building)
     # Some walls thicker than the build looks across, some rooms nudged.
     meshes = [moved(m, [rng.choice((0.0, 0.0, 0.3, -0.3)) * tolerance for _ in range(3)]) for m in meshes]
     assert_same_graph(reference, meshes, wires, apertures, tolerance, rng.choice([thickness, thickness / 2]))

@@ -6,9 +6,9 @@ from fractions import Fraction
 
 import pytest
 
-from building_support import BOX_FACES, Room, expected_contacts, random_building
+from building_support import BOX_FACES, Room, as_plain, awkward_apertures, expected_contacts, random_building
 from graph_support import assert_same_edges, graph_rows, mesh, needs_probe, wire
-from helpers import assert_noted
+from helpers import assert_noted, internal_fault
 from velmarin import SpatialRegistry
 
 
@@ -169,10 +169,6 @@ def test_the_tolerance_argument():
 
 # --- random buildings ----------------------------------------------------------------
 
-def _as_meshes(building):
-    return ([(r.points(), r.faces()) for r in building.rooms], [(c.start, c.end) for c in building.columns],
-            [(o.points(), o.faces()) for o in building.openings])
-
 
 def assert_matches_expected(edges, expected):
     """Grouped by node_a ascending; within node_a by the faces of mesh node_a in
@@ -192,7 +188,7 @@ def test_random_buildings_give_the_expected_graph(seed):
     rng = random.Random(seed)
     tolerance = rng.choice([0.01, 0.05])
     building = random_building(rng, tolerance=tolerance)
-    meshes, wires, apertures = _as_meshes(building)
+    meshes, wires, apertures = as_plain(building)
     centroids, edges, _ = graph_rows(meshes, wires, apertures, tolerance)
     assert len(centroids) == len(building.rooms)
     assert_matches_expected(edges, expected_contacts(building, tolerance))
@@ -205,7 +201,7 @@ def test_the_indexed_search_agrees_with_the_literal_one(seed):
     tolerance = 0.05
     building = random_building(rng, width=7, depth=6, storeys=3, rooms_per_storey=7, openings=25,
                                tolerance=tolerance)
-    meshes, wires, apertures = _as_meshes(building)
+    meshes, wires, apertures = as_plain(building)
     apertures += awkward_apertures(rng, tolerance)
     literal = graph_rows(meshes, wires, apertures, tolerance, search="literal")
     public = graph_rows(meshes, wires, apertures, tolerance)
@@ -217,39 +213,7 @@ def test_the_indexed_search_agrees_with_the_literal_one(seed):
     assert_same_edges(public[1], literal[1], tol=1e-6)
 
 
-def awkward_apertures(rng, tolerance):
-    """Aperture faces the index must not miss: tilted within the angle the plane
-    test allows (far from the origin, where the tilt moves them the most), bent
-    out of their own plane, and huge."""
-    out = []
-    for _ in range(6):
-        axis = rng.randrange(3)
-        at = rng.randint(0, 5)
-        tilt = rng.uniform(-1, 1) * math.sqrt(tolerance) * 0.9
-        u0, v0 = rng.uniform(-1, 6), rng.uniform(-1, 6)
-        corners = [(u0, v0), (u0 + 2, v0), (u0 + 2, v0 + 1.5), (u0, v0 + 1.5)]
-        points = []
-        for k, (u, v) in enumerate(corners):
-            p = [0.0] * 3
-            a, b = [i for i in range(3) if i != axis]
-            p[axis] = at + tilt * (u - u0)
-            p[a], p[b] = u, v
-            if k == 2 and rng.random() < 0.3:
-                p[axis] += 0.3  # bent
-            points.append(tuple(p))
-        out.append((points, [[0, 1, 2, 3]]))
-    out.append(([(3, -100, -100), (3, 100, -100), (3, 100, 100), (3, -100, 100)], [[0, 1, 2, 3]]))
-    return out
-
-
 # --- broken meshes, which only the test-support module can make -------------------------
-
-def internal_fault(call):
-    with pytest.raises(BaseException) as info:
-        call()
-    assert not isinstance(info.value, Exception)
-    assert type(info.value).__name__ == "PanicException"
-    return str(info.value)
 
 
 @needs_probe
