@@ -16,7 +16,13 @@ hold one, windows in half the outer walls, a column in a quarter of the rooms):
   processes, alternated, the best of each kind counting;
 - on the first (by default the 1,000-room) building, the pure-Python reference build
   (reference_build.py), its time against the native build's and whether the
-  two graphs agree.
+  two graphs agree;
+- the build across walls: ``build_spatial_graph_with_walls(0.01, 0.25)`` on
+  the same layout with 0.2 m walls and slabs (rooms shrunk by 0.1 m on every
+  side, doors as solids spanning the walls) against ``build_spatial_graph(0.01)``
+  on the building without gaps, alternated in the same process, at
+  ``--walls-sizes`` rooms (10,000 and 100,000 by default): the ratio of the
+  two is the figure (goal: below 1.5).
 
 Times are the best of ``--repeat`` runs (proportionally more below 10,000
 rooms). On a machine that other work shares, the figures move by a factor of
@@ -45,6 +51,8 @@ from building import generate_building  # noqa: E402  (velmarin is imported late
 TOLERANCE = 0.01
 SEED = 7
 BUILDING_OPTIONS = dict(door_ratio=1.0, window_ratio=0.5, column_ratio=0.25)
+WALLS = 0.2  # the walls and slabs of the walled building
+WALLS_LOOKED_ACROSS = 0.25  # the build's wall_thickness: a margin over the walls
 
 
 def runs_for(rooms, repeat):
@@ -144,6 +152,34 @@ def measure_reference(building, graph, native_seconds):
     print(line)
 
 
+def measure_walls(rooms, repeat):
+    """The build across walls on the walled building against the build on the
+    same layout without gaps, runs alternated so that a burst of other work
+    falls on both; the best of each counts."""
+    import velmarin
+
+    plain = generate_building(rooms, SEED, **BUILDING_OPTIONS).registry()
+    walled_building = generate_building(rooms, SEED, wall_thickness=WALLS, **BUILDING_OPTIONS)
+    walled = walled_building.registry()
+    if not hasattr(velmarin.SpatialRegistry, "build_spatial_graph_with_walls"):
+        print(f"{rooms} rooms: build_spatial_graph_with_walls is not in this velmarin")
+        return
+    best_plain = best_walls = math.inf
+    for _ in range(repeat):
+        seconds, graph = best_of(1, lambda: plain.build_spatial_graph(TOLERANCE))
+        best_plain, plain_edges = min(best_plain, seconds), len(graph.edges)
+        del graph
+        seconds, graph = best_of(1, lambda: walled.build_spatial_graph_with_walls(TOLERANCE, WALLS_LOOKED_ACROSS))
+        best_walls, edges = min(best_walls, seconds), graph.edges
+        del graph
+    doors = sum(1 for e in edges if e.get_attribute("opening_area") > 0)
+    print(
+        f"{walled_building.summary()}: across walls {best_walls:.3f} s ({len(edges)} edges, {doors} through doors), "
+        f"without gaps {best_plain:.3f} s ({plain_edges} edges): ratio {best_walls / best_plain:.2f}; load {load()}",
+        flush=True,
+    )
+
+
 def load():
     return " ".join(f"{x:.1f}" for x in os.getloadavg())
 
@@ -190,6 +226,7 @@ def main():
     parser.add_argument("--no-reference", action="store_true", help="skip the pure-Python reference build")
     parser.add_argument("--no-stages", action="store_true", help="skip the builds without wires or apertures")
     parser.add_argument("--no-cores", action="store_true", help="skip the one- and two-core runs")
+    parser.add_argument("--walls-sizes", default="10000,100000", help="room counts of the build across walls, or none")
     parser.add_argument("--probe", type=int, help=argparse.SUPPRESS)
     parser.add_argument("--cpus", type=int, default=1, help=argparse.SUPPRESS)
     args = parser.parse_args()
@@ -237,6 +274,11 @@ def main():
     print("  taken by other work (or the build ran serially) and the speed-up says little.")
     print("contacts: the build without wires and apertures; apertures: the build without wires less that;")
     print("wires: the whole build less the one without wires (differences of best times, so rough).")
+    if native and args.walls_sizes != "none":
+        print()
+        print(f"across walls ({WALLS} m, wall_thickness {WALLS_LOOKED_ACROSS}) against no gaps, best of {args.repeat}:")
+        for rooms in [int(s) for s in args.walls_sizes.split(",")]:
+            measure_walls(rooms, args.repeat)
 
 
 if __name__ == "__main__":

@@ -1,9 +1,11 @@
 """The stages of the graph build, timed in C++ (bench/stages.cpp) on a
 generated building: writes the building as text and runs the native driver,
-which times each stage with one worker and with two.
+which times each stage with one worker and with two. With ``--walls``, the
+building has walls of that thickness and the stages are those of the build
+across walls (looking 0.05 m further than the walls are thick).
 
     cmake -S . -B build/bench -G Ninja -DVELMARIN_BENCH=ON && cmake --build build/bench --target bench_stages
-    python bench/bench_stages.py [rooms] [--driver build/bench/bench/bench_stages]
+    python bench/bench_stages.py [rooms] [--walls 0.2] [--driver build/bench/bench/bench_stages]
 """
 import argparse
 import os
@@ -34,13 +36,15 @@ def main():
     parser.add_argument("rooms", type=int, nargs="?", default=100_000)
     parser.add_argument("--driver", default="build/bench/bench/bench_stages")
     parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--walls", type=float, default=0.0, help="wall thickness of the building")
     args = parser.parse_args()
-    building = generate_building(args.rooms, 7, door_ratio=1.0)
+    building = generate_building(args.rooms, 7, door_ratio=1.0, wall_thickness=args.walls)
     print(building.summary())
+    walls = [repr(args.walls + 0.05)] if args.walls else []
     with tempfile.TemporaryDirectory() as folder:
         path = os.path.join(folder, "building.txt")
         write_building(path, building)
-        subprocess.run([args.driver, path, str(args.runs)], check=True)
+        subprocess.run([args.driver, path, str(args.runs), *walls], check=True)
 
 
 if __name__ == "__main__":

@@ -18,9 +18,18 @@ faces of neighbours are exactly coplanar.
 Cells. Each room is a closed ``Mesh`` of eight corners and six quads, each
 quad wound counter-clockwise seen from outside (outward normals).
 
+Walls. With ``wall_thickness`` above zero, every room is shrunk by half of
+it on every side, so that walls and slabs of that thickness stand between
+neighbours (and outer walls of half of it at the outline), and columns run
+from floor to ceiling of the shrunk room. The layout and every random draw
+are those of the building without gaps, which ``wall_thickness=0`` (the
+default) gives exactly.
+
 Apertures. Each is a single quad lying exactly in a wall plane (a mesh of four
-vertices and one face), so the build cuts it out of the contact in that plane:
-- a door (``DOOR_WIDTH`` x ``DOOR_HEIGHT``, standing on the floor) centred in
+vertices and one face), so the build cuts it out of the contact in that plane;
+with walls, a box as thick as the walls, centred on the wall's middle plane,
+so that it spans the wall with a face on either surface:
+- a door (``DOOR_WIDTH`` x ``DOOR_HEIGHT``, standing on the room's floor) centred in
   the part shared by two rooms of one storey, when that part is wide enough,
   with probability ``door_ratio`` per shared wall part (1.0: a door in every
   inner wall that can hold one);
@@ -82,6 +91,7 @@ class Building:
     storeys: int = 0
     doors: int = 0
     windows: int = 0
+    wall_thickness: float = 0.0
 
     @property
     def rooms(self) -> int:
@@ -107,9 +117,10 @@ class Building:
         return velmarin.SpatialRegistry(*self.velmarin_lists())
 
     def summary(self) -> str:
+        walls = f", {self.wall_thickness:g} m walls" if self.wall_thickness else ""
         return (
             f"{self.rooms} rooms in {self.storeys} storeys, {self.doors} doors, "
-            f"{self.windows} windows, {len(self.wires)} columns"
+            f"{self.windows} windows, {len(self.wires)} columns{walls}"
         )
 
 
@@ -126,6 +137,19 @@ def quad_in_x_plane(x: float, y0: float, y1: float, z0: float, z1: float) -> Pla
 
 def quad_in_y_plane(y: float, x0: float, x1: float, z0: float, z1: float) -> PlainMesh:
     return [(x0, y, z0), (x1, y, z0), (x1, y, z1), (x0, y, z1)], [[0, 1, 2, 3]]
+
+
+def opening_in_x_wall(x: float, y0: float, y1: float, z0: float, z1: float, thickness: float) -> PlainMesh:
+    """The quad in the plane x, or the box that spans a wall of that thickness around it."""
+    if thickness == 0:
+        return quad_in_x_plane(x, y0, y1, z0, z1)
+    return box_mesh(x - thickness / 2, x + thickness / 2, y0, y1, z0, z1)
+
+
+def opening_in_y_wall(y: float, x0: float, x1: float, z0: float, z1: float, thickness: float) -> PlainMesh:
+    if thickness == 0:
+        return quad_in_y_plane(y, x0, x1, z0, z1)
+    return box_mesh(x0, x1, y - thickness / 2, y + thickness / 2, z0, z1)
 
 
 def storey_shape(rooms: int) -> Tuple[int, int, int]:
@@ -170,12 +194,16 @@ def generate_building(
     door_ratio: float = 0.9,
     window_ratio: float = 0.5,
     column_ratio: float = 0.25,
+    wall_thickness: float = 0.0,
 ) -> Building:
     """A building of exactly ``rooms`` rooms; see the module's description."""
     if rooms < 0:
         raise ValueError("rooms must not be negative")
+    if not wall_thickness >= 0:
+        raise ValueError("wall_thickness must not be negative")
     with collector_paused():
-        return lay_out(rooms, random.Random(seed), door_ratio, window_ratio, column_ratio)
+        building = Building(wall_thickness=wall_thickness)
+        return lay_out(building, rooms, random.Random(seed), door_ratio, window_ratio, column_ratio)
 
 
 @contextmanager
@@ -191,13 +219,13 @@ def collector_paused():
             gc.enable()
 
 
-def lay_out(rooms, rng, door_ratio, window_ratio, column_ratio) -> Building:
+def lay_out(building, rooms, rng, door_ratio, window_ratio, column_ratio) -> Building:
     storeys, rows, per_row = storey_shape(max(rooms, 1))
     mean_width = sum(ROOM_WIDTH_UNITS) // 2
     row_units = per_row * mean_width
     depths = cuts([rng.randint(*ROW_DEPTH_UNITS) for _ in range(rows)])
     length, depth = row_units * UNIT, depths[-1]
-    building = Building()
+    half = building.wall_thickness / 2
     left = rooms
     for storey in range(storeys):
         if left == 0:
@@ -215,11 +243,11 @@ def lay_out(rooms, rng, door_ratio, window_ratio, column_ratio) -> Building:
             y0, y1 = depths[row], depths[row + 1]
             for k in range(count):
                 x0, x1 = walls[k], walls[k + 1]
-                building.meshes.append(box_mesh(x0, x1, y0, y1, z0, z1))
+                building.meshes.append(box_mesh(x0 + half, x1 - half, y0 + half, y1 - half, z0 + half, z1 - half))
                 if rng.random() < column_ratio:
                     cx = x0 + (x1 - x0) * COLUMN_SPOT[0]
                     cy = y0 + (y1 - y0) * COLUMN_SPOT[1]
-                    building.wires.append(((cx, cy, z0), (cx, cy, z1)))
+                    building.wires.append(((cx, cy, z0 + half), (cx, cy, z1 - half)))
             add_row_doors(building, rng, door_ratio, walls, previous_row, (y0, y1), z0)
             add_row_windows(building, rng, window_ratio, walls, (y0, y1), (length, depth), z0)
             previous_row = walls
@@ -230,15 +258,17 @@ def lay_out(rooms, rng, door_ratio, window_ratio, column_ratio) -> Building:
 def add_row_doors(building, rng, ratio, walls, previous_row, row_span, z0):
     """Doors in the walls between rooms of a row, and towards the row in front."""
     y0, y1 = row_span
-    top = z0 + DOOR_HEIGHT
+    thickness = building.wall_thickness
+    floor = z0 + thickness / 2
+    top = floor + DOOR_HEIGHT
     ya, yb = centred_door(y0, y1)
     for x in walls[1:-1]:
         if rng.random() < ratio:
-            building.apertures.append(quad_in_x_plane(x, ya, yb, z0, top))
+            building.apertures.append(opening_in_x_wall(x, ya, yb, floor, top, thickness))
             building.doors += 1
     for a0, a1 in shared_spans(previous_row, walls):
         if a1 - a0 >= DOOR_WIDTH + 2 * DOOR_MARGIN and rng.random() < ratio:
-            building.apertures.append(quad_in_y_plane(y0, *centred_door(a0, a1), z0, top))
+            building.apertures.append(opening_in_y_wall(y0, *centred_door(a0, a1), floor, top, thickness))
             building.doors += 1
 
 
@@ -273,16 +303,17 @@ def add_row_windows(building, rng, ratio, walls, row_span, footprint, z0):
             building.apertures.append(mesh)
             building.windows += 1
 
+    thickness = building.wall_thickness
     ya, yb = centred_window(y0, y1)
-    window(quad_in_x_plane(walls[0], ya, yb, z_low, z_high))
+    window(opening_in_x_wall(walls[0], ya, yb, z_low, z_high, thickness))
     if walls[-1] == length:
-        window(quad_in_x_plane(length, ya, yb, z_low, z_high))
+        window(opening_in_x_wall(length, ya, yb, z_low, z_high, thickness))
     for k in range(len(walls) - 1):
         xa, xb = centred_window(walls[k], walls[k + 1])
         if y0 == 0.0:
-            window(quad_in_y_plane(0.0, xa, xb, z_low, z_high))
+            window(opening_in_y_wall(0.0, xa, xb, z_low, z_high, thickness))
         if y1 == depth:
-            window(quad_in_y_plane(depth, xa, xb, z_low, z_high))
+            window(opening_in_y_wall(depth, xa, xb, z_low, z_high, thickness))
 
 
 def centred_window(a: float, b: float) -> Tuple[float, float]:

@@ -1,4 +1,5 @@
-"""A straightforward Python version of ``SpatialRegistry.build_spatial_graph``.
+"""A straightforward Python version of ``SpatialRegistry.build_spatial_graph``
+and of ``build_spatial_graph_with_walls`` (``reference_build_with_walls``).
 
 It follows the native build step by step, without its shortcuts, so that the
 two can be compared: on speed in bench/bench_build.py, on results in
@@ -35,6 +36,19 @@ Where it departs from the letter of the algorithm, the result stays the same:
   cut is dropped at once: cutting can only make it smaller.
 - A face that crosses itself is made valid by shapely (its pieces), which is
   the even-odd region for simple crossings only. Generated rooms have none.
+
+The build across walls: for each face A of mesh i, the faces of every other
+mesh that face it (opposite normals within the tolerance, the vertex mean
+of B in front of A's plane by s, -tolerance < s <= wall thickness) among the
+hits of a tree of boxes grown by max(wall thickness, tolerance), taken in
+order of (s, mesh, face). What is left of A is carried from face to face:
+each face of a mesh above i gets what is left intersected with itself, and
+every face then takes itself away from what is left. A region with an area
+above the tolerance becomes an edge; the aperture faces parallel to A whose
+plane (offset signed as in the plane test) lies between A's plane and the
+plane s in front of it, within the tolerance beyond either, are subtracted
+in list order; the area they took counts as an opening only above
+2**-20 x (the larger side of the region's box)**2, the overlay's rounding.
 """
 from __future__ import annotations
 
@@ -65,6 +79,7 @@ class Edge:
     shared_area: float
     contact_centroid: Point
     contact_type: str
+    attributes: dict = field(default_factory=dict)
 
 
 @dataclass
@@ -96,6 +111,15 @@ def reference_build(meshes, wires, apertures, tolerance: float) -> ReferenceGrap
     graph.wire_contacts = wire_contacts(meshes, wires)
     if len(meshes) >= 2:
         graph.edges = cell_contacts(meshes, apertures, tolerance)
+    return graph
+
+
+def reference_build_with_walls(meshes, wires, apertures, tolerance: float, wall_thickness: float) -> ReferenceGraph:
+    graph = ReferenceGraph()
+    graph.node_centroids = [vertex_mean(vertices) for vertices, _ in meshes]
+    graph.wire_contacts = wire_contacts(meshes, wires)
+    if len(meshes) >= 2 and tolerance > 0 and math.isfinite(tolerance):
+        graph.edges = wall_contacts(meshes, apertures, tolerance, wall_thickness)
     return graph
 
 
@@ -267,11 +291,17 @@ class AperturePlanes:
 
     def coplanar(self, normal, offset, tolerance):
         """Positions, in list order, of the faces in the plane (normal, offset)."""
+        return self.between(normal, offset, tolerance, 0.0)
+
+    def between(self, normal, offset, tolerance, depth):
+        """Positions, in list order, of the faces parallel to the plane
+        (normal, offset) that lie between it and the plane `depth` in front,
+        within the tolerance beyond either."""
         m = self.normals
         c = normal[0] * m[:, 0] + normal[1] * m[:, 1] + normal[2] * m[:, 2]
-        same = np.abs(offset - self.offsets) < tolerance
-        opposite = np.abs(offset + self.offsets) < tolerance
-        return np.flatnonzero((np.abs(c) > 1 - tolerance) & np.where(c > 0, same, opposite))
+        gap = np.where(c > 0, offset - self.offsets, offset + self.offsets)
+        inside = (min(depth, 0.0) - tolerance < gap) & (gap < max(depth, 0.0) + tolerance)
+        return np.flatnonzero((np.abs(c) > 1 - tolerance) & inside)
 
     def projected(self, chosen, frame):
         """The chosen faces as polygons in the frame, in the order given.
@@ -355,6 +385,69 @@ def cell_contacts(meshes, apertures, tolerance) -> List[Edge]:
     return edges
 
 
+def face_centre(vertices, face):
+    sx = sy = sz = 0.0
+    for at in face:
+        x, y, z = vertices[at]
+        sx, sy, sz = sx + x, sy + y, sz + z
+    n = float(len(face))
+    return (sx / n, sy / n, sz / n)
+
+
+def wall_contacts(meshes, apertures, tolerance, wall_thickness) -> List[Edge]:
+    reach = max(wall_thickness, tolerance)
+    tree, owners = face_tree(meshes, reach)
+    planes = [[newell_plane(vertices, face) for face in faces] for vertices, faces in meshes]
+    centres = [[face_centre(vertices, face) for face in faces] for vertices, faces in meshes]
+    openings = AperturePlanes.of(apertures)
+    edges: List[Edge] = []
+    for i, (vertices, faces) in enumerate(meshes):
+        for a, face in enumerate(faces):
+            if planes[i][a] is None:
+                continue
+            normal, offset = planes[i][a]
+            facing = []
+            for hit in tree.intersection(grown_box(vertices, face, reach)):
+                j, b = owners[hit]
+                if j == i or planes[j][b] is None or not dot(normal, planes[j][b][0]) < -(1 - tolerance):
+                    continue
+                s = dot(normal, centres[j][b]) + offset
+                if -tolerance < s <= wall_thickness:
+                    facing.append((s, j, b))
+            if not any(j > i for _, j, _ in facing):
+                continue
+            frame = plane_frame(normal, vertices[face[0]])
+            left = project(vertices, face, frame)
+            for s, j, b in sorted(facing):
+                other = project(meshes[j][0], meshes[j][1][b], frame)
+                if j > i:
+                    region = polygonal(on_grid(shapely.intersection, left, other))
+                    edge = wall_contact(i, j, s, region, planes[i][a], frame, openings, tolerance)
+                    if edge is not None:
+                        edges.append(edge)
+                left = polygonal(on_grid(shapely.difference, left, other))
+    return edges
+
+
+def wall_contact(i, j, s, region, plane, frame, openings, tolerance):
+    whole = region.area
+    if not whole > tolerance:
+        return None
+    normal, offset = plane
+    cut = region
+    for opening in openings.projected(openings.between(normal, offset, tolerance, s), frame):
+        cut = polygonal(on_grid(shapely.difference, cut, opening))
+    x0, y0, x1, y1 = region.bounds
+    taken = whole - cut.area
+    if not taken > max(x1 - x0, y1 - y0) ** 2 * 2.0**-20:
+        cut, taken = region, 0.0
+    centre = (cut if cut.area > tolerance else region).centroid
+    origin, u, v = frame
+    centroid = tuple(origin[k] + centre.x * u[k] + centre.y * v[k] + normal[k] * (s * 0.5) for k in range(3))
+    kind = "HorizontalSlabContact" if abs(normal[2]) > SLAB_THRESHOLD else "VerticalWallContact"
+    return Edge(i, j, cut.area, centroid, kind, {"wall_thickness": s, "opening_area": taken})
+
+
 def contact(meshes, i, face, j, b, plane, openings, tolerance):
     normal, offset = plane
     vertices = meshes[i][0]
@@ -396,7 +489,8 @@ def graph_differences(native, reference: ReferenceGraph, within: float = 1e-6) -
     if wires != reference.wire_contacts:
         out.append(f"wire contacts differ: {len(wires)} against {len(reference.wire_contacts)} in the reference")
     edges = [
-        Edge(e.node_a, e.node_b, e.shared_area, (e.contact_centroid.x, e.contact_centroid.y, e.contact_centroid.z), e.contact_type)
+        Edge(e.node_a, e.node_b, e.shared_area, (e.contact_centroid.x, e.contact_centroid.y, e.contact_centroid.z),
+             e.contact_type, e.get_all_attributes())
         for e in native.edges
     ]
     firsts = [e.node_a for e in edges]
@@ -420,9 +514,10 @@ def multiset_differences(native_edges, reference_edges, within):
 
     def agree(a: Edge, b: Edge) -> bool:
         return (
-            (a.node_b, a.contact_type) == (b.node_b, b.contact_type)
+            (a.node_b, a.contact_type, sorted(a.attributes)) == (b.node_b, b.contact_type, sorted(b.attributes))
             and abs(a.shared_area - b.shared_area) <= within
             and all(abs(p - q) <= within for p, q in zip(a.contact_centroid, b.contact_centroid))
+            and all(abs(a.attributes[k] - b.attributes[k]) <= within for k in a.attributes)
         )
 
     left = list(reference_edges)

@@ -1,7 +1,9 @@
 // The stages of the graph build, timed one by one, with one worker and then
 // two: where the time goes, and how much of it the pool shares out.
 //
-//     build/bench/bench_stages building.txt
+//     build/bench/bench_stages building.txt [runs] [wall_thickness]
+//
+// With a wall thickness, the stages of the build across walls instead.
 //
 // The building comes as text from `python bench/bench_stages.py`: for the
 // meshes, the wires and the apertures in turn, a count line, then per mesh a
@@ -21,6 +23,7 @@
 #include "registry/by_position.hpp"
 #include "registry/face_index.hpp"
 #include "registry/graph_build.hpp"
+#include "registry/wall_contacts.hpp"
 #include "registry/wire_contacts.hpp"
 
 using namespace velmarin;
@@ -87,30 +90,51 @@ Timing best(int runs, const std::function<void()>& step) {
 
 void print(const char* name, const Timing& t) { std::printf("  %-15s %8.3f s wall %8.3f s cpu\n", name, t.wall, t.cpu); }
 
-double stages(const SpatialRegistry& registry, double tolerance, int workers, int runs) {
+// The contacts of every mesh, counted.
+template <class Contact, class Find>
+std::size_t count_contacts(std::size_t meshes, const Find& find) {
+    std::size_t count = 0;
+    for (const auto& list : run_by_position<std::vector<Contact>>(meshes, find)) count += list.size();
+    return count;
+}
+
+// wall_thickness < 0: the build without walls.
+double stages(const SpatialRegistry& registry, double tolerance, double wall_thickness, int workers, int runs) {
     tbb::global_control limit(tbb::global_control::max_allowed_parallelism, workers);
+    const bool walls = wall_thickness >= 0.0;
+    const double reach = walls ? std::fmax(wall_thickness, tolerance) : tolerance;
     std::unique_ptr<FaceIndex> faces;
     std::vector<std::vector<FacePlane>> planes;
+    std::vector<std::vector<Vector3D>> centres;
     std::unique_ptr<ApertureIndex> apertures;
     std::size_t contacts = 0;
     const Timing wires = best(runs, [&] { find_wire_contacts(registry.wires, registry.meshes, Search::Indexed); });
-    const Timing index = best(runs, [&] { faces = std::make_unique<FaceIndex>(registry.meshes, tolerance); });
-    const Timing plane = best(runs, [&] { planes = face_planes(registry.meshes); });
+    const Timing index = best(runs, [&] { faces = std::make_unique<FaceIndex>(registry.meshes, reach); });
+    const Timing plane = best(runs, [&] {
+        planes = face_planes(registry.meshes);
+        if (walls) centres = face_centres(registry.meshes);
+    });
     const Timing holes = best(runs, [&] { apertures = std::make_unique<ApertureIndex>(registry.apertures, tolerance); });
     const ContactScene scene{registry.meshes, planes, *faces, *apertures, tolerance, Search::Indexed};
+    const WallScene wall_scene{scene, centres, wall_thickness, reach};
+    const std::size_t meshes = registry.meshes.size();
     const Timing parallel = best(runs, [&] {
-        auto lists = run_by_position<std::vector<CellContact>>(registry.meshes.size(),
-                                                               [&](std::size_t i) { return find_cell_contacts(scene, i); });
-        contacts = 0;
-        for (const auto& l : lists) contacts += l.size();
+        contacts = walls ? count_contacts<WallContact>(meshes, [&](std::size_t i) { return find_wall_contacts(wall_scene, i); })
+                         : count_contacts<CellContact>(meshes, [&](std::size_t i) { return find_cell_contacts(scene, i); });
     });
-    const Timing whole = best(runs, [&] { build_graph(registry, tolerance); });
+    const Timing whole = best(runs, [&] {
+        if (walls) {
+            (void)build_graph_with_walls(registry, tolerance, wall_thickness);
+        } else {
+            build_graph(registry, tolerance);
+        }
+    });
     std::printf("%d worker(s), %zu contacts\n", workers, contacts);
     print("wire contacts", wires);
     print("face index", index);
     print("face planes", plane);
     print("aperture index", holes);
-    print("cell contacts", parallel);
+    print(walls ? "wall contacts" : "cell contacts", parallel);
     print("whole build", whole);
     if (workers == 1) {
         // What two idle cores could give at most when the stages before the
@@ -126,14 +150,15 @@ double stages(const SpatialRegistry& registry, double tolerance, int workers, in
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::cerr << "usage: bench_stages building.txt [runs]\n";
+        std::cerr << "usage: bench_stages building.txt [runs] [wall_thickness]\n";
         return 2;
     }
     const SpatialRegistry registry = read_registry(argv[1]);
     const int runs = argc > 2 ? std::stoi(argv[2]) : 3;
+    const double wall_thickness = argc > 3 ? std::stod(argv[3]) : -1.0;
     std::printf("%zu meshes, %zu wires, %zu apertures\n", registry.meshes.size(), registry.wires.size(),
                 registry.apertures.size());
-    const double one = stages(registry, 0.01, 1, runs);
-    const double two = stages(registry, 0.01, 2, runs);
+    const double one = stages(registry, 0.01, wall_thickness, 1, runs);
+    const double two = stages(registry, 0.01, wall_thickness, 2, runs);
     std::printf("speed-up of the whole build with two workers: %.2f\n", one / two);
 }

@@ -219,3 +219,34 @@ def _random_rectangle(rng, extent, axis):
 
 def _copy(room):
     return tuple(room.lo), tuple(room.hi)
+
+
+def as_plain(building):
+    """(meshes, wires, apertures) as the graph_rows helpers take them."""
+    return ([(r.points(), r.faces()) for r in building.rooms], [(c.start, c.end) for c in building.columns],
+            [(o.points(), o.faces()) for o in building.openings])
+
+
+def awkward_apertures(rng, tolerance):
+    """Aperture faces the index must not miss: tilted within the angle the plane
+    test allows (far from the origin, where the tilt moves them the most), bent
+    out of their own plane, and huge."""
+    out = []
+    for _ in range(6):
+        axis = rng.randrange(3)
+        at = rng.randint(0, 5)
+        tilt = rng.uniform(-1, 1) * math.sqrt(tolerance) * 0.9
+        u0, v0 = rng.uniform(-1, 6), rng.uniform(-1, 6)
+        corners = [(u0, v0), (u0 + 2, v0), (u0 + 2, v0 + 1.5), (u0, v0 + 1.5)]
+        points = []
+        for k, (u, v) in enumerate(corners):
+            p = [0.0] * 3
+            a, b = [i for i in range(3) if i != axis]
+            p[axis] = at + tilt * (u - u0)
+            p[a], p[b] = u, v
+            if k == 2 and rng.random() < 0.3:
+                p[axis] += 0.3  # bent
+            points.append(tuple(p))
+        out.append((points, [[0, 1, 2, 3]]))
+    out.append(([(3, -100, -100), (3, 100, -100), (3, 100, 100), (3, -100, 100)], [[0, 1, 2, 3]]))
+    return out

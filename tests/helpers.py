@@ -2,6 +2,7 @@
 import os
 import sys
 
+import pytest
 import velmarin
 
 # Exception notes exist from 3.11 on; earlier interpreters report without them.
@@ -23,3 +24,12 @@ def module_env():
     env = dict(os.environ)
     env["PYTHONPATH"] = os.pathsep.join([os.path.dirname(velmarin.__file__), env.get("PYTHONPATH", "")])
     return env
+
+
+def internal_fault(call):
+    """The call ends with the internal-fault exception; its text."""
+    with pytest.raises(BaseException) as info:
+        call()
+    assert not isinstance(info.value, Exception)
+    assert type(info.value).__name__ == "PanicException"
+    return str(info.value)

@@ -1,4 +1,4 @@
-"""The native graph build against the pure-Python reference of bench/ on
+"""The native graph builds against the pure-Python reference of bench/ on
 generated buildings: the same nodes and wire contacts, and the same edges
 within each node_a up to the overlay's grid."""
 import math
@@ -7,6 +7,7 @@ import random
 import pytest
 
 from building import DOOR_HEIGHT, DOOR_WIDTH, generate_building
+from building_support import as_plain, random_building
 
 pytestmark = pytest.mark.external  # numpy, shapely and rtree
 
@@ -18,7 +19,8 @@ def reference():
     return reference_build
 
 
-def assert_same_graph(reference, meshes, wires, apertures, tolerance):
+def assert_same_graph(reference, meshes, wires, apertures, tolerance, wall_thickness=None):
+    """The build without walls, or across walls of `wall_thickness`."""
     import velmarin
 
     def mesh(plain):
@@ -29,8 +31,12 @@ def assert_same_graph(reference, meshes, wires, apertures, tolerance):
         [velmarin.Wire(velmarin.Vector3D(*a), velmarin.Vector3D(*b)) for a, b in wires],
         [mesh(a) for a in apertures],
     )
-    native = registry.build_spatial_graph(tolerance)
-    expected = reference.reference_build(meshes, wires, apertures, tolerance)
+    if wall_thickness is None:
+        native = registry.build_spatial_graph(tolerance)
+        expected = reference.reference_build(meshes, wires, apertures, tolerance)
+    else:
+        native = registry.build_spatial_graph_with_walls(tolerance, wall_thickness)
+        expected = reference.reference_build_with_walls(meshes, wires, apertures, tolerance, wall_thickness)
     assert reference.graph_differences(native, expected) == []
     return native
 
@@ -94,3 +100,37 @@ def test_a_turned_and_tilted_building_agrees(reference):
     graph = assert_same_graph(reference, meshes, wires, apertures, 0.01)
     assert {e.contact_type for e in graph.edges} == {"VerticalWallContact", "HorizontalSlabContact"}
     assert len(graph.wire_contacts) == len(wires)
+
+
+# --- across walls ---------------------------------------------------------------------
+
+@pytest.mark.parametrize("seed", [1, 2])
+def test_a_generated_building_with_walls_agrees(reference, seed):
+    building = generate_building(100, seed, door_ratio=0.8, window_ratio=1.0, column_ratio=0.5, wall_thickness=0.2)
+    graph = assert_same_graph(reference, building.meshes, building.wires, building.apertures, 0.01, 0.25)
+    same_layout = generate_building(100, seed, door_ratio=0.8, window_ratio=1.0, column_ratio=0.5)
+    plain = assert_same_graph(reference, same_layout.meshes, [], [], 0.01)
+    # The walls hide no neighbour, and the doors spanning them join their rooms.
+    assert {(e.node_a, e.node_b) for e in graph.edges} == {(e.node_a, e.node_b) for e in plain.edges}
+    doors = [e.get_attribute("opening_area") for e in graph.edges if e.get_attribute("opening_area") > 0]
+    assert doors == pytest.approx([DOOR_WIDTH * DOOR_HEIGHT] * building.doors)
+
+
+@pytest.mark.parametrize("seed", range(4))
+def test_random_buildings_with_walls_shafts_and_slabs_agree(reference, seed):
+    rng = random.Random(300 + seed)
+    tolerance, thickness = rng.choice([0.01, 0.05]), rng.choice([0.25, 0.5])
+    building = random_building(rng, openings=12, tolerance=tolerance, wall=thickness, shafts=5)
+    meshes, wires, apertures = as_plain(building)
+    # Some walls thicker than the build looks across, some rooms nudged.
+    meshes = [moved(m, [rng.choice((0.0, 0.0, 0.3, -0.3)) * tolerance for _ in range(3)]) for m in meshes]
+    assert_same_graph(reference, meshes, wires, apertures, tolerance, rng.choice([thickness, thickness / 2]))
+
+
+def test_a_turned_and_tilted_building_with_walls_agrees(reference):
+    building = generate_building(60, 8, door_ratio=1.0, column_ratio=0.5, wall_thickness=0.3)
+    turn, tilt = 0.4, 0.2
+    meshes = [rotated(m, turn, tilt) for m in building.meshes]
+    apertures = [rotated(a, turn, tilt) for a in building.apertures]
+    graph = assert_same_graph(reference, meshes, [], apertures, 0.01, 0.35)
+    assert any(e.get_attribute("opening_area") > 0 for e in graph.edges)

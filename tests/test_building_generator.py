@@ -111,3 +111,20 @@ def test_velmarin_registry_holds_the_building():
     stored = registry.meshes[17]
     assert [(v.x, v.y, v.z) for v in stored.vertices] == building.meshes[17][0]
     assert stored.faces == building.meshes[17][1]
+
+
+def test_walls_shrink_the_rooms_and_openings_span_them():
+    plain = generate_building(300, seed=9, door_ratio=1.0, window_ratio=1.0, column_ratio=1.0)
+    walled = generate_building(300, seed=9, door_ratio=1.0, window_ratio=1.0, column_ratio=1.0, wall_thickness=0.2)
+    assert (walled.doors, walled.windows, len(walled.wires)) == (plain.doors, plain.windows, len(plain.wires))
+    for a, b in zip(plain.meshes, walled.meshes):
+        assert all(w == pytest.approx((lo + 0.1, hi - 0.1)) for (lo, hi), w in zip(box_of(a), box_of(b)))
+    surfaces = {(k, c) for m in walled.meshes for k, span in enumerate(box_of(m)) for c in span}
+    for flat, solid in zip(plain.apertures, walled.apertures):
+        span, box = box_of(flat), box_of(solid)
+        axis = next(k for k in range(2) if span[k][0] == span[k][1])
+        assert box[axis] == pytest.approx((span[axis][0] - 0.1, span[axis][0] + 0.1))
+        assert box[1 - axis] == span[1 - axis] and box[2][1] - box[2][0] == pytest.approx(span[2][1] - span[2][0])
+        # A door's faces lie in the surfaces of the rooms on either side.
+        if span[2][0] % STOREY_HEIGHT == 0:
+            assert all((axis, c) in surfaces for c in box[axis]) and box[2][0] == span[2][0] + 0.1

@@ -6,9 +6,9 @@ from fractions import Fraction
 
 import pytest
 
-from building_support import BOX_FACES, Room, expected_contacts, random_building
+from building_support import BOX_FACES, Room, as_plain, awkward_apertures, expected_contacts, random_building
 from graph_support import assert_same_edges, graph_rows, mesh, needs_probe, wire
-from helpers import assert_noted
+from helpers import assert_noted, internal_fault
 from velmarin import SpatialRegistry
 
 
@@ -129,13 +129,14 @@ def test_small_registries():
 
 
 @pytest.mark.parametrize("search", ["public", "literal"])
-def test_cells_with_coordinates_that_are_not_finite_touch_nothing(search):
+@pytest.mark.parametrize("wall_thickness", [None, 0.0, 0.5])  # and the build across walls
+def test_cells_with_coordinates_that_are_not_finite_touch_nothing(search, wall_thickness):
     points, faces = cube()
     nowhere = [(math.nan, math.nan, math.nan)] * 8
     everywhere = [tuple(math.copysign(math.inf, c - 0.5) for c in p) for p in points]
     half = [(math.nan if k == 0 else p[0], p[1], p[2]) for k, p in enumerate(cube(x=-1)[0])]
     meshes = [cube(), (nowhere, faces), (everywhere, faces), (half, faces), cube(x=1), cube(z=1)]
-    centroids, edges, _ = graph_rows(meshes, tolerance=0.01, search=search)
+    centroids, edges, _ = graph_rows(meshes, tolerance=0.01, search=search, wall_thickness=wall_thickness)
     assert all(math.isnan(c) for c in centroids[1])
     # the half-broken cell still touches through its faces that keep a plane
     assert sorted((e[0], e[1], e[4]) for e in edges) == [(0, 3, WALL), (0, 4, WALL), (0, 5, SLAB)]
@@ -168,10 +169,6 @@ def test_the_tolerance_argument():
 
 # --- random buildings ----------------------------------------------------------------
 
-def _as_meshes(building):
-    return ([(r.points(), r.faces()) for r in building.rooms], [(c.start, c.end) for c in building.columns],
-            [(o.points(), o.faces()) for o in building.openings])
-
 
 def assert_matches_expected(edges, expected):
     """Grouped by node_a ascending; within node_a by the faces of mesh node_a in
@@ -191,7 +188,7 @@ def test_random_buildings_give_the_expected_graph(seed):
     rng = random.Random(seed)
     tolerance = rng.choice([0.01, 0.05])
     building = random_building(rng, tolerance=tolerance)
-    meshes, wires, apertures = _as_meshes(building)
+    meshes, wires, apertures = as_plain(building)
     centroids, edges, _ = graph_rows(meshes, wires, apertures, tolerance)
     assert len(centroids) == len(building.rooms)
     assert_matches_expected(edges, expected_contacts(building, tolerance))
@@ -204,7 +201,7 @@ def test_the_indexed_search_agrees_with_the_literal_one(seed):
     tolerance = 0.05
     building = random_building(rng, width=7, depth=6, storeys=3, rooms_per_storey=7, openings=25,
                                tolerance=tolerance)
-    meshes, wires, apertures = _as_meshes(building)
+    meshes, wires, apertures = as_plain(building)
     apertures += awkward_apertures(rng, tolerance)
     literal = graph_rows(meshes, wires, apertures, tolerance, search="literal")
     public = graph_rows(meshes, wires, apertures, tolerance)
@@ -216,39 +213,7 @@ def test_the_indexed_search_agrees_with_the_literal_one(seed):
     assert_same_edges(public[1], literal[1], tol=1e-6)
 
 
-def awkward_apertures(rng, tolerance):
-    """Aperture faces the index must not miss: tilted within the angle the plane
-    test allows (far from the origin, where the tilt moves them the most), bent
-    out of their own plane, and huge."""
-    out = []
-    for _ in range(6):
-        axis = rng.randrange(3)
-        at = rng.randint(0, 5)
-        tilt = rng.uniform(-1, 1) * math.sqrt(tolerance) * 0.9
-        u0, v0 = rng.uniform(-1, 6), rng.uniform(-1, 6)
-        corners = [(u0, v0), (u0 + 2, v0), (u0 + 2, v0 + 1.5), (u0, v0 + 1.5)]
-        points = []
-        for k, (u, v) in enumerate(corners):
-            p = [0.0] * 3
-            a, b = [i for i in range(3) if i != axis]
-            p[axis] = at + tilt * (u - u0)
-            p[a], p[b] = u, v
-            if k == 2 and rng.random() < 0.3:
-                p[axis] += 0.3  # bent
-            points.append(tuple(p))
-        out.append((points, [[0, 1, 2, 3]]))
-    out.append(([(3, -100, -100), (3, 100, -100), (3, 100, 100), (3, -100, 100)], [[0, 1, 2, 3]]))
-    return out
-
-
 # --- broken meshes, which only the test-support module can make -------------------------
-
-def internal_fault(call):
-    with pytest.raises(BaseException) as info:
-        call()
-    assert not isinstance(info.value, Exception)
-    assert type(info.value).__name__ == "PanicException"
-    return str(info.value)
 
 
 @needs_probe

@@ -4,7 +4,7 @@ import sys
 
 import pytest
 
-from velmarin import GraphEdge, GraphNode, Mesh, SpatialGraph, TopologicalEntity, Vector3D, Wire
+from velmarin import GraphEdge, GraphNode, Mesh, SpatialGraph, SpatialRegistry, TopologicalEntity, Vector3D, Wire
 
 try:
     import numpy as np
@@ -41,6 +41,9 @@ P, Q, R = Vector3D(0, 0, 0), Vector3D(1, 0, 0), Vector3D(0, 1, 0)
 MESH = Mesh([P, Q, R], [[0, 1, 2]])
 WIRE = Wire(P, Q)
 ENTITY = TopologicalEntity(1, "Room", 3)
+# Two unit squares facing each other across 0.25, their edge with its two float attributes.
+WALLS = SpatialRegistry([Mesh([P, Q, R], [[0, 1, 2]]),
+                         Mesh([Vector3D(0, 0, 0.25), Vector3D(0, 1, 0.25), Vector3D(1, 0, 0.25)], [[0, 1, 2]])], [], [])
 
 
 class Float:
@@ -86,6 +89,8 @@ ACTIONS = {
     "cypher batches": lambda: GRAPH.to_cypher_batches(1),
     "failing repr in batches": failing(lambda: UNPRINTABLE.to_cypher_batches(1), LookupError),
     "no batch size": failing(lambda: GRAPH.to_cypher_batches(0), ValueError),
+    "walls build": lambda: WALLS.build_spatial_graph_with_walls(0.01, 0.25).edges[0].get_all_attributes(),
+    "bad thickness": failing(lambda: WALLS.build_spatial_graph_with_walls(0.01, -1.0), ValueError),
 }
 
 if np is not None:

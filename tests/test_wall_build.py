@@ -7,11 +7,14 @@ from fractions import Fraction
 import pytest
 
 from building import generate_building
-from building_support import Opening, Room, random_building
+from building_support import Opening, Room, as_plain, awkward_apertures, random_building
 from graph_support import assert_same_edges, graph_rows, mesh, needs_probe
-from helpers import assert_noted
-from test_graph_build import WALL, SLAB, _as_meshes, awkward_apertures, internal_fault
+from helpers import assert_noted, internal_fault
 from velmarin import SpatialRegistry
+
+
+WALL = "VerticalWallContact"
+SLAB = "HorizontalSlabContact"
 
 
 def box(lo, hi):
@@ -98,7 +101,7 @@ def test_slabs_between_storeys_and_rooms_facing_several():
 def test_thickness_zero_gives_the_build_without_walls(seed):
     rng = random.Random(seed)
     tolerance = rng.choice([0.01, 0.05])
-    meshes, _, apertures = _as_meshes(random_building(rng, tolerance=tolerance, overlaps=False))
+    meshes, _, apertures = as_plain(random_building(rng, tolerance=tolerance, overlaps=False))
     plain = graph_rows(meshes, (), apertures, tolerance)[1]
     edges = walled(meshes, apertures, thickness=0.0, tolerance=tolerance)
     # Only contacts that openings take whole are edges of this build alone.
@@ -153,7 +156,7 @@ def test_the_indexed_search_agrees_with_the_literal_one(seed):
     tolerance, thickness = 0.05, rng.choice([0.25, 0.5])
     building = random_building(rng, width=7, depth=6, storeys=3, rooms_per_storey=7, openings=25,
                                tolerance=tolerance, wall=thickness, shafts=6)
-    meshes, wires, apertures = _as_meshes(building)
+    meshes, wires, apertures = as_plain(building)
     apertures += awkward_apertures(rng, tolerance)
     literal = graph_rows(meshes, wires, apertures, tolerance, "literal", thickness)
     indexed = graph_rows(meshes, wires, apertures, tolerance, "indexed", thickness)

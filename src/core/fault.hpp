@@ -38,14 +38,18 @@ inline void check(bool holds, const char* message,
     if (!holds) fault(message, where);
 }
 
+// The fault of `checked`, kept out of line so that the check itself stays
+// small enough to be inlined on hot paths.
+[[noreturn, gnu::cold, gnu::noinline]] inline void index_fault(std::size_t i, std::size_t size,
+                                                              std::source_location where) {
+    fault("index " + std::to_string(i) + " out of range for length " + std::to_string(size), where);
+}
+
 // Bounds-checked element access for any random-access container.
 template <class Container>
 decltype(auto) checked(Container& c, std::size_t i,
                        std::source_location where = std::source_location::current()) {
-    if (i >= c.size()) {
-        fault("index " + std::to_string(i) + " out of range for length " + std::to_string(c.size()),
-              where);
-    }
+    if (i >= c.size()) [[unlikely]] index_fault(i, c.size(), where);
     return c[i];
 }
 

@@ -41,9 +41,32 @@ struct Bounds {
         return out;
     }
 
+    // The box swept along `offset`: it holds every point of the box moved by
+    // any fraction of `offset` from 0 to 1.
+    Bounds swept(const Vector3D& offset) const {
+        Bounds out = *this;
+        auto axis = [](double& lo, double& hi, double by) { (by < 0.0 ? lo : hi) += by; };
+        axis(out.lower.x, out.upper.x, offset.x);
+        axis(out.lower.y, out.upper.y, offset.y);
+        axis(out.lower.z, out.upper.z, offset.z);
+        return out;
+    }
+
     static void widen(double& low, double& high, double v) {
         if (v < low) low = v;
         if (v > high) high = v;
+    }
+
+    // Closed boxes: sharing a face, an edge or a corner counts, as in the box index.
+    bool intersects(const Bounds& o) const {
+        return lower.x <= o.upper.x && o.lower.x <= upper.x && lower.y <= o.upper.y && o.lower.y <= upper.y &&
+               lower.z <= o.upper.z && o.lower.z <= upper.z;
+    }
+
+    // The smallest box that holds both.
+    void add(const Bounds& o) {
+        add(o.lower);
+        add(o.upper);
     }
 
     bool is_finite() const {

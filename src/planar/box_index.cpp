@@ -52,7 +52,14 @@ BoxIndex& BoxIndex::operator=(BoxIndex&&) noexcept = default;
 BoxIndex::~BoxIndex() = default;
 
 void BoxIndex::for_each_hit(const Bounds& bounds, Visitor visitor, const void* context) const {
-    auto out = boost::make_function_output_iterator([&](const Value& v) { visitor(context, v.second); });
+    auto out = boost::make_function_output_iterator([&](const Value& v) {
+        const Point& low = v.first.min_corner();
+        const Point& high = v.first.max_corner();
+        Bounds box;
+        box.lower = {low.get<0>(), low.get<1>(), low.get<2>()};
+        box.upper = {high.get<0>(), high.get<1>(), high.get<2>()};
+        visitor(context, v.second, box);
+    });
     tree_->rtree.query(bgi::intersects(key_of(bounds)), out);
 }
 

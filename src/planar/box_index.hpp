@@ -33,19 +33,29 @@ public:
     BoxIndex& operator=(BoxIndex&&) noexcept;
     ~BoxIndex();
 
-    // Calls `visit(position)` for every entry whose box intersects `bounds`,
-    // in the order the tree yields them.
+    // Calls `visit(position)`, or `visit(position, box)`, for every entry
+    // whose box intersects `bounds`, in the order the tree yields them. The
+    // box is the entry's as the tree compares it (clamped to the finite
+    // range), so that callers can repeat the tree's test on it.
     template <class Visit>
     void query(const Bounds& bounds, const Visit& visit) const {
         for_each_hit(
-            bounds, [](const void* context, std::uint64_t position) { (*static_cast<const Visit*>(context))(position); },
+            bounds,
+            [](const void* context, std::uint64_t position, const Bounds& box) {
+                const Visit& v = *static_cast<const Visit*>(context);
+                if constexpr (std::is_invocable_v<const Visit&, std::uint64_t, const Bounds&>) {
+                    v(position, box);
+                } else {
+                    v(position);
+                }
+            },
             &visit);
     }
 
     std::size_t size() const;
 
 private:
-    using Visitor = void (*)(const void* context, std::uint64_t position);
+    using Visitor = void (*)(const void* context, std::uint64_t position, const Bounds& box);
     void for_each_hit(const Bounds& bounds, Visitor visitor, const void* context) const;
 
     struct Tree;

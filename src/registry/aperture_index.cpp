@@ -52,12 +52,30 @@ bool meets(const Bounds& box, const Vector3D& origin, const Vector3D& axis, doub
     return middle + spread >= low - slack && middle - spread <= high + slack;
 }
 
+// Whether two closed rings run through the same points in the same cyclic
+// order, either way round: then they bound the same region.
+bool same_ring(const Ring& a, const Ring& b) {
+    if (a.size() != b.size() || a.size() < 2) return false;
+    const std::size_t n = a.size() - 1;  // the closing point repeats the first
+    auto equal = [](const Point2D& p, const Point2D& q) { return p.x == q.x && p.y == q.y; };
+    for (std::size_t start = 0; start < n; ++start) {
+        if (!equal(a[0], b[start])) continue;
+        bool forward = true, backward = true;
+        for (std::size_t k = 1; k < n && (forward || backward); ++k) {
+            forward = forward && equal(a[k], b[(start + k) % n]);
+            backward = backward && equal(a[k], b[(start + n - k) % n]);
+        }
+        if (forward || backward) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 ApertureIndex::ApertureIndex(const std::vector<Mesh>& apertures, double tolerance)
     : tolerance_(tolerance), tree_(index_faces(apertures)) {}
 
-void ApertureIndex::add_face(const Mesh& mesh, std::size_t face, std::vector<BoxIndex::Entry>& entries) {
+void ApertureIndex::add_face(const Mesh& mesh, std::size_t face) {
     const FacePlane plane = face_plane(mesh, face);
     // A plane with a non-finite part fails every plane test.
     if (!plane.valid || !is_finite(plane.normal) || !std::isfinite(plane.offset)) return;
@@ -68,14 +86,19 @@ void ApertureIndex::add_face(const Mesh& mesh, std::size_t face, std::vector<Box
         box.add(q);
         radius_ = std::fmax(radius_, dot(q, q));  // squared until all are in
     }
-    entries.push_back({box.grown(flatness(mesh, indices, plane)), faces_.size()});
-    faces_.push_back({&mesh, face, plane, box});
+    faces_.push_back({&mesh, face, plane, box, box.grown(flatness(mesh, indices, plane))});
 }
 
 std::vector<BoxIndex::Entry> ApertureIndex::index_faces(const std::vector<Mesh>& apertures) {
     std::vector<BoxIndex::Entry> entries;
     for (const Mesh& mesh : apertures) {
-        for (std::size_t g = 0; g < mesh.faces.size(); ++g) add_face(mesh, g, entries);
+        const std::size_t begin = faces_.size();
+        for (std::size_t g = 0; g < mesh.faces.size(); ++g) add_face(mesh, g);
+        if (faces_.size() == begin) continue;
+        Bounds all;
+        for (std::size_t k = begin; k < faces_.size(); ++k) all.add(faces_[k].grown);
+        entries.push_back({all, groups_.size()});
+        groups_.push_back({begin, faces_.size()});
     }
     radius_ = std::sqrt(radius_);
     std::map<std::array<std::int64_t, 3>, std::size_t> clusters;
@@ -117,14 +140,21 @@ void ApertureIndex::gather(const MultiPolygon2D& region, const ContactFace& face
     if (distance < 0.0) return;
     const Rectangle2D extent = rectangle_of(region);
     const PlaneFrame& frame = face.frame;
-    tree_.query(face.box.grown(distance + std::fabs(face.depth)), [&](std::uint64_t k) {
+    const Vector3D& n = face.plane.normal;
+    const Bounds query = face.box.swept({n.x * face.depth, n.y * face.depth, n.z * face.depth}).grown(distance);
+    auto consider = [&](std::size_t k) {
         const ApertureFace& candidate = checked(faces_, k);
+        if (!candidate.grown.intersects(query)) return;
         if (!plane_between(face.plane, candidate.plane, tolerance_, face.depth)) return;
         if (extent.finite && !(meets(candidate.box, frame.origin, frame.u, extent.min_x, extent.max_x) &&
                                meets(candidate.box, frame.origin, frame.v, extent.min_y, extent.max_y))) {
             return;
         }
         out.push_back(k);
+    };
+    tree_.query(query, [&](std::uint64_t g) {
+        const FaceGroup& group = checked(groups_, g);
+        for (std::size_t k = group.begin; k < group.end; ++k) consider(k);
     });
     std::sort(out.begin(), out.end());
 }
@@ -133,12 +163,23 @@ void ApertureIndex::cut(MultiPolygon2D& region, const ContactFace& face) const {
     if (region.empty() || faces_.empty()) return;
     std::vector<std::size_t> reaching;
     gather(region, face, reaching);
+    const Rectangle2D extent = rectangle_of(region);
+    std::vector<Ring> made;  // the outlines cut so far
     for (std::size_t k : reaching) {
         const ApertureFace& hole = faces_[k];
-        const Polygon2D polygon = project_face(hole.mesh->vertices, hole.mesh->faces[hole.face], face.frame.origin,
-                                               face.frame.u, face.frame.v);
+        Polygon2D polygon = project_face(hole.mesh->vertices, hole.mesh->faces[hole.face], face.frame.origin,
+                                         face.frame.u, face.frame.v);
+        // Cuts that cannot take any area are not made, so they cannot move
+        // the region onto another rounding grid either: an outline that at
+        // most touches the region (such as a door's sill beside a slab), and
+        // one already cut (the two faces of a door that spans a wall).
+        if (rectangle_of(polygon).apart_from(extent) ||
+            std::any_of(made.begin(), made.end(), [&](const Ring& r) { return same_ring(r, polygon.exterior); })) {
+            continue;
+        }
         region = polygon_boolean(region, polygon, BooleanOp::Difference);
         if (region.empty()) return;
+        made.push_back(std::move(polygon.exterior));
     }
 }
 

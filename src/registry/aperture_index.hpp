@@ -5,13 +5,16 @@
 // Which faces can reach the region? An aperture face F that passes the plane
 // tests against the contact face A (normal n, offset dA, and the other face
 // `depth` in front of it) has its points q within
-// |depth| + tol + |n - m| |q| + flat(F) of A's plane, m being F's normal
-// signed to match n and flat(F) how far F's own vertices stray from F's
-// plane. The region lies in A's plane inside A's box grown by flat(A). So F
-// can reach the region only when F's box, grown by flat(F), meets A's box
-// grown by flat(A) + |depth| + tol + |n - m| max|q|. The faces are indexed by
-// their grown boxes; |n - m| is bounded through clusters of nearly equal
-// normals, and is zero for the usual case of faces exactly parallel to A.
+// tol + |n - m| |q| + flat(F) of the part of space between A's plane and the
+// plane `depth` in front of it, m being F's normal signed to match n and
+// flat(F) how far F's own vertices stray from F's plane. The region lies in
+// A's plane inside A's box grown by flat(A). So F can reach the region only
+// when F's box, grown by flat(F), meets A's box swept along n by `depth` and
+// grown by flat(A) + tol + |n - m| max|q|. |n - m| is bounded through
+// clusters of nearly equal normals, and is zero for the usual case of faces
+// exactly parallel to A. The faces of one aperture enter the index together,
+// under the box that holds all their grown boxes (a door solid has six
+// faces), and are then tested one by one.
 //
 // The faces skipped are those whose projection misses the region: cutting
 // them would leave it as it was, up to the overlay's rounding grid.
@@ -37,6 +40,12 @@ private:
         std::size_t face;
         FacePlane plane;
         Bounds box;
+        Bounds grown;  // grown by the face's flatness
+    };
+    // The faces of one aperture, a range of `faces_`.
+    struct FaceGroup {
+        std::size_t begin;
+        std::size_t end;
     };
     // Normals that agree to about 1e-6, up to sign.
     struct NormalCluster {
@@ -44,7 +53,7 @@ private:
         double spread = 0.0;  // largest distance of a member's normal from `normal`
     };
 
-    void add_face(const Mesh& mesh, std::size_t face, std::vector<BoxIndex::Entry>& entries);
+    void add_face(const Mesh& mesh, std::size_t face);
     std::vector<BoxIndex::Entry> index_faces(const std::vector<Mesh>& apertures);
     // How far from the contact face an aperture face may lie and still reach
     // the region; negative when no aperture face can pass the plane tests.
@@ -53,6 +62,7 @@ private:
 
     double tolerance_;
     std::vector<ApertureFace> faces_;  // in the order of the apertures and their faces
+    std::vector<FaceGroup> groups_;    // by the tree's positions
     std::vector<NormalCluster> clusters_;
     double radius_ = 0.0;  // largest distance of an indexed vertex from the origin
     BoxIndex tree_;

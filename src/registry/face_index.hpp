@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "core/fault.hpp"
@@ -29,10 +30,17 @@ public:
     // One entry per face, for each mesh in order and each face in order.
     FaceIndex(const std::vector<Mesh>& meshes, double tolerance);
 
-    // Calls `visit(face)` for every face whose grown box intersects `box`.
+    // Calls `visit(face)`, or `visit(face, its grown box)`, for every face
+    // whose grown box intersects `box`.
     template <class Visit>
     void query_intersecting(const Bounds& box, const Visit& visit) const {
-        tree_.query(box, [&](std::uint64_t position) { visit(checked(refs_, position)); });
+        tree_.query(box, [&](std::uint64_t position, const Bounds& grown) {
+            if constexpr (std::is_invocable_v<const Visit&, const FaceRef&, const Bounds&>) {
+                visit(checked(refs_, position), grown);
+            } else {
+                visit(checked(refs_, position));
+            }
+        });
     }
 
 private:

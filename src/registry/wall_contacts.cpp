@@ -36,14 +36,15 @@ double rounding_of(const MultiPolygon2D& region) {
 // One face A of mesh i, with everything the faces facing it are compared in.
 class WallFace {
 public:
-    WallFace(const WallScene& scene, std::size_t mesh_index, const Face& face, const FacePlane& plane)
+    WallFace(const WallScene& scene, std::size_t mesh_index, std::size_t face, const FacePlane& plane)
         : scene_(scene),
           mesh_index_(mesh_index),
           mesh_(checked(scene.meshes, mesh_index)),
-          face_(face),
+          face_(checked(mesh_.faces, face)),
           plane_(plane),
-          frame_(plane_frame(plane.normal, checked(mesh_.vertices, checked(face, 0)))),
-          polygon_(project(mesh_, face, frame_)),
+          box_(face_box(mesh_, face, scene.tolerance)),
+          frame_(plane_frame(plane.normal, checked(mesh_.vertices, checked(face_, 0)))),
+          polygon_(project(mesh_, face_, frame_)),
           extent_(rectangle_of(polygon_)) {}
 
     // Every face of another mesh among `hits` that faces A, nearest first.
@@ -65,7 +66,7 @@ public:
 
     // Each face keeps (A less the nearer faces) intersected with itself,
     // computed as (A with itself) less the nearer faces that overlap it.
-    void contacts(const std::vector<Facing>& facing, const Bounds& box, std::vector<WallContact>& out) const {
+    void contacts(const std::vector<Facing>& facing, std::vector<WallContact>& out) const {
         for (std::size_t k = 0; k < facing.size(); ++k) {
             const Facing& b = facing[k];
             if (b.ref.mesh <= mesh_index_) continue;
@@ -74,17 +75,17 @@ public:
                 if (facing[m].extent.apart_from(b.extent)) continue;
                 region = polygon_boolean(region, project_other(facing[m]), BooleanOp::Difference);
             }
-            add_contact(std::move(region), b, box, out);
+            add_contact(std::move(region), b, out);
         }
     }
 
     // The same, as written: what is left of A is carried from face to face.
-    void literal_contacts(const std::vector<Facing>& facing, const Bounds& box, std::vector<WallContact>& out) const {
+    void literal_contacts(const std::vector<Facing>& facing, std::vector<WallContact>& out) const {
         MultiPolygon2D left{polygon_};
         for (const Facing& b : facing) {
             const Polygon2D polygon = project_other(b);
             if (b.ref.mesh > mesh_index_) {
-                add_contact(polygon_boolean(left, polygon, BooleanOp::Intersection), b, box, out);
+                add_contact(polygon_boolean(left, polygon, BooleanOp::Intersection), b, out);
             }
             left = polygon_boolean(left, polygon, BooleanOp::Difference);
         }
@@ -97,11 +98,11 @@ private:
 
     // The region before the openings decides whether there is a contact, so
     // a wall that is all door still links its rooms.
-    void add_contact(MultiPolygon2D region, const Facing& b, const Bounds& box, std::vector<WallContact>& out) const {
+    void add_contact(MultiPolygon2D region, const Facing& b, std::vector<WallContact>& out) const {
         const double whole = unsigned_area(region);
         if (!(whole > scene_.tolerance)) return;
         MultiPolygon2D open = region;
-        scene_.apertures.cut(open, {mesh_, face_, plane_, frame_, box, b.depth});
+        scene_.apertures.cut(open, {mesh_, face_, plane_, frame_, box_, b.depth});
         double area = unsigned_area(open);
         double opening = whole - area;
         if (!(opening > rounding_of(region))) {
@@ -122,47 +123,94 @@ private:
     const Mesh& mesh_;
     const Face& face_;
     const FacePlane& plane_;
+    Bounds box_;  // grown by the tolerance, as the aperture step expects
     PlaneFrame frame_;
     Polygon2D polygon_;
     Rectangle2D extent_;
 };
 
-// Opposite normals within the tolerance, and B's vertex mean in front of A
-// by more than minus the tolerance and at most the wall thickness.
-bool faces_across(const FacePlane& a, const FacePlane& b, const Vector3D& b_centre, const WallScene& scene,
-                  double& depth) {
-    if (!b.valid || !(dot(a.normal, b.normal) < -(1.0 - scene.tolerance))) return false;
-    depth = dot(a.normal, b_centre) + a.offset;
-    return depth > -scene.tolerance && depth <= scene.wall_thickness;
+// A face of another mesh near mesh i, with what the facing test reads.
+struct Near {
+    FaceRef ref;
+    Bounds box;  // its grown box, as the face index compares it
+    const FacePlane* plane;
+    const Vector3D* centre;
+};
+
+// Calls `visit(near)` for every face of another mesh, with a plane, whose
+// grown box meets `box`.
+template <class Visit>
+void query_near(const WallScene& scene, std::size_t i, const Bounds& box, const Visit& visit) {
+    scene.faces.query_intersecting(box, [&](const FaceRef& hit, const Bounds& grown) {
+        if (hit.mesh == i) return;
+        const FacePlane& plane = checked(checked(scene.planes, hit.mesh), hit.face);
+        if (!plane.valid) return;
+        visit(Near{hit, grown, &plane, &checked(checked(scene.centres, hit.mesh), hit.face)});
+    });
+}
+
+// A face of mesh i with a plane, and its grown box.
+struct Queried {
+    std::size_t face;
+    const FacePlane* plane;
+    Bounds box;
+};
+
+// The faces of other meshes that face A, among those whose grown boxes meet
+// A's: opposite normals within the tolerance, and B's vertex mean in front of
+// A by more than minus the tolerance and at most the wall thickness. True
+// when one of them belongs to a mesh above i.
+bool find_facing(const WallScene& scene, std::size_t i, const Queried& a, const std::vector<Near>& near,
+                 std::vector<Facing>& out) {
+    out.clear();
+    bool above = false;
+    const FacePlane& plane = *a.plane;
+    auto consider = [&](const Near& other) {
+        if (!(dot(plane.normal, other.plane->normal) < -(1.0 - scene.tolerance))) return;
+        const double depth = dot(plane.normal, *other.centre) + plane.offset;
+        if (!(depth > -scene.tolerance && depth <= scene.wall_thickness)) return;
+        out.push_back({other.ref, depth, {}});
+        above = above || other.ref.mesh > i;
+    };
+    if (scene.search == Search::Literal) {
+        query_near(scene, i, a.box, consider);
+    } else {
+        for (const Near& other : near) {
+            if (a.box.intersects(other.box)) consider(other);
+        }
+    }
+    return above;
 }
 
 }  // namespace
 
 std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t i) {
-    std::vector<WallContact> contacts;
-    const Mesh& mesh = checked(scene.meshes, i);
-    std::vector<Facing> hits;
+    std::vector<Queried> queried;
+    Bounds reach;
     for_each_queried_face(scene, i, scene.reach, [&](std::size_t f, const FacePlane& plane, const Bounds& box) {
-        hits.clear();
-        bool above = false;  // only faces of higher meshes give contacts; the rest only hide
-        scene.faces.query_intersecting(box, [&](const FaceRef& hit) {
-            if (hit.mesh == i) return;
-            const FacePlane& other = checked(checked(scene.planes, hit.mesh), hit.face);
-            double depth = 0.0;
-            if (!faces_across(plane, other, checked(checked(scene.centres, hit.mesh), hit.face), scene, depth)) return;
-            hits.push_back({hit, depth, {}});
-            above = above || hit.mesh > i;
-        });
-        if (!above) return;
-
-        const WallFace queried(scene, i, mesh.faces[f], plane);
-        const std::vector<Facing> facing = queried.facing(hits);
-        if (scene.search == Search::Literal) {
-            queried.literal_contacts(facing, box, contacts);
-        } else {
-            queried.contacts(facing, box, contacts);
-        }
+        queried.push_back({f, &plane, box});
+        reach.add(box);
     });
+    // The indexed search asks the face index once for the whole mesh; each
+    // face then keeps the hits its own box meets, which are the hits a query
+    // with that box gives (the literal search asks that query).
+    std::vector<Near> near;
+    if (scene.search == Search::Indexed && !queried.empty()) {
+        query_near(scene, i, reach, [&](const Near& hit) { near.push_back(hit); });
+    }
+    std::vector<WallContact> contacts;
+    std::vector<Facing> hits;
+    for (const Queried& a : queried) {
+        // Only faces of meshes above i give contacts; the rest only hide.
+        if (!find_facing(scene, i, a, near, hits)) continue;
+        const WallFace face(scene, i, a.face, *a.plane);
+        const std::vector<Facing> facing = face.facing(hits);
+        if (scene.search == Search::Literal) {
+            face.literal_contacts(facing, contacts);
+        } else {
+            face.contacts(facing, contacts);
+        }
+    }
     return contacts;
 }
 
