@@ -4,6 +4,7 @@ import sys
 
 import pytest
 
+from graph_support import needs_probe, probe
 from helpers import assert_noted
 from velmarin import GraphEdge, GraphNode, SpatialGraph, Vector3D
 
@@ -80,7 +81,9 @@ def random_case(rng):
         elif kind < 0.15 and ends:
             ends.append(rng.choice(ends)[::rng.choice([1, -1])])  # duplicate, either way round
         elif kind < 0.18:
-            ends.append((rng.randrange(n), n + rng.randrange(3)))  # beyond the node list
+            # Beyond the node list, also where cutting to 32 bits would land inside it.
+            beyond = rng.choice([n + rng.randrange(3), 2**32 + rng.randrange(n), 2**64 - 1])
+            ends.append((rng.randrange(n), beyond)[::rng.choice([1, -1])])
         else:
             # Mostly within two halves, so that some graphs fall apart.
             half = rng.randrange(2)
@@ -90,6 +93,10 @@ def random_case(rng):
 
 
 def test_agrees_with_the_scan_on_random_graphs():
+    """Graphs of every size one after another, so that each search also
+    meets the memory a larger one left behind. Where the test-support module
+    is built, the search with 64-bit positions (taken by graphs too large for
+    32-bit ones) must agree too."""
     rng = random.Random(20261207)
     for _ in range(3000):
         centroids, ends = random_case(rng)
@@ -99,6 +106,17 @@ def test_agrees_with_the_scan_on_random_graphs():
             start, end = rng.randrange(n), rng.randrange(n)
             expected = scan_shortest_path(centroids, ends, start, end)
             assert graph.find_shortest_path(start, end) == expected, (centroids, ends, start, end)
+            if probe is not None:
+                assert probe.wide_path(centroids, ends, start, end) == expected, (centroids, ends, start, end)
+
+
+@needs_probe
+def test_graphs_beyond_32_bit_positions_take_the_wide_search():
+    largest = 2**32 - 1  # kept free as the "no predecessor" marker
+    assert probe.narrow_path_fits(largest - 1, largest // 2)
+    assert not probe.narrow_path_fits(largest, 0)
+    assert not probe.narrow_path_fits(1, largest // 2 + 1)  # two list entries per edge
+    assert probe.narrow_path_fits(1, 0) and probe.narrow_path_fits(0, 0)
 
 
 def test_agrees_with_the_scan_on_larger_grids():

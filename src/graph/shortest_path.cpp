@@ -1,10 +1,9 @@
 #include "graph/shortest_path.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 #include <limits>
-#include <queue>
-#include <utility>
 
 namespace velmarin {
 
@@ -13,49 +12,6 @@ namespace {
 // A node not yet reached. Kept finite so that no reached distance can equal
 // it: a candidate must be strictly below it to be taken.
 constexpr double unreached = std::numeric_limits<double>::max();
-constexpr std::uint64_t no_predecessor = std::numeric_limits<std::uint64_t>::max();
-
-struct Neighbour {
-    std::uint64_t node;
-    double weight;
-};
-
-// Every edge entered once in the list of each end, in edge order, so each
-// list holds its neighbours in the order the edges name them. The lists
-// lie end to end: those of node u are neighbours[first[u] .. first[u+1]).
-struct Adjacency {
-    std::vector<std::size_t> first;
-    std::vector<Neighbour> neighbours;
-
-    Adjacency(std::size_t node_count, std::span<const WeightedEdge> edges) : first(node_count + 1, 0) {
-        for (const WeightedEdge& edge : edges) {
-            check(edge.a < node_count && edge.b < node_count, "edge end outside the node list");
-            ++first[edge.a + 1];
-            ++first[edge.b + 1];
-        }
-        for (std::size_t u = 0; u < node_count; ++u) first[u + 1] += first[u];
-        neighbours.resize(2 * edges.size());
-        std::vector<std::size_t> next(first.begin(), first.end() - 1);
-        for (const WeightedEdge& edge : edges) {
-            neighbours[next[edge.a]++] = {edge.b, edge.weight};
-            neighbours[next[edge.b]++] = {edge.a, edge.weight};
-        }
-    }
-
-    std::span<const Neighbour> of(std::uint64_t u) const {
-        return std::span(neighbours).subspan(first[u], first[u + 1] - first[u]);
-    }
-};
-
-std::vector<std::uint64_t> walk_back(const std::vector<std::uint64_t>& predecessor, std::uint64_t end) {
-    std::vector<std::uint64_t> path{end};
-    for (std::uint64_t at = end; predecessor[at] != no_predecessor;) {
-        at = predecessor[at];
-        path.push_back(at);
-    }
-    std::reverse(path.begin(), path.end());
-    return path;
-}
 
 }  // namespace
 
@@ -64,39 +20,76 @@ Result<void> check_path_ends(std::size_t node_count, std::uint64_t start, std::u
     return {};
 }
 
-std::vector<std::uint64_t> shortest_path(std::size_t node_count, std::span<const WeightedEdge> edges,
-                                         std::uint64_t start, std::uint64_t end) {
-    check(start < node_count && end < node_count, "path ends outside the node list");
-    const Adjacency adjacency(node_count, edges);
-    std::vector<double> distance(node_count, unreached);
-    std::vector<std::uint64_t> predecessor(node_count, no_predecessor);
-    std::vector<std::uint8_t> settled(node_count, 0);
+template <class Index>
+std::span<Vector3D> PathSearch<Index>::begin(std::size_t node_count, std::size_t edge_count) {
+    adjacency_.reset(node_count, edge_count);
+    centroids_.resize(node_count);
+    return centroids_;
+}
 
-    // Ordered by (distance, position), the order in which a linear scan for
-    // the least unsettled distance would meet the nodes. A node gets a new
-    // entry at every improvement; the older, larger ones are skipped.
-    using Entry = std::pair<double, std::uint64_t>;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> frontier;
+// A node's entries in the frontier carry ever smaller distances, one per
+// improvement, and only the last matches distance_; the others are passed
+// over when they come up. Once a node comes up with its own distance no
+// candidate can improve it again (every later candidate is a distance at
+// least as large plus a weight that is not negative, or NaN), so matching
+// distance_ is all it takes to be settled, and relaxing a settled
+// neighbour fails by itself.
+template <class Index>
+std::vector<std::uint64_t> PathSearch<Index>::run(std::uint64_t start, std::uint64_t end) {
+    const std::size_t node_count = adjacency_.node_count();
+    check(start < node_count && end < node_count, "path ends outside the node list");
+    adjacency_.finish(centroids_);
+    distance_.assign(node_count, unreached);
+    predecessor_.assign(node_count, std::numeric_limits<Index>::max());
+    frontier_.clear();
+
+    double* const distance = distance_.data();
+    Index* const predecessor = predecessor_.data();
+    const Index* const targets = adjacency_.targets();
+    const double* const weights = adjacency_.weights();
+    const auto later = std::greater<Reached>();
     distance[start] = 0.0;
-    frontier.emplace(0.0, start);
-    while (!frontier.empty()) {
-        const auto [reached, u] = frontier.top();
-        frontier.pop();
-        if (settled[u] || reached != distance[u]) continue;
+    frontier_.push_back({std::bit_cast<std::uint64_t>(0.0), static_cast<Index>(start)});
+    while (!frontier_.empty()) {
+        std::pop_heap(frontier_.begin(), frontier_.end(), later);
+        const Reached reached = frontier_.back();
+        frontier_.pop_back();
+        const Index u = reached.node;
+        const double here = std::bit_cast<double>(reached.distance_bits);
+        if (here != distance[u]) continue;
         if (u == end) break;
-        settled[u] = 1;
-        for (const Neighbour& next : adjacency.of(u)) {
-            if (settled[next.node]) continue;
-            const double candidate = next.weight + distance[u];
-            if (candidate < distance[next.node]) {
-                distance[next.node] = candidate;
-                predecessor[next.node] = u;
-                frontier.emplace(candidate, next.node);
+        for (Index k = adjacency_.begin(u), last = adjacency_.end(u); k < last; ++k) {
+            const Index v = targets[k];
+            const double candidate = weights[k] + here;
+            if (candidate < distance[v]) {
+                distance[v] = candidate;
+                predecessor[v] = u;
+                frontier_.push_back({std::bit_cast<std::uint64_t>(candidate), v});
+                std::push_heap(frontier_.begin(), frontier_.end(), later);
             }
         }
     }
     if (distance[end] == unreached) return {};
-    return walk_back(predecessor, end);
+    return walk_back(static_cast<Index>(end));
+}
+
+template <class Index>
+std::vector<std::uint64_t> PathSearch<Index>::walk_back(Index end) const {
+    std::vector<std::uint64_t> path{end};
+    for (Index at = end; predecessor_[at] != std::numeric_limits<Index>::max();) {
+        at = predecessor_[at];
+        path.push_back(at);
+    }
+    std::reverse(path.begin(), path.end());
+    return path;
+}
+
+template class PathSearch<std::uint32_t>;
+template class PathSearch<std::uint64_t>;
+
+PathSearch<std::uint32_t>& this_thread_path_search() {
+    thread_local PathSearch<std::uint32_t> search;
+    return search;
 }
 
 }  // namespace velmarin
