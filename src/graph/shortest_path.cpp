@@ -1,8 +1,6 @@
 #include "graph/shortest_path.hpp"
 
 #include <algorithm>
-#include <bit>
-#include <functional>
 #include <limits>
 
 namespace velmarin {
@@ -27,13 +25,11 @@ std::span<Vector3D> PathSearch<Index>::begin(std::size_t node_count, std::size_t
     return centroids_;
 }
 
-// A node's entries in the frontier carry ever smaller distances, one per
-// improvement, and only the last matches distance_; the others are passed
-// over when they come up. Once a node comes up with its own distance no
-// candidate can improve it again (every later candidate is a distance at
-// least as large plus a weight that is not negative, or NaN), so matching
-// distance_ is all it takes to be settled, and relaxing a settled
-// neighbour fails by itself.
+// A node leaves the frontier settled: every candidate that comes later is
+// a distance at least as large plus a weight that is not negative (or NaN),
+// so it cannot improve the node, and relaxing a settled neighbour fails by
+// itself. Candidates that improve a distance are finite and not negative,
+// as the frontier needs.
 template <class Index>
 std::vector<std::uint64_t> PathSearch<Index>::run(std::uint64_t start, std::uint64_t end) {
     const std::size_t node_count = adjacency_.node_count();
@@ -41,31 +37,25 @@ std::vector<std::uint64_t> PathSearch<Index>::run(std::uint64_t start, std::uint
     adjacency_.finish(centroids_);
     distance_.assign(node_count, unreached);
     predecessor_.assign(node_count, std::numeric_limits<Index>::max());
-    frontier_.clear();
+    frontier_.reset(node_count);
 
     double* const distance = distance_.data();
     Index* const predecessor = predecessor_.data();
     const Index* const targets = adjacency_.targets();
     const double* const weights = adjacency_.weights();
-    const auto later = std::greater<Reached>();
     distance[start] = 0.0;
-    frontier_.push_back({std::bit_cast<std::uint64_t>(0.0), static_cast<Index>(start)});
+    frontier_.lower(static_cast<Index>(start), 0.0);
     while (!frontier_.empty()) {
-        std::pop_heap(frontier_.begin(), frontier_.end(), later);
-        const Reached reached = frontier_.back();
-        frontier_.pop_back();
-        const Index u = reached.node;
-        const double here = std::bit_cast<double>(reached.distance_bits);
-        if (here != distance[u]) continue;
+        const Index u = frontier_.pop();
         if (u == end) break;
+        const double here = distance[u];
         for (Index k = adjacency_.begin(u), last = adjacency_.end(u); k < last; ++k) {
             const Index v = targets[k];
             const double candidate = weights[k] + here;
             if (candidate < distance[v]) {
                 distance[v] = candidate;
                 predecessor[v] = u;
-                frontier_.push_back({std::bit_cast<std::uint64_t>(candidate), v});
-                std::push_heap(frontier_.begin(), frontier_.end(), later);
+                frontier_.lower(v, candidate);
             }
         }
     }

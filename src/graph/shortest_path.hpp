@@ -2,7 +2,6 @@
 // costs the distance between the centroids of its two ends.
 #pragma once
 
-#include <compare>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "core/error.hpp"
 #include "geometry/vector.hpp"
 #include "graph/adjacency.hpp"
+#include "graph/frontier.hpp"
 
 namespace velmarin {
 
@@ -50,23 +50,13 @@ public:
     std::vector<std::uint64_t> run(std::uint64_t start, std::uint64_t end);
 
 private:
-    // A reached node in the frontier, ordered by distance, then position.
-    // Distances entered are finite and never negative (weights are square
-    // roots, never -0.0), and such doubles order as their bit patterns do,
-    // so the frontier compares two integers and no floating-point values.
-    struct Reached {
-        std::uint64_t distance_bits;
-        Index node;
-        auto operator<=>(const Reached&) const = default;
-    };
-
     std::vector<std::uint64_t> walk_back(Index end) const;
 
     std::vector<Vector3D> centroids_;
     Adjacency<Index> adjacency_;
     std::vector<double> distance_;
     std::vector<Index> predecessor_;
-    std::vector<Reached> frontier_;
+    Frontier<Index> frontier_;
 };
 
 extern template class PathSearch<std::uint32_t>;
