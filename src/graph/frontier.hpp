@@ -24,6 +24,8 @@ public:
     }
 
     bool empty() const noexcept { return entries_.empty(); }
+    // The node pop() would take out now; the frontier must not be empty.
+    Index top() const noexcept { return entries_.front().node; }
 
     // Enters `node` at `distance`, or moves it to `distance` if it is in
     // already. The distance must be finite, not negative, and below the

@@ -48,6 +48,9 @@ std::vector<std::uint64_t> PathSearch<Index>::run(std::uint64_t start, std::uint
     while (!frontier_.empty()) {
         const Index u = frontier_.pop();
         if (u == end) break;
+        // The node that comes out next is, most often, the frontier's top
+        // now; where its list lies is fetched while u's is walked.
+        if (!frontier_.empty()) adjacency_.prefetch(frontier_.top());
         const double here = distance[u];
         for (Index k = adjacency_.begin(u), last = adjacency_.end(u); k < last; ++k) {
             const Index v = targets[k];
