@@ -53,6 +53,19 @@ std::vector<Ref<GraphNode>> graph_nodes(const SpatialGraph& graph) { return grap
 std::vector<Ref<GraphEdge>> graph_edges(const SpatialGraph& graph) { return graph.edges; }
 std::vector<WireContact> graph_wire_contacts(const SpatialGraph& graph) { return graph.wire_contacts; }
 
+// Visits every object of `items` in list order. The objects lie apart in
+// memory, one cache line read from each: asking for a line some objects
+// ahead hides most of the wait for it.
+template <class P, class Visit>
+void visit_in_order(const std::vector<Ref<P>>& items, Visit visit) {
+    constexpr std::size_t ahead = 16;
+    const std::size_t count = items.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + ahead < count) __builtin_prefetch(items[i + ahead].get());
+        visit(i, *items[i].instance());
+    }
+}
+
 // Hands the graph as it stands to `search`: every node's centroid, read in
 // one pass in list order (memory order, as the objects were made), then
 // every edge's ends, straight from the payloads. Nothing here runs Python
@@ -66,32 +79,25 @@ std::vector<std::uint64_t> route(PathSearch<Index>& search, const SpatialGraph& 
     const std::size_t node_count = graph.nodes.size();
     std::span<Vector3D> centroids = search.begin(node_count, graph.edges.size());
     std::vector<std::uint64_t> refused;  // in rising order
-    for (std::size_t i = 0; i < node_count; ++i) {
-        const Instance<GraphNode>* node = graph.nodes[i].instance();
-        if (node->borrow.shareable()) {
-            centroids[i] = node->payload.record.centroid;
+    visit_in_order(graph.nodes, [&](std::size_t i, const Instance<GraphNode>& node) {
+        if (node.borrow.shareable()) {
+            centroids[i] = node.payload.record.centroid;
         } else {
             refused.push_back(i);
         }
-    }
+    });
     const auto is_refused = [&](std::uint64_t position) {
         return std::binary_search(refused.begin(), refused.end(), position);
     };
-    // The edge objects lie apart in memory, one cache line read from each:
-    // asking for a line some edges ahead hides most of the wait for it.
-    constexpr std::size_t ahead = 16;
-    const std::size_t edge_count = graph.edges.size();
-    for (std::size_t i = 0; i < edge_count; ++i) {
-        if (i + ahead < edge_count) __builtin_prefetch(graph.edges[i + ahead].get());
-        const Instance<GraphEdge>* edge = graph.edges[i].instance();
-        if (!edge->borrow.shareable()) fault("Already mutably borrowed");
-        const std::uint64_t a = edge->payload.record.node_a;
-        const std::uint64_t b = edge->payload.record.node_b;
+    visit_in_order(graph.edges, [&](std::size_t, const Instance<GraphEdge>& edge) {
+        if (!edge.borrow.shareable()) fault("Already mutably borrowed");
+        const std::uint64_t a = edge.payload.record.node_a;
+        const std::uint64_t b = edge.payload.record.node_b;
         if (!refused.empty() && a < node_count && b < node_count && (is_refused(a) || is_refused(b))) {
             fault("Already mutably borrowed");
         }
         search.add_edge(a, b);
-    }
+    });
     return search.run(start, end);
 }
 
