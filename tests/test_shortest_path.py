@@ -207,12 +207,12 @@ class ReleaseHook:
         self.action()
 
 
-def run_while_node_is_written(node, action):
+def run_while_written(item, action):
     reported = []
-    node.set_attribute("k", ReleaseHook(action))
+    item.set_attribute("k", ReleaseHook(action))
     old_hook, sys.unraisablehook = sys.unraisablehook, reported.append
     try:
-        node.set_attribute("k", None)  # the finaliser runs while `node` is exclusively borrowed
+        item.set_attribute("k", None)  # the finaliser runs while `item` is exclusively borrowed
     finally:
         sys.unraisablehook = old_hook
     return reported
@@ -220,15 +220,19 @@ def run_while_node_is_written(node, action):
 
 def test_a_node_written_during_the_search_is_an_internal_fault(capfd):
     busy = GraphNode(0, Vector3D(0, 0, 0))
-    graph = SpatialGraph([busy, GraphNode(1, Vector3D(1, 0, 0))], [GraphEdge(0, 1, 0.0, Vector3D(0, 0, 0), "")], [])
-    reported = run_while_node_is_written(busy, lambda: graph.find_shortest_path(0, 1))
-    assert [type(r.exc_value).__name__ for r in reported] == ["PanicException"]
+    edge = GraphEdge(0, 1, 0.0, Vector3D(0, 0, 0), "")
+    graph = SpatialGraph([busy, GraphNode(1, Vector3D(1, 0, 0))], [edge], [])
+    for written in (busy, edge):
+        reported = run_while_written(written, lambda: graph.find_shortest_path(0, 1))
+        assert [type(r.exc_value).__name__ for r in reported] == ["PanicException"]
     capfd.readouterr()
-    # A node that no edge touches is never read, so its borrow is no conflict.
+    # A node that no edge within the list touches is never read, so its
+    # borrow is no conflict.
     untouched = GraphNode(2, Vector3D(0, 0, 0))
-    other = SpatialGraph([GraphNode(0, Vector3D(0, 0, 0)), untouched], [], [])
+    beyond = GraphEdge(1, 2, 0.0, Vector3D(0, 0, 0), "")
+    other = SpatialGraph([GraphNode(0, Vector3D(0, 0, 0)), untouched], [beyond], [])
     results = []
-    assert run_while_node_is_written(untouched, lambda: results.append(other.find_shortest_path(0, 0))) == []
+    assert run_while_written(untouched, lambda: results.append(other.find_shortest_path(0, 0))) == []
     assert results == [[0]]
 
 
