@@ -4,6 +4,7 @@ import sys
 
 import pytest
 
+from graph_support import needs_probe, probe
 from helpers import assert_noted
 from velmarin import GraphEdge, GraphNode, SpatialGraph, Vector3D
 
@@ -80,7 +81,9 @@ def random_case(rng):
         elif kind < 0.15 and ends:
             ends.append(rng.choice(ends)[::rng.choice([1, -1])])  # duplicate, either way round
         elif kind < 0.18:
-            ends.append((rng.randrange(n), n + rng.randrange(3)))  # beyond the node list
+            # Beyond the node list, also where cutting to 32 bits would land inside it.
+            beyond = rng.choice([n + rng.randrange(3), 2**32 + rng.randrange(n), 2**64 - 1])
+            ends.append((rng.randrange(n), beyond)[::rng.choice([1, -1])])
         else:
             # Mostly within two halves, so that some graphs fall apart.
             half = rng.randrange(2)
@@ -90,6 +93,10 @@ def random_case(rng):
 
 
 def test_agrees_with_the_scan_on_random_graphs():
+    """Graphs of every size one after another, so that each search also
+    meets the memory a larger one left behind. Where the test-support module
+    is built, the search with 64-bit positions (taken by graphs too large for
+    32-bit ones) must agree too."""
     rng = random.Random(20261207)
     for _ in range(3000):
         centroids, ends = random_case(rng)
@@ -99,6 +106,17 @@ def test_agrees_with_the_scan_on_random_graphs():
             start, end = rng.randrange(n), rng.randrange(n)
             expected = scan_shortest_path(centroids, ends, start, end)
             assert graph.find_shortest_path(start, end) == expected, (centroids, ends, start, end)
+            if probe is not None:
+                assert probe.wide_path(centroids, ends, start, end) == expected, (centroids, ends, start, end)
+
+
+@needs_probe
+def test_graphs_beyond_32_bit_positions_take_the_wide_search():
+    largest = 2**32 - 1  # kept free as the "no predecessor" marker
+    assert probe.narrow_path_fits(largest - 1, largest // 2)
+    assert not probe.narrow_path_fits(largest, 0)
+    assert not probe.narrow_path_fits(1, largest // 2 + 1)  # two list entries per edge
+    assert probe.narrow_path_fits(1, 0) and probe.narrow_path_fits(0, 0)
 
 
 def test_agrees_with_the_scan_on_larger_grids():
@@ -189,12 +207,12 @@ class ReleaseHook:
         self.action()
 
 
-def run_while_node_is_written(node, action):
+def run_while_written(item, action):
     reported = []
-    node.set_attribute("k", ReleaseHook(action))
+    item.set_attribute("k", ReleaseHook(action))
     old_hook, sys.unraisablehook = sys.unraisablehook, reported.append
     try:
-        node.set_attribute("k", None)  # the finaliser runs while `node` is exclusively borrowed
+        item.set_attribute("k", None)  # the finaliser runs while `item` is exclusively borrowed
     finally:
         sys.unraisablehook = old_hook
     return reported
@@ -202,15 +220,19 @@ def run_while_node_is_written(node, action):
 
 def test_a_node_written_during_the_search_is_an_internal_fault(capfd):
     busy = GraphNode(0, Vector3D(0, 0, 0))
-    graph = SpatialGraph([busy, GraphNode(1, Vector3D(1, 0, 0))], [GraphEdge(0, 1, 0.0, Vector3D(0, 0, 0), "")], [])
-    reported = run_while_node_is_written(busy, lambda: graph.find_shortest_path(0, 1))
-    assert [type(r.exc_value).__name__ for r in reported] == ["PanicException"]
+    edge = GraphEdge(0, 1, 0.0, Vector3D(0, 0, 0), "")
+    graph = SpatialGraph([busy, GraphNode(1, Vector3D(1, 0, 0))], [edge], [])
+    for written in (busy, edge):
+        reported = run_while_written(written, lambda: graph.find_shortest_path(0, 1))
+        assert [type(r.exc_value).__name__ for r in reported] == ["PanicException"]
     capfd.readouterr()
-    # A node that no edge touches is never read, so its borrow is no conflict.
+    # A node that no edge within the list touches is never read, so its
+    # borrow is no conflict.
     untouched = GraphNode(2, Vector3D(0, 0, 0))
-    other = SpatialGraph([GraphNode(0, Vector3D(0, 0, 0)), untouched], [], [])
+    beyond = GraphEdge(1, 2, 0.0, Vector3D(0, 0, 0), "")
+    other = SpatialGraph([GraphNode(0, Vector3D(0, 0, 0)), untouched], [beyond], [])
     results = []
-    assert run_while_node_is_written(untouched, lambda: results.append(other.find_shortest_path(0, 0))) == []
+    assert run_while_written(untouched, lambda: results.append(other.find_shortest_path(0, 0))) == []
     assert results == [[0]]
 
 

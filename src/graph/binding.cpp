@@ -1,6 +1,8 @@
 // GraphNode, GraphEdge, WireContact, SpatialGraph and TopologicalEntity.
 #include "graph/binding.hpp"
 
+#include <algorithm>
+
 #include "binding/declare.hpp"
 #include "geometry/binding.hpp"
 #include "graph/cypher.hpp"
@@ -52,50 +54,63 @@ std::vector<Ref<GraphNode>> graph_nodes(const SpatialGraph& graph) { return grap
 std::vector<Ref<GraphEdge>> graph_edges(const SpatialGraph& graph) { return graph.edges; }
 std::vector<WireContact> graph_wire_contacts(const SpatialGraph& graph) { return graph.wire_contacts; }
 
-// Every node's centroid, read in one pass in list order (memory order, as
-// the objects were made) under a shared borrow of each node. A node whose
-// borrow is refused (only possible while a finaliser runs inside a write to
-// it) is a fault only once an edge needs its centroid.
-struct Centroids {
-    std::vector<Vector3D> values;
-    std::vector<std::uint8_t> refused;
+// Visits every object of `items` in list order. The objects lie apart in
+// memory, one cache line read from each: asking for a line some objects
+// ahead hides most of the wait for it.
+template <class P, class Visit>
+void visit_in_order(const std::vector<Ref<P>>& items, Visit visit) {
+    constexpr std::size_t ahead = 16;
+    const std::size_t count = items.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + ahead < count) __builtin_prefetch(items[i + ahead].get());
+        visit(i, *items[i].instance());
+    }
+}
 
-    explicit Centroids(const std::vector<Ref<GraphNode>>& nodes) : values(nodes.size()), refused(nodes.size(), 0) {
-        for (std::size_t i = 0; i < nodes.size(); ++i) {
-            Instance<GraphNode>* node = nodes[i].instance();
-            if (!node->borrow.try_share()) {
-                refused[i] = 1;
-                continue;
-            }
-            values[i] = node->payload.record.centroid;
-            node->borrow.unshare();
+// Hands the graph as it stands to `search`: every node's centroid, read in
+// one pass in list order (memory order, as the objects were made), then
+// every edge's ends, straight from the payloads. Nothing here runs Python
+// code, so a glance at each object's borrow flag stands for a shared borrow
+// held for the read. A node that a write holds (only possible while a
+// finaliser runs inside that write) is a fault only once an edge needs its
+// centroid.
+template <class Index>
+std::vector<std::uint64_t> route(PathSearch<Index>& search, const SpatialGraph& graph, std::uint64_t start,
+                                 std::uint64_t end) {
+    const std::size_t node_count = graph.nodes.size();
+    std::span<Vector3D> centroids = search.begin(node_count, graph.edges.size());
+    std::vector<std::uint64_t> refused;  // in rising order
+    visit_in_order(graph.nodes, [&](std::size_t i, const Instance<GraphNode>& node) {
+        if (node.borrow.shareable()) {
+            centroids[i] = node.payload.record.centroid;
+        } else {
+            refused.push_back(i);
         }
-    }
-
-    const Vector3D& operator[](std::uint64_t position) const {
-        if (checked(refused, position)) fault("Already mutably borrowed");
-        return values[position];
-    }
-};
+    });
+    const auto is_refused = [&](std::uint64_t position) {
+        return std::binary_search(refused.begin(), refused.end(), position);
+    };
+    visit_in_order(graph.edges, [&](std::size_t, const Instance<GraphEdge>& edge) {
+        if (!edge.borrow.shareable()) fault("Already mutably borrowed");
+        const std::uint64_t a = edge.payload.record.node_a;
+        const std::uint64_t b = edge.payload.record.node_b;
+        if (!refused.empty() && a < node_count && b < node_count && (is_refused(a) || is_refused(b))) {
+            fault("Already mutably borrowed");
+        }
+        search.add_edge(a, b);
+    });
+    return search.run(start, end);
+}
 
 Result<std::vector<std::uint64_t>> graph_shortest_path(const SpatialGraph& graph, std::uint64_t start,
                                                        std::uint64_t end) {
     const std::size_t node_count = graph.nodes.size();
     if (Result<void> ends = check_path_ends(node_count, start, end); !ends.ok()) return ends.error();
-    const Centroids centroids(graph.nodes);
-    std::vector<WeightedEdge> edges;
-    edges.reserve(graph.edges.size());
-    for (const Ref<GraphEdge>& ref : graph.edges) {
-        Instance<GraphEdge>* edge = ref.instance();
-        auto borrow = SharedBorrow::hold(edge->borrow);
-        const std::uint64_t a = edge->payload.record.node_a;
-        const std::uint64_t b = edge->payload.record.node_b;
-        // Only a graph built by hand can name a node it does not hold; such
-        // an edge leads nowhere and is left out.
-        if (a >= node_count || b >= node_count) continue;
-        edges.push_back({a, b, centroid_distance(centroids[a], centroids[b])});
+    if (PathSearch<std::uint32_t>::fits(node_count, graph.edges.size())) {
+        return route(this_thread_path_search(), graph, start, end);
     }
-    return shortest_path(node_count, edges, start, end);
+    PathSearch<std::uint64_t> wide;
+    return route(wide, graph, start, end);
 }
 constexpr Params graph_find_shortest_path{"SpatialGraph", "find_shortest_path", "start", "end"};
 

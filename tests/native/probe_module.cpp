@@ -6,6 +6,7 @@
 
 #include "binding/declare.hpp"
 #include "core/fault.hpp"
+#include "graph/shortest_path.hpp"
 #include "probe_graph_build.hpp"
 
 namespace velmarin::binding {
@@ -42,6 +43,25 @@ constexpr Params checked_params{nullptr, "read_checked", "length", "index"};
 double as_float(double value) { return value; }
 constexpr Params float_params{nullptr, "as_float", "value"};
 
+// The path search with 64-bit positions, which only graphs too large for
+// 32-bit ones take, on plain lists: centroids as [x, y, z], edges as [a, b].
+std::vector<std::uint64_t> wide_path(std::vector<std::vector<double>> centroids,
+                                     std::vector<std::vector<std::uint64_t>> ends, std::uint64_t start,
+                                     std::uint64_t end) {
+    PathSearch<std::uint64_t> search;
+    std::span<Vector3D> slots = search.begin(centroids.size(), ends.size());
+    for (std::size_t i = 0; i < centroids.size(); ++i) slots[i] = probe_graph::point(centroids[i]);
+    for (const auto& edge : ends) search.add_edge(checked(edge, 0), checked(edge, 1));
+    return search.run(start, end);
+}
+constexpr Params wide_path_params{nullptr, "wide_path", "centroids", "ends", "start", "end"};
+
+// 1 when a graph of this size is searched with 32-bit positions.
+std::uint64_t narrow_path_fits(std::uint64_t node_count, std::uint64_t edge_count) {
+    return PathSearch<std::uint32_t>::fits(node_count, edge_count) ? 1 : 0;
+}
+constexpr Params narrow_fits_params{nullptr, "narrow_path_fits", "node_count", "edge_count"};
+
 PyMethodDef functions[] = {
     function<raise_fault, fault_params>(""),
     function<read_checked, checked_params>(""),
@@ -50,6 +70,8 @@ PyMethodDef functions[] = {
     function<probe_graph::indexed, probe_graph::indexed_params>(""),
     function<probe_graph::walls_literal, probe_graph::walls_literal_params>(""),
     function<probe_graph::walls_indexed, probe_graph::walls_indexed_params>(""),
+    function<wide_path, wide_path_params>(""),
+    function<narrow_path_fits, narrow_fits_params>(""),
     {},
 };
 
