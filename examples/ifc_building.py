@@ -52,7 +52,8 @@ print(f"{len(doors)} connections through doors and voids:")
 for edge in doors:
     way = "a door" if edge.contact_type == "VerticalWallContact" else "a void in the slab"
     print(f"  {room(edge.node_a)} - {room(edge.node_b)} through {way}")
-print("route through doors from the study to the bedroom: " + " -> ".join(building.route("study", "bedroom")))
+route = [building.position(name) for name in building.route("study", "bedroom")]
+print("route through doors from the study to the bedroom: " + " -> ".join(room(i) for i in route))
 
 
 def plan_view(building: Building) -> "PlanView":
@@ -99,7 +100,6 @@ if len(sys.argv) > 1:
     from floor_plan import draw_plans
 
     output = Path(sys.argv[1])
-    route = [building.position(name) for name in building.route("study", "bedroom")]
     draw_plans(plan_view(building), graph, route, "The IFC house: walls (grey), doors and voids (green), "
                "slabs (dashed), route through doors from the study to the bedroom (orange)", output)
     print(f"wrote {output}")

@@ -75,7 +75,8 @@ def test_ifc_building_reads_its_model_back(tmp_path):
     assert "0.01 hall | 1.01 landing        slab 0.30 m thick,  8.14 m2, 2.50 m2 open" in out
     assert "0.02 kitchen | 0.03 living         wall 0.20 m thick,  4.86 m2\n" in out
     assert "7 connections through doors and voids:" in out
-    assert "route through doors from the study to the bedroom: 0.04 -> 0.03 -> 0.01 -> 1.01 -> 1.04 -> 1.03" in out
+    assert ("route through doors from the study to the bedroom: 0.04 study -> 0.03 living -> 0.01 hall"
+            " -> 1.01 landing -> 1.04 master bedroom -> 1.03 bedroom") in out
     assert picture.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
     if importlib.util.find_spec("falkordb"):
         assert "from the hall through doors and voids: kitchen, landing, living" in out
