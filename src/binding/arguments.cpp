@@ -10,14 +10,13 @@ namespace {
 void raise_type_error(const std::string& text) { PyErr_SetString(PyExc_TypeError, text.c_str()); }
 
 std::string utf8_of(PyObject* text) {
-    PyRef bytes = PyRef::steal(PyUnicode_Check(text) ? PyUnicode_AsUTF8String(text) : nullptr);
-    char* data = nullptr;
-    Py_ssize_t size = 0;
-    if (!bytes || PyBytes_AsStringAndSize(bytes.get(), &data, &size) != 0) {
+    PyRef bytes;
+    const std::optional<std::string_view> utf8 = PyUnicode_Check(text) ? utf8_view(text, bytes) : std::nullopt;
+    if (!utf8) {
         PyErr_Clear();
         return "?";
     }
-    return std::string(data, static_cast<std::size_t>(size));
+    return std::string(*utf8);
 }
 
 // "'x'", "'x' and 'y'", "'x', 'y', and 'z'".

@@ -19,8 +19,6 @@ PyRef call_numpy(PyObject* numpy, const char* function, Args... args) {
     return PyRef::steal(PyObject_CallFunctionObjArgs(callable.get(), args..., nullptr));
 }
 
-PyRef text(const char* value) { return PyRef::steal(PyUnicode_FromString(value)); }
-
 // "<f8" and its kin: the array interface's name of a native 8-byte element.
 std::string native_typestr(char code) {
     return {std::endian::native == std::endian::little ? '<' : '>', code, '8'};
@@ -119,13 +117,14 @@ PyRef as_array(PyObject* numpy, PyObject* object) { return call_numpy(numpy, "as
 char dtype_kind(PyObject* array) {
     PyRef dtype = PyRef::steal(PyObject_GetAttrString(array, "dtype"));
     PyRef kind = PyRef::steal(dtype ? PyObject_GetAttrString(dtype.get(), "kind") : nullptr);
-    PyRef bytes = PyRef::steal(kind && PyUnicode_Check(kind.get()) ? PyUnicode_AsUTF8String(kind.get()) : nullptr);
-    if (!bytes) {
+    PyRef bytes;
+    const std::optional<std::string_view> letters =
+        kind && PyUnicode_Check(kind.get()) ? utf8_view(kind.get(), bytes) : std::nullopt;
+    if (!letters) {
         if (!PyErr_Occurred()) PyErr_SetString(PyExc_TypeError, "an array's dtype kind must be a str");
         return 0;
     }
-    const std::string_view letters(PyBytes_AsString(bytes.get()), static_cast<std::size_t>(PyBytes_Size(bytes.get())));
-    if (letters.size() == 1 && letters[0] != 0) return letters[0];
+    if (letters->size() == 1 && (*letters)[0] != 0) return (*letters)[0];
     PyErr_SetString(PyExc_TypeError, "an array's dtype kind must be one letter");
     return 0;
 }
@@ -158,7 +157,7 @@ bool read_block(PyObject* numpy, PyObject* array, const RowShape& shape, const c
         return false;
     }
     // C-contiguous, aligned, a plain ndarray: a copy unless `array` is all that already.
-    PyRef name = text(dtype);
+    PyRef name = text_object(dtype);
     PyRef requirements = PyRef::steal(Py_BuildValue("[sss]", "C", "A", "E"));
     PyRef contiguous = name && requirements ? call_numpy(numpy, "require", array, name.get(), requirements.get())
                                             : PyRef();
@@ -181,7 +180,7 @@ PyRef new_block(PyObject* numpy, std::initializer_list<std::size_t> shape, const
         PyTuple_SetItem(extents.get(), i++, size);
         count *= extent;
     }
-    PyRef name = text(dtype);
+    PyRef name = text_object(dtype);
     PyRef array = name ? call_numpy(numpy, "empty", extents.get(), name.get()) : PyRef();
     if (!array) return {};
     data = interface_data(array.get(), native_typestr(code), count, true);

@@ -39,7 +39,7 @@ public:
         PyRef dict = PyRef::steal(PyDict_New());
         if (!dict) return {};
         for (const auto& [key, value] : entries_) {
-            PyRef text = PyRef::steal(PyUnicode_FromStringAndSize(key.data(), static_cast<Py_ssize_t>(key.size())));
+            PyRef text = text_object(key);
             PyRef made = text ? value_of(value.get()) : PyRef();
             if (!made || PyDict_SetItem(dict.get(), text.get(), made.get()) != 0) return {};
         }

@@ -30,12 +30,9 @@ bool Converter<Utf8Text>::load(PyObject* object, Utf8Text& out) {
         raise_not_instance(object, "str");
         return false;
     }
-    PyRef bytes = PyRef::steal(PyUnicode_AsUTF8String(object));
-    char* data = nullptr;
-    Py_ssize_t size = 0;
-    if (!bytes || PyBytes_AsStringAndSize(bytes.get(), &data, &size) != 0) return false;
-    out.text = std::string_view(data, static_cast<std::size_t>(size));
-    out.bytes = std::move(bytes);
+    const std::optional<std::string_view> text = utf8_view(object, out.bytes);
+    if (!text) return false;
+    out.text = *text;
     return true;
 }
 

@@ -60,7 +60,7 @@ template <>
 struct Converter<std::string> {
     static bool load(PyObject* object, std::string& out);
     static PyObject* cast(const std::string& value) {
-        return PyUnicode_FromStringAndSize(value.data(), static_cast<Py_ssize_t>(value.size()));
+        return text_object(value).release();
     }
 };
 

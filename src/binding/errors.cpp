@@ -45,13 +45,9 @@ std::string type_name_of(PyObject* object) {
     PyRef qualname = PyRef::steal(
         attribute ? PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(object)), attribute)
                   : nullptr);
-    PyRef bytes = PyRef::steal(qualname && PyUnicode_Check(qualname.get())
-                                   ? PyUnicode_AsUTF8String(qualname.get())
-                                   : nullptr);
-    char* data = nullptr;
-    Py_ssize_t size = 0;
-    if (bytes && PyBytes_AsStringAndSize(bytes.get(), &data, &size) == 0) {
-        name.assign(data, static_cast<std::size_t>(size));
+    PyRef bytes;
+    if (qualname && PyUnicode_Check(qualname.get())) {
+        if (const std::optional<std::string_view> utf8 = utf8_view(qualname.get(), bytes)) name.assign(*utf8);
     }
     PyErr_Clear();
     return name;
@@ -85,7 +81,7 @@ void note_argument(const char* parameter) {
         PyRef add_note = PyRef::steal(name ? PyObject_GetAttr(value, name) : nullptr);
         if (add_note) {
             std::string note = std::string("while processing '") + parameter + "'";
-            PyRef text = PyRef::steal(PyUnicode_FromStringAndSize(note.data(), static_cast<Py_ssize_t>(note.size())));
+            PyRef text = text_object(note);
             PyRef done = PyRef::steal(text ? PyObject_CallFunctionObjArgs(add_note.get(), text.get(), nullptr)
                                            : nullptr);
         }

@@ -11,6 +11,8 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <optional>
+#include <string_view>
 #include <utility>
 
 namespace velmarin::binding {
@@ -48,5 +50,24 @@ private:
     explicit PyRef(PyObject* o) noexcept : object_(o) {}
     PyObject* object_ = nullptr;
 };
+
+// The one conversion of text each way between the module and the
+// interpreter, both in UTF-8.
+
+// A new str of the UTF-8 bytes `utf8`; empty with the error set.
+inline PyRef text_object(std::string_view utf8) {
+    return PyRef::steal(PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size())));
+}
+
+// The UTF-8 encoding of the str `text`, viewed in the bytes object that
+// `holder` keeps; nullopt with the error set (a lone surrogate has no
+// encoding).
+inline std::optional<std::string_view> utf8_view(PyObject* text, PyRef& holder) {
+    holder = PyRef::steal(PyUnicode_AsUTF8String(text));
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (!holder || PyBytes_AsStringAndSize(holder.get(), &data, &size) != 0) return std::nullopt;
+    return std::string_view(data, static_cast<std::size_t>(size));
+}
 
 }  // namespace velmarin::binding

@@ -119,11 +119,10 @@ constexpr Params graph_find_shortest_path{"SpatialGraph", "find_shortest_path", 
 bool append_attributes(std::string& statement, const AttributeMap& attributes) {
     return attributes.for_each([&](std::string_view key, PyObject* value) {
         PyRef text = PyRef::steal(PyObject_Repr(value));
-        PyRef bytes = PyRef::steal(text ? PyUnicode_AsUTF8String(text.get()) : nullptr);
-        char* data = nullptr;
-        Py_ssize_t size = 0;
-        if (!bytes || PyBytes_AsStringAndSize(bytes.get(), &data, &size) != 0) return false;
-        append_attribute(statement, key, std::string_view(data, static_cast<std::size_t>(size)));
+        PyRef bytes;
+        const std::optional<std::string_view> utf8 = text ? utf8_view(text.get(), bytes) : std::nullopt;
+        if (!utf8) return false;
+        append_attribute(statement, key, *utf8);
         return true;
     });
 }
@@ -141,9 +140,9 @@ bool write_statements(PyObject* list, Py_ssize_t at, const std::vector<Ref<P>>& 
         begin(statement, item->payload.record);
         if (!append_attributes(statement, item->payload.attributes)) return false;
         end(statement);
-        PyObject* text = PyUnicode_FromStringAndSize(statement.data(), static_cast<Py_ssize_t>(statement.size()));
+        PyRef text = text_object(statement);
         if (!text) return false;
-        PyList_SetItem(list, at++, text);
+        PyList_SetItem(list, at++, text.release());
     }
     return true;
 }
@@ -164,10 +163,6 @@ constexpr Params graph_to_cypher_queries{"SpatialGraph", "to_cypher_queries"};
 
 // --- SpatialGraph.to_cypher_batches ------------------------------------------------
 
-PyRef make_text(std::string_view text) {
-    return PyRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-}
-
 // What a driver is given for an attribute value: None (no property), a
 // bool, an int, a float or a str as a plain value of its own type (a
 // subclass, such as an enum member or a NumPy float, as the plain value it
@@ -186,15 +181,15 @@ PyRef parameter_value(PyObject* value) {
 
 // The keys of the rows as str objects, made once for a whole export.
 struct RowKeys {
-    PyRef rows = make_text(batch_keys::rows);
-    PyRef end_a = make_text(batch_keys::end_a);
-    PyRef end_b = make_text(batch_keys::end_b);
-    PyRef properties = make_text(batch_keys::properties);
-    PyRef index = make_text(record_keys::index);
-    std::array<PyRef, 3> centroid = {make_text(record_keys::centroid[0]), make_text(record_keys::centroid[1]),
-                                     make_text(record_keys::centroid[2])};
-    PyRef area = make_text(record_keys::area);
-    PyRef contact_type = make_text(record_keys::contact_type);
+    PyRef rows = text_object(batch_keys::rows);
+    PyRef end_a = text_object(batch_keys::end_a);
+    PyRef end_b = text_object(batch_keys::end_b);
+    PyRef properties = text_object(batch_keys::properties);
+    PyRef index = text_object(record_keys::index);
+    std::array<PyRef, 3> centroid = {text_object(record_keys::centroid[0]), text_object(record_keys::centroid[1]),
+                                     text_object(record_keys::centroid[2])};
+    PyRef area = text_object(record_keys::area);
+    PyRef contact_type = text_object(record_keys::contact_type);
 
     bool made() const {
         return rows && end_a && end_b && properties && index && centroid[0] && centroid[1] && centroid[2] && area &&
@@ -229,7 +224,7 @@ PyRef wall_row(const GraphEdge& edge, const RowKeys& keys) {
     const EdgeRecord& wall = edge.record;
     if (!properties || !set_item(properties.get(), keys.area, PyRef::steal(PyFloat_FromDouble(wall.shared_area))) ||
         !set_centroid(properties.get(), keys, wall.contact_centroid) ||
-        !set_item(properties.get(), keys.contact_type, make_text(wall.contact_type))) {
+        !set_item(properties.get(), keys.contact_type, text_object(wall.contact_type))) {
         return {};
     }
     PyRef row = PyRef::steal(PyDict_New());
@@ -255,7 +250,7 @@ template <class P>
 bool write_batches(PyObject* pairs, Py_ssize_t at, std::string_view query, const std::vector<Ref<P>>& items,
                    const std::vector<BatchSpan>& batches, const RowKeys& keys,
                    PyRef (*row_of)(const P&, const RowKeys&)) {
-    PyRef query_text = make_text(query);
+    PyRef query_text = text_object(query);
     if (!query_text) return false;
     for (const BatchSpan& batch : batches) {
         PyRef rows = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(batch.end - batch.begin)));
@@ -283,7 +278,7 @@ Result<Made> graph_cypher_batches(const SpatialGraph& graph, std::uint64_t batch
     const auto walls_at = static_cast<Py_ssize_t>(1 + room_batches.size());
     const RowKeys keys;
     PyRef pairs = PyRef::steal(PyList_New(walls_at + static_cast<Py_ssize_t>(wall_batches.size())));
-    PyRef index_query = make_text(room_index_query);
+    PyRef index_query = text_object(room_index_query);
     if (!keys.made() || !pairs || !index_query ||
         !set_pair(pairs.get(), 0, index_query, PyRef::steal(PyDict_New())) ||
         !write_batches(pairs.get(), 1, room_batch_query, graph.nodes, room_batches, keys, room_row) ||
