@@ -9,9 +9,9 @@
 #include "core/fault.hpp"
 #include "geometry/mesh.hpp"
 #include "planar/bounds.hpp"
+#include "planar/overlay.hpp"
 #include "registry/face_index.hpp"
 #include "registry/face_plane.hpp"
-#include "planar/overlay.hpp"
 #include "registry/search.hpp"
 
 namespace velmarin {

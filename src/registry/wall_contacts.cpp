@@ -149,6 +149,9 @@ void query_near(const WallScene& scene, std::size_t i, const Bounds& box, const 
     });
 }
 
+// The most faces a mesh may have for one face-index query to serve them all.
+constexpr std::size_t whole_mesh_query_faces = 64;
+
 // A face of mesh i with a plane, and its grown box.
 struct Queried {
     std::size_t face;
@@ -158,9 +161,11 @@ struct Queried {
 
 // The faces of other meshes that face A, among those whose grown boxes meet
 // A's: opposite normals within the tolerance, and B's vertex mean in front of
-// A by more than minus the tolerance and at most the wall thickness. True
-// when one of them belongs to a mesh above i.
-bool find_facing(const WallScene& scene, std::size_t i, const Queried& a, const std::vector<Near>& near,
+// A by more than minus the tolerance and at most the wall thickness. They
+// are taken from `near` (the hits of the whole mesh) when it is given, and
+// asked of the face index otherwise. True when one of them belongs to a mesh
+// above i.
+bool find_facing(const WallScene& scene, std::size_t i, const Queried& a, const std::vector<Near>* near,
                  std::vector<Facing>& out) {
     out.clear();
     bool above = false;
@@ -172,10 +177,10 @@ bool find_facing(const WallScene& scene, std::size_t i, const Queried& a, const 
         out.push_back({other.ref, depth, {}});
         above = above || other.ref.mesh > i;
     };
-    if (scene.search == Search::Literal) {
+    if (!near) {
         query_near(scene, i, a.box, consider);
     } else {
-        for (const Near& other : near) {
+        for (const Near& other : *near) {
             if (a.box.intersects(other.box)) consider(other);
         }
     }
@@ -191,18 +196,20 @@ std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t 
         queried.push_back({f, &plane, box});
         reach.add(box);
     });
-    // The indexed search asks the face index once for the whole mesh; each
-    // face then keeps the hits its own box meets, which are the hits a query
-    // with that box gives (the literal search asks that query).
+    // A room of a few faces asks the face index once for the whole mesh;
+    // each face then keeps the hits its own box meets, which are the hits a
+    // query with that box gives. A mesh of many faces (a curved or
+    // triangulated room) asks per face, as the literal search does, so that
+    // its faces are not each tested against the hits of all the others.
+    const bool whole_mesh = scene.search == Search::Indexed && !queried.empty() &&
+                            queried.size() <= whole_mesh_query_faces;
     std::vector<Near> near;
-    if (scene.search == Search::Indexed && !queried.empty()) {
-        query_near(scene, i, reach, [&](const Near& hit) { near.push_back(hit); });
-    }
+    if (whole_mesh) query_near(scene, i, reach, [&](const Near& hit) { near.push_back(hit); });
     std::vector<WallContact> contacts;
     std::vector<Facing> hits;
     for (const Queried& a : queried) {
         // Only faces of meshes above i give contacts; the rest only hide.
-        if (!find_facing(scene, i, a, near, hits)) continue;
+        if (!find_facing(scene, i, a, whole_mesh ? &near : nullptr, hits)) continue;
         const WallFace face(scene, i, a.face, *a.plane);
         const std::vector<Facing> facing = face.facing(hits);
         if (scene.search == Search::Literal) {
