@@ -64,15 +64,25 @@ def element_solids(model: ifcopenshell.file, products: Sequence[Any], threads: i
 
 def solid_mesh(solid: Solid) -> Optional[Mesh]:
     """The solid as a welded mesh of planar faces, or None when nothing with an area is left."""
-    coordinates, indices = solid
-    xyz = iter(coordinates)
-    points = list(zip(xyz, xyz, xyz))
+    points, indices = shared_corners(solid)
     corners = iter(indices)
     faces = solid_faces(points, list(zip(corners, corners, corners)))
     if not faces:
         return None
     mesh = Mesh([Vector3D(x, y, z) for x, y, z in points], faces).clean(WELD_CELL)
     return mesh if mesh.faces else None
+
+
+def shared_corners(solid: Solid) -> tuple[list[tuple[float, float, float]], list[int]]:
+    """The solid's points, each coordinate triple once, and its triangles'
+    corners renumbered onto them. An engine may repeat a point for every
+    triangle it bounds; the faces are traced and turned across the corners
+    that triangles share, so those must be one."""
+    coordinates, indices = solid
+    xyz = iter(coordinates)
+    number: dict[tuple[float, float, float], int] = {}
+    renumbered = [number.setdefault(p, len(number)) for p in zip(xyz, xyz, xyz)]
+    return list(number), [renumbered[k] for k in indices]
 
 
 def column_wire(solid: Solid) -> Optional[Wire]:
