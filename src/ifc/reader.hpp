@@ -6,6 +6,8 @@
 
 #include "core/error.hpp"
 #include "geometry/mesh.hpp"
+#include "ifc/loop_mesh.hpp"
+#include "ifc/record_scan.hpp"
 
 namespace velmarin::ifc {
 
@@ -15,5 +17,17 @@ namespace velmarin::ifc {
 // is only defined further down (the standard lets a file order its entities
 // freely), those of its first definition. Malformed records are skipped.
 Result<Mesh> read_points_and_loops(std::string_view text);
+
+// The same for a text that arrives in consecutive pieces, cut anywhere.
+class PointsAndLoopsReader {
+public:
+    void read(std::string_view piece) { scanner_.scan(piece); }
+    // After the last piece.
+    Result<Mesh> finish() &&;
+
+private:
+    LoopMesh mesh_;
+    RecordScanner scanner_{mesh_};
+};
 
 }  // namespace velmarin::ifc

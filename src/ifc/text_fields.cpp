@@ -115,6 +115,51 @@ std::optional<double> read_unsigned(std::string_view text) {
     return value;
 }
 
+// The powers of ten that a double holds exactly.
+constexpr std::array<double, 23> exact_powers_of_ten = {
+    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
+};
+
+// Digits with at most one full stop, as most coordinates are written: when
+// they read as an integer up to 2^53 over a power of ten up to 1e22, both
+// are exact doubles and their quotient is the correctly rounded value.
+std::optional<double> read_short_decimal(std::string_view text) {
+    constexpr std::size_t most_digits = 19;  // so that the integer cannot overflow
+    if (text.empty() || text.size() > most_digits + 1) return std::nullopt;
+    std::uint64_t digits = 0;
+    std::size_t point = text.size();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (is_digit(text[i])) {
+            digits = digits * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        } else if (text[i] == '.' && point == text.size()) {
+            point = i;
+        } else {
+            return std::nullopt;
+        }
+    }
+    const std::size_t fraction_digits = point == text.size() ? 0 : text.size() - point - 1;
+    const std::size_t digit_count = text.size() - (point == text.size() ? 0 : 1);
+    if (digit_count == 0 || digit_count > most_digits || digits > (std::uint64_t{1} << 53)) return std::nullopt;
+    return static_cast<double>(digits) / exact_powers_of_ten[fraction_digits];
+}
+
+// The common case of read_unsigned, without its checks: from_chars reads
+// exactly the decimals that decimal_shape admits from a text that starts
+// with a digit or a full stop. Empty when it needs the full rules: another
+// start, something after the number, or a value out of range.
+std::optional<double> read_plain(std::string_view text) {
+    if (const std::optional<double> value = read_short_decimal(text)) return value;
+    if (text.empty() || !(is_digit(text.front()) || text.front() == '.')) return std::nullopt;
+    double value = 0.0;
+    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (status != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// What a coordinate sheds from both ends.
+bool is_shed(char c) { return c == ' ' || c == '.' || c == ';'; }
+
 }  // namespace
 
 std::string_view trim(std::string_view text) {
@@ -133,15 +178,16 @@ std::optional<std::uint64_t> read_number(std::string_view text) {
 }
 
 double read_coordinate(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" .;");
-    if (first == std::string_view::npos) return 0.0;
-    text = text.substr(first, text.find_last_not_of(" .;") + 1 - first);
+    while (!text.empty() && is_shed(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_shed(text.back())) text.remove_suffix(1);
+    if (text.empty()) return 0.0;
     bool negative = false;
     if (text.front() == '+' || text.front() == '-') {
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    const std::optional<double> value = read_unsigned(text);
+    std::optional<double> value = read_plain(text);
+    if (!value) value = read_unsigned(text);
     if (!value) return 0.0;
     return negative ? -*value : *value;
 }

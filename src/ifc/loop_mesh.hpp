@@ -1,0 +1,48 @@
+// The mesh that the point and loop records of a text make, built record by
+// record in text order.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <vector>
+
+#include "core/error.hpp"
+#include "geometry/mesh.hpp"
+#include "ifc/entity_index.hpp"
+#include "ifc/record_scan.hpp"
+
+namespace velmarin::ifc {
+
+// A loop becomes a face over the vertices of the points it names, each
+// point's vertex made at its first naming with the point's coordinates as
+// they stand then. A point that is only defined further down gets its vertex
+// all the same, and its first definition, when it comes, gives the vertex
+// its coordinates; the vertices of numbers that no line defines are taken
+// out at the end, with the faces left with fewer than three corners.
+class LoopMesh final : public RecordSink {
+public:
+    void point(std::uint64_t entity, const Vector3D& position) override;
+    void loop(std::span<const std::uint64_t> references) override;
+    Result<Mesh> finish() &&;
+
+private:
+    static constexpr std::uint64_t no_vertex = std::numeric_limits<std::uint64_t>::max();
+
+    struct Point {
+        Vector3D position;
+        std::uint64_t vertex = no_vertex;
+    };
+
+    void drop_undefined();
+
+    EntityIndex index_;
+    std::vector<Point> points_;  // by slot
+    std::vector<bool> defined_;  // by slot: whether a line above has defined the point
+    std::size_t undefined_ = 0;
+    std::vector<Vector3D> vertices_;
+    std::vector<std::uint64_t> corners_;  // the faces' vertices, face after face
+    std::vector<std::size_t> face_ends_;  // where each face's corners end
+};
+
+}  // namespace velmarin::ifc
