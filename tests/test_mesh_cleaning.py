@@ -69,6 +69,15 @@ class TestFaces:
         mesh = make_mesh(self.square[:3], [[0, 1, 2, 0], [0, 1, 0], [0, 1, 0, 2], [0, 0, 1, 1, 2, 2, 0, 0]])
         assert mesh.clean(0.001).faces == [[0, 1, 2], [0, 1, 0, 2], [0, 1, 2]]
 
+    def test_dropped_faces_at_either_end_and_all_of_them(self):
+        # Faces are stored end to end: what is dropped at the ends, or
+        # everywhere, must leave the runs consistent.
+        mesh = make_mesh(self.square, [[1, 2, 3], [0, 1, 2, 3, 0], [0, 1, 2], [2, 3, 2]])
+        cleaned_mesh = mesh.clean(0.1)
+        assert cleaned_mesh.faces == [[0, 1, 2], [0, 1, 2]]
+        assert cleaned_mesh.clean(0.1).faces == cleaned_mesh.faces
+        assert make_mesh(self.square, [[1, 2, 3], [2, 3, 2]]).clean(0.1).faces == []
+
     def test_collinear_faces_are_kept(self):
         mesh = make_mesh([(0, 0, 0), (1, 0, 0), (2, 0, 0)], [[0, 1, 2]])
         assert mesh.clean(0.1).faces == [[0, 1, 2]]

@@ -53,7 +53,7 @@ std::vector<std::uint64_t> weld_vertices(const std::vector<Vector3D>& input, dou
 
 // Adjacent corners already differ, so one look at the first and last corner
 // settles whether the face closes on itself.
-bool keep_face(Face& corners) {
+bool keep_face(std::vector<std::uint64_t>& corners) {
     if (corners.size() < 3) return false;
     if (corners.front() == corners.back()) {
         if (corners.size() == 3) return false;
@@ -68,12 +68,12 @@ Result<Mesh> clean_mesh(const Mesh& mesh, double tolerance) {
     std::vector<Vector3D> vertices;
     const std::vector<std::uint64_t> welded_index = weld_vertices(mesh.vertices, tolerance, vertices);
 
-    std::vector<Face> faces;
-    faces.reserve(mesh.faces.size());
-    Face corners;
+    FaceList faces;
+    faces.reserve(mesh.faces.size(), mesh.faces.indices().size());
+    std::vector<std::uint64_t> corners;
     for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
         corners.clear();
-        for (std::uint64_t index : mesh.faces[f]) {
+        for (const std::uint64_t index : mesh.faces[f]) {
             if (index >= welded_index.size()) {
                 return index_error("Face " + std::to_string(f) + " references invalid index.");
             }

@@ -35,7 +35,7 @@ void LoopMesh::loop(std::span<const std::uint64_t> references) {
         corners_.push_back(point.vertex);
     }
     if (corners_.size() - start >= 3) {
-        face_ends_.push_back(corners_.size());
+        face_offsets_.push_back(corners_.size());
     } else {
         corners_.resize(start);
     }
@@ -56,36 +56,31 @@ void LoopMesh::drop_undefined() {
         vertices_[kept++] = vertices_[v];
     }
     vertices_.resize(kept);
+    // Both runs are rewritten in place, each write behind the reads.
     std::size_t written = 0;
-    std::size_t start = 0;
     std::size_t faces = 0;
-    for (const std::size_t end : face_ends_) {
+    std::size_t start = 0;
+    for (std::size_t f = 1; f < face_offsets_.size(); ++f) {
         const std::size_t face_start = written;
+        const std::size_t end = face_offsets_[f];
         for (std::size_t c = start; c < end; ++c) {
-            const std::uint64_t vertex = checked(renumbered, corners_[c]);
+            const std::uint64_t vertex = checked(renumbered, checked(corners_, c));
             if (vertex != no_vertex) corners_[written++] = vertex;
         }
         start = end;
         if (written - face_start >= 3) {
-            face_ends_[faces++] = written;
+            face_offsets_[++faces] = written;
         } else {
             written = face_start;
         }
     }
     corners_.resize(written);
-    face_ends_.resize(faces);
+    face_offsets_.resize(faces + 1);
 }
 
 Result<Mesh> LoopMesh::finish() && {
     if (undefined_ != 0) drop_undefined();
-    std::vector<Face> faces;
-    faces.reserve(face_ends_.size());
-    std::size_t start = 0;
-    for (const std::size_t end : face_ends_) {
-        faces.emplace_back(corners_.begin() + static_cast<std::ptrdiff_t>(start), corners_.begin() + static_cast<std::ptrdiff_t>(end));
-        start = end;
-    }
-    return build_mesh(std::move(vertices_), std::move(faces));
+    return build_mesh(std::move(vertices_), FaceList(std::move(corners_), std::move(face_offsets_)));
 }
 
 }  // namespace velmarin::ifc

@@ -41,8 +41,10 @@ private:
     std::vector<bool> defined_;  // by slot: whether a line above has defined the point
     std::size_t undefined_ = 0;
     std::vector<Vector3D> vertices_;
-    std::vector<std::uint64_t> corners_;  // the faces' vertices, face after face
-    std::vector<std::size_t> face_ends_;  // where each face's corners end
+    // The faces as FaceList takes them: their corners, face after face, and
+    // where each face starts, then where the last one ends.
+    std::vector<std::uint64_t> corners_;
+    std::vector<std::size_t> face_offsets_{0};
 };
 
 }  // namespace velmarin::ifc
