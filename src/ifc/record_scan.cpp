@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "ifc/digits.hpp"
 #include "ifc/text_fields.hpp"
 
 namespace velmarin::ifc {
@@ -92,18 +93,13 @@ void scan_any_line(std::string_view line, Output out) {
 // a line that strays from the form anywhere (blanks, signs, other brackets,
 // more coordinates) is left to the general rules, untouched.
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
 // Reads 1 to 19 digits (a run that cannot overflow) at `at`; the end of the
 // run, or null when there is no digit or a longer run.
 const char* digit_run(const char* at, const char* end, std::uint64_t& value) {
-    const char* const first = at;
-    const char* const last = std::min(end, first + 19);
-    std::uint64_t read = 0;
-    for (; at < last && is_digit(*at); ++at) read = read * 10 + static_cast<std::uint64_t>(*at - '0');
-    if (at == first || (at < end && is_digit(*at))) return nullptr;
-    value = read;
-    return at;
+    const Digits digits = read_digits(at, end);
+    if (digits.count == 0 || digits.count > 19) return nullptr;
+    value = digits.value;
+    return digits.end;
 }
 
 bool scan_plain_point(std::uint64_t number, std::string_view inside, Output out) {
@@ -111,10 +107,16 @@ bool scan_plain_point(std::uint64_t number, std::string_view inside, Output out)
     const char* const end = at + inside.size();
     double xyz[3];
     for (double& coordinate : xyz) {
-        const char* const piece = at;
-        while (at < end && *at != ',' && *at != ')') ++at;
-        if (at == end || *at != (&coordinate == &xyz[2] ? ')' : ',')) return false;
-        coordinate = read_coordinate({piece, static_cast<std::size_t>(at - piece)});
+        const char separator = &coordinate == &xyz[2] ? ')' : ',';
+        if (const auto plain = read_plain_coordinate(at, end); plain && plain->second < end && *plain->second == separator) {
+            coordinate = plain->first;
+            at = plain->second;
+        } else {
+            const char* const piece = at;
+            while (at < end && *at != ',' && *at != ')') ++at;
+            if (at == end || *at != separator) return false;
+            coordinate = read_coordinate({piece, static_cast<std::size_t>(at - piece)});
+        }
         ++at;
     }
     if (at == end || *at != ')') return false;

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+#include "ifc/digits.hpp"
+
 namespace velmarin::ifc {
 
 namespace {
@@ -121,27 +123,20 @@ constexpr std::array<double, 23> exact_powers_of_ten = {
     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
 };
 
-// Digits with at most one full stop, as most coordinates are written: when
-// they read as an integer up to 2^53 over a power of ten up to 1e22, both
-// are exact doubles and their quotient is the correctly rounded value.
-std::optional<double> read_short_decimal(std::string_view text) {
+// Digits with at most one full stop among or after them, as most
+// coordinates are written, from `at` on: when they read as an integer up to
+// 2^53 over a power of ten up to 1e22, both are exact doubles and their
+// quotient is the correctly rounded value. The value and where it ends.
+std::optional<std::pair<double, const char*>> read_short_decimal(const char* at, const char* end) {
     constexpr std::size_t most_digits = 19;  // so that the integer cannot overflow
-    if (text.empty() || text.size() > most_digits + 1) return std::nullopt;
-    std::uint64_t digits = 0;
-    std::size_t point = text.size();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (is_digit(text[i])) {
-            digits = digits * 10 + static_cast<std::uint64_t>(text[i] - '0');
-        } else if (text[i] == '.' && point == text.size()) {
-            point = i;
-        } else {
-            return std::nullopt;
-        }
-    }
-    const std::size_t fraction_digits = point == text.size() ? 0 : text.size() - point - 1;
-    const std::size_t digit_count = text.size() - (point == text.size() ? 0 : 1);
-    if (digit_count == 0 || digit_count > most_digits || digits > (std::uint64_t{1} << 53)) return std::nullopt;
-    return static_cast<double>(digits) / exact_powers_of_ten[fraction_digits];
+    const Digits whole = read_digits(at, end);
+    Digits fraction{0, 0, whole.end};
+    if (whole.end < end && *whole.end == '.') fraction = read_digits(whole.end + 1, end);
+    const std::size_t count = whole.count + fraction.count;
+    if (count == 0 || count > most_digits) return std::nullopt;
+    const std::uint64_t digits = whole.value * detail::powers_of_ten[fraction.count] + fraction.value;
+    if (digits > (std::uint64_t{1} << 53)) return std::nullopt;
+    return std::pair{static_cast<double>(digits) / exact_powers_of_ten[fraction.count], fraction.end};
 }
 
 // The common case of read_unsigned, without its checks: from_chars reads
@@ -149,11 +144,14 @@ std::optional<double> read_short_decimal(std::string_view text) {
 // with a digit or a full stop. Empty when it needs the full rules: another
 // start, something after the number, or a value out of range.
 std::optional<double> read_plain(std::string_view text) {
-    if (const std::optional<double> value = read_short_decimal(text)) return value;
+    const char* const end = text.data() + text.size();
+    if (const auto short_decimal = read_short_decimal(text.data(), end); short_decimal && short_decimal->second == end) {
+        return short_decimal->first;
+    }
     if (text.empty() || !(is_digit(text.front()) || text.front() == '.')) return std::nullopt;
     double value = 0.0;
-    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (status != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    const auto [read_to, status] = std::from_chars(text.data(), end, value);
+    if (status != std::errc{} || read_to != end) return std::nullopt;
     return value;
 }
 
@@ -190,6 +188,15 @@ double read_coordinate(std::string_view text) {
     if (!value) value = read_unsigned(text);
     if (!value) return 0.0;
     return negative ? -*value : *value;
+}
+
+std::optional<std::pair<double, const char*>> read_plain_coordinate(const char* at, const char* end) {
+    const bool negative = at < end && *at == '-';
+    if (at < end && (*at == '-' || *at == '+')) ++at;
+    if (at == end || !is_digit(*at)) return std::nullopt;
+    auto value = read_short_decimal(at, end);
+    if (value && negative) value->first = -value->first;
+    return value;
 }
 
 }  // namespace velmarin::ifc
