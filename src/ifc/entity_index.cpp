@@ -7,7 +7,7 @@ namespace velmarin::ifc {
 
 namespace {
 
-constexpr std::size_t no_slot = std::numeric_limits<std::size_t>::max();
+constexpr std::uint32_t no_slot = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint64_t direct_spread = 8;  // table entries allowed per inserted number
 constexpr std::uint64_t direct_headroom = 4096;
 
@@ -19,13 +19,14 @@ std::pair<std::size_t, bool> EntityIndex::insert(std::uint64_t number) {
         direct_.resize(std::max<std::uint64_t>(number + 1, 2 * direct_.size()), no_slot);
     }
     if (number >= direct_.size()) return insert_hashed(number);
-    std::size_t& slot = direct_[number];
+    std::uint32_t& slot = direct_[number];
     if (slot != no_slot) return {slot, false};
     // A number that the table has only now come to cover may be hashed.
     if (!hashed_.empty()) {
         if (const auto entry = hashed_.find(number); entry != hashed_.end()) return {entry->second, false};
     }
-    slot = size_++;
+    if (size_ >= no_slot) return insert_hashed(number);  // a slot that the table cannot hold
+    slot = static_cast<std::uint32_t>(size_++);
     return {slot, true};
 }
 
