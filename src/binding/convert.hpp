@@ -85,6 +85,9 @@ struct Converter<Utf8Text> {
 struct Utf8Pieces {
     PyRef text;
 
+    // The text's length in characters, a lower bound of its UTF-8 length.
+    std::size_t length() const { return static_cast<std::size_t>(std::max<Py_ssize_t>(PyUnicode_GetLength(text.get()), 0)); }
+
     // Calls `read` with the UTF-8 of each piece, in order; false with the
     // error set when the text has no UTF-8 encoding: the error, noted for
     // `parameter`, of a Utf8Text argument.

@@ -14,7 +14,7 @@ constexpr Params parse_params{"IfcParser", "parse_ifc_points_and_faces", "ifc_co
 // Files run to hundreds of megabytes: the text is encoded and read piece by
 // piece, never copied whole.
 Result<Made> parse_points_and_faces(Utf8Pieces ifc_content) {
-    ifc::PointsAndLoopsReader reader;
+    ifc::PointsAndLoopsReader reader(ifc_content.length());
     if (!ifc_content.read_all([&](std::string_view piece) { reader.read(piece); }, parse_params.names[0])) return Made{};
     Result<Mesh> mesh = std::move(reader).finish();
     if (!mesh.ok()) return mesh.error();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "ifc/list_growth.hpp"
+
 namespace velmarin::ifc {
 
 namespace {
@@ -29,6 +31,8 @@ std::pair<std::size_t, bool> EntityIndex::insert(std::uint64_t number) {
     slot = static_cast<std::uint32_t>(size_++);
     return {slot, true};
 }
+
+void EntityIndex::expect_growth(double factor) { make_room(direct_, factor); }
 
 std::pair<std::size_t, bool> EntityIndex::insert_hashed(std::uint64_t number) {
     const auto [entry, is_new] = hashed_.try_emplace(number, size_);

@@ -15,6 +15,9 @@ public:
     std::pair<std::size_t, bool> insert(std::uint64_t number);
     std::size_t size() const noexcept { return size_; }
 
+    // The numbers so far are expected to reach `factor` times as far.
+    void expect_growth(double factor);
+
 private:
     std::pair<std::size_t, bool> insert_hashed(std::uint64_t number);
 

@@ -1,6 +1,16 @@
 #include "ifc/loop_mesh.hpp"
 
+#include "ifc/list_growth.hpp"
+
 namespace velmarin::ifc {
+
+void LoopMesh::expect_growth(double factor) {
+    index_.expect_growth(factor);
+    make_room(points_, factor);
+    make_room(vertices_, factor);
+    make_room(corners_, factor);
+    make_room(face_offsets_, factor);
+}
 
 void LoopMesh::point(std::uint64_t entity, const Vector3D& position) {
     const auto [slot, is_new] = index_.insert(entity);

@@ -26,6 +26,10 @@ public:
     void loop(std::span<const std::uint64_t> references) override;
     Result<Mesh> finish() &&;
 
+    // The records so far are expected to grow `factor`-fold by the end:
+    // a list that would run out of room on the way gets it now.
+    void expect_growth(double factor);
+
 private:
     static constexpr std::uint64_t no_vertex = std::numeric_limits<std::uint64_t>::max();
 

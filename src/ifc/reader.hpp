@@ -21,13 +21,21 @@ Result<Mesh> read_points_and_loops(std::string_view text);
 // The same for a text that arrives in consecutive pieces, cut anywhere.
 class PointsAndLoopsReader {
 public:
-    void read(std::string_view piece) { scanner_.scan(piece); }
+    // The text's length in bytes, or a lower bound, when it is known ahead:
+    // the mesh's lists then take the room they will need once, as soon as
+    // enough of the text has been read to tell, instead of doubling their
+    // way there (each doubling a copy into memory not touched before).
+    explicit PointsAndLoopsReader(std::size_t expected_length = 0) : expected_length_(expected_length) {}
+
+    void read(std::string_view piece);
     // After the last piece.
     Result<Mesh> finish() &&;
 
 private:
     LoopMesh mesh_;
     RecordScanner scanner_{mesh_};
+    std::size_t expected_length_;
+    std::size_t read_length_ = 0;
 };
 
 }  // namespace velmarin::ifc
