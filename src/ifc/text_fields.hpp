@@ -1,9 +1,8 @@
-// The three ways the IFC reader reads a piece of a record. None of them
+// The ways the IFC reader reads a piece of a record. None of them
 // fails loudly: a piece that does not read is skipped (or, for a
 // coordinate, read as 0.0) by the caller.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
