@@ -4,8 +4,9 @@ import random
 import pytest
 
 from velmarin import IfcParser, Mesh
+from graph_support import needs_probe, probe
 from helpers import assert_noted
-from mesh_support import exact_mesh, mesh_points
+from mesh_support import exact_mesh, exact_points, mesh_points
 from reference_ifc import coordinate, reference_read
 
 parse = IfcParser.parse_ifc_points_and_faces
@@ -77,6 +78,22 @@ class TestRecords:
     def test_largest_entity_number(self):
         text = "#+18446744073709551615=IFCCARTESIANPOINT((1.,2.,3.));\n#9=IFCPOLYLOOP((#18446744073709551615,18446744073709551615,#+018446744073709551615));"
         assert points_and_faces(text) == ([(1, 2, 3)], [[0, 0, 0]])
+
+    @pytest.mark.parametrize("digits", range(1, 23))
+    def test_numbers_of_every_length(self, digits):
+        """Entity numbers, references and coordinates of every length, some
+        running up to the end of their line."""
+        n, z = "7" * digits, "0" * (digits - 1) + "5"
+        text = "\n".join(
+            [
+                f"#{n}=IFCCARTESIANPOINT((1.,2.,3.));",
+                f"#{z}=IFCCARTESIANPOINT(({n},-{z}.{n},{n}.))",
+                f"#1=IFCPOLYLOOP((#{n},#{z},#{n}))",
+                f"#2=IFCPOLYLOOP((#{z},#{n},#{z}));\r",
+            ]
+        )
+        assert read(text) == reference_read(text)
+        assert len(parse(text).faces) == (2 if digits < 20 else 0)
 
     def test_point_list_record_reads_like_a_point(self):
         text = "#1=IFCCARTESIANPOINTLIST3D(((1.,2.,3.),(4.,5.,6.)));\n#2=IFCPOLYLOOP((#1,#1,#1));"
@@ -280,6 +297,17 @@ class TestAgainstReference:
         rng = random.Random(seed)
         text = "\n".join(random_line(rng, spread) for _ in range(rng.randint(0, 400)))
         assert read(text) == reference_read(text)
+
+    @needs_probe
+    @pytest.mark.parametrize("piece_length", [1, 2, 3, 5, 8, 13, 64, 1000])
+    def test_texts_read_in_pieces(self, piece_length):
+        """Pieces cut anywhere, inside a line, a number or a character, read
+        as the whole text does."""
+        for seed in range(6):
+            rng = random.Random(seed)
+            text = "\n".join(random_line(rng, 1 + seed % 3 * 100) for _ in range(rng.randint(0, 300)))
+            vertices, faces = probe.ifc_in_pieces(text, piece_length)
+            assert (exact_points(vertices), faces) == read(text)
 
     @pytest.mark.parametrize("seed", range(2))
     def test_long_random_texts(self, seed):
