@@ -31,6 +31,11 @@ CellMap::CellMap(std::size_t expected) : slots_(capacity_for(expected), Slot{0, 
 
 void CellMap::prefetch(const CellKey& key) const noexcept { __builtin_prefetch(&slots_[hash_of(key) & mask_]); }
 
+void CellMap::prefetch_key(const CellKey& key) const noexcept {
+    const Slot slot = slots_[hash_of(key) & mask_];
+    if (slot.cell != 0) __builtin_prefetch(&keys_[slot.cell - 1]);
+}
+
 std::uint64_t CellMap::find_or_insert(const CellKey& key) {
     const std::uint32_t tag = hash_of(key);
     for (std::size_t i = tag & mask_;; i = (i + 1) & mask_) {
@@ -50,7 +55,7 @@ std::uint64_t CellMap::find_or_insert(const CellKey& key) {
 }
 
 void CellMap::grow() {
-    std::vector<Slot> old(slots_.size() * 2, Slot{0, 0});
+    decltype(slots_) old(slots_.size() * 2, Slot{0, 0});
     old.swap(slots_);
     mask_ = slots_.size() - 1;
     for (const Slot& slot : old) {

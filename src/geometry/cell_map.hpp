@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/huge_pages.hpp"
+
 namespace velmarin {
 
 struct CellKey {
@@ -29,6 +31,10 @@ public:
     // Starts loading the slot where `key` would be looked for first.
     void prefetch(const CellKey& key) const noexcept;
 
+    // Once that slot has arrived: starts loading the key it points to, which
+    // a lookup compares against.
+    void prefetch_key(const CellKey& key) const noexcept;
+
     std::size_t size() const noexcept { return keys_.size(); }
 
 private:
@@ -39,9 +45,9 @@ private:
 
     void grow();
 
-    std::vector<Slot> slots_;  // a power of two in length
+    std::vector<Slot, HugePageAllocator<Slot>> slots_;  // a power of two in length
     std::size_t mask_ = 0;
-    std::vector<CellKey> keys_;
+    std::vector<CellKey, HugePageAllocator<CellKey>> keys_;
 };
 
 }  // namespace velmarin

@@ -22,16 +22,21 @@ CellKey cell_key(const Vector3D& v, double tolerance) {
 // Each input vertex's position in the welded list. Remembering it per vertex
 // spares the face pass a second hash lookup per corner: it would find the
 // same entry, since a vertex's key never changes.
-std::vector<std::uint64_t> weld_vertices(const std::vector<Vector3D>& input, double tolerance,
-                                         std::vector<Vector3D>& welded) {
+// Cells are numbered in 32 bits (CellMap checks), which halves this array.
+std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> weld_vertices(const std::vector<Vector3D>& input,
+                                                                          double tolerance,
+                                                                          std::vector<Vector3D>& welded) {
     // Welding usually merges many vertices; the map grows if it merges few.
     CellMap cells(input.size() / 4);
-    std::vector<std::uint64_t> welded_index;
+    std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> welded_index;
     welded_index.reserve(input.size());
+    welded.reserve(input.size() / 4);
     // Lookups miss the cache on large meshes: the slot of a vertex some
-    // places ahead is requested early, so that several misses overlap. The
-    // keys computed for that wait in a ring until their vertex comes up.
+    // places ahead is requested early, so that several misses overlap, and
+    // halfway there the key that slot points to. The keys computed for that
+    // wait in a ring until their vertex comes up.
     constexpr std::size_t ahead = 16;
+    constexpr std::size_t halfway = ahead / 2;
     std::array<CellKey, ahead> upcoming;
     const std::size_t count = input.size();
     for (std::size_t i = 0; i < std::min(ahead, count); ++i) {
@@ -40,13 +45,14 @@ std::vector<std::uint64_t> weld_vertices(const std::vector<Vector3D>& input, dou
     }
     for (std::size_t i = 0; i < count; ++i) {
         const CellKey key = upcoming[i % ahead];
+        if (i + halfway < count) cells.prefetch_key(upcoming[(i + halfway) % ahead]);
         if (i + ahead < count) {
             upcoming[i % ahead] = cell_key(input[i + ahead], tolerance);
             cells.prefetch(upcoming[i % ahead]);
         }
         const std::uint64_t cell = cells.find_or_insert(key);
         if (cell == welded.size()) welded.push_back(input[i]);  // the first vertex of a new cell
-        welded_index.push_back(cell);
+        welded_index.push_back(static_cast<std::uint32_t>(cell));
     }
     return welded_index;
 }
@@ -66,7 +72,7 @@ bool keep_face(std::vector<std::uint64_t>& corners) {
 
 Result<Mesh> clean_mesh(const Mesh& mesh, double tolerance) {
     std::vector<Vector3D> vertices;
-    const std::vector<std::uint64_t> welded_index = weld_vertices(mesh.vertices, tolerance, vertices);
+    const auto welded_index = weld_vertices(mesh.vertices, tolerance, vertices);
 
     FaceList faces;
     faces.reserve(mesh.faces.size(), mesh.faces.indices().size());
