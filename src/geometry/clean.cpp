@@ -13,8 +13,9 @@ namespace velmarin {
 namespace {
 
 // The division is done as written (no reciprocal): keys must not depend on
-// how the compiler would like to rearrange it.
-CellKey cell_key(const Vector3D& v, double tolerance) {
+// how the compiler would like to rearrange it. Inlined so that the key is
+// built where the ring keeps it, not returned through memory.
+[[gnu::always_inline]] inline CellKey cell_key(const Vector3D& v, double tolerance) {
     return {round_saturating(v.x / tolerance), round_saturating(v.y / tolerance),
             round_saturating(v.z / tolerance)};
 }
