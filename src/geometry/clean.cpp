@@ -33,11 +33,9 @@ std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> weld_vertices(const
     welded_index.reserve(input.size());
     welded.reserve(input.size() / 4);
     // Lookups miss the cache on large meshes: the slot of a vertex some
-    // places ahead is requested early, so that several misses overlap, and
-    // halfway there the key that slot points to. The keys computed for that
-    // wait in a ring until their vertex comes up.
+    // places ahead is requested early, so that several misses overlap. The
+    // keys computed for that wait in a ring until their vertex comes up.
     constexpr std::size_t ahead = 16;
-    constexpr std::size_t halfway = ahead / 2;
     std::array<CellKey, ahead> upcoming;
     const std::size_t count = input.size();
     for (std::size_t i = 0; i < std::min(ahead, count); ++i) {
@@ -46,7 +44,6 @@ std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> weld_vertices(const
     }
     for (std::size_t i = 0; i < count; ++i) {
         const CellKey key = upcoming[i % ahead];
-        if (i + halfway < count) cells.prefetch_key(upcoming[(i + halfway) % ahead]);
         if (i + ahead < count) {
             upcoming[i % ahead] = cell_key(input[i + ahead], tolerance);
             cells.prefetch(upcoming[i % ahead]);
