@@ -10,7 +10,8 @@
 
 namespace velmarin {
 
-FaceList::FaceList(std::vector<std::uint64_t> indices, std::vector<std::size_t> offsets)
+FaceList::FaceList(std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> indices,
+                   std::vector<std::size_t, HugePageAllocator<std::size_t>> offsets)
     : indices_(std::move(indices)), offsets_(std::move(offsets)) {
     check(!offsets_.empty() && offsets_.front() == 0 && offsets_.back() == indices_.size() &&
               std::is_sorted(offsets_.begin(), offsets_.end()),

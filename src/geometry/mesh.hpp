@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/huge_pages.hpp"
 #include "geometry/vector.hpp"
 
 namespace velmarin {
@@ -30,7 +31,8 @@ public:
     FaceList() = default;
     // Faces from their two runs, as indices() and offsets() give them: the
     // offsets start at 0, never decrease and end at indices.size().
-    FaceList(std::vector<std::uint64_t> indices, std::vector<std::size_t> offsets);
+    FaceList(std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> indices,
+             std::vector<std::size_t, HugePageAllocator<std::size_t>> offsets);
 
     std::size_t size() const { return offsets_.size() - 1; }
     bool empty() const { return size() == 0; }
@@ -59,8 +61,10 @@ public:
     bool operator==(const FaceList&) const = default;
 
 private:
-    std::vector<std::uint64_t> indices_;
-    std::vector<std::size_t> offsets_{0};
+    // Large meshes' runs sit on huge pages: welding and slicing read and
+    // write them far faster than the TLB can follow on small pages.
+    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> indices_;
+    std::vector<std::size_t, HugePageAllocator<std::size_t>> offsets_{0};
 };
 
 // Walks the offsets; a face is made when it is read.

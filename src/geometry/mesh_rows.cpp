@@ -16,8 +16,9 @@ FaceList block_to_faces(std::span<const Index> corners, std::size_t rows, std::s
     check(width == 0 ? corners.empty() : corners.size() % width == 0 && corners.size() / width == rows,
           "a block of rows holds rows * width indices");
     if (width < 3) rows = std::min<std::size_t>(rows, 1);
-    std::vector<std::uint64_t> indices(corners.begin(), corners.begin() + static_cast<std::ptrdiff_t>(rows * width));
-    std::vector<std::size_t> offsets(rows + 1);
+    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> indices(
+        corners.begin(), corners.begin() + static_cast<std::ptrdiff_t>(rows * width));
+    std::vector<std::size_t, HugePageAllocator<std::size_t>> offsets(rows + 1);
     for (std::size_t r = 0; r <= rows; ++r) offsets[r] = r * width;
     return FaceList(std::move(indices), std::move(offsets));
 }
