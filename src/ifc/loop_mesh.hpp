@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/huge_pages.hpp"
 #include "geometry/mesh.hpp"
 #include "ifc/entity_index.hpp"
 #include "ifc/record_scan.hpp"
@@ -41,14 +42,14 @@ private:
     void drop_undefined();
 
     EntityIndex index_;
-    std::vector<Point> points_;  // by slot
+    std::vector<Point, HugePageAllocator<Point>> points_;  // by slot, read in the order loops name them
     std::vector<bool> defined_;  // by slot: whether a line above has defined the point
     std::size_t undefined_ = 0;
     std::vector<Vector3D> vertices_;
     // The faces as FaceList takes them: their corners, face after face, and
     // where each face starts, then where the last one ends.
-    std::vector<std::uint64_t> corners_;
-    std::vector<std::size_t> face_offsets_{0};
+    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> corners_;
+    std::vector<std::size_t, HugePageAllocator<std::size_t>> face_offsets_{0};
 };
 
 }  // namespace velmarin::ifc
