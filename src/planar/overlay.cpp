@@ -2,9 +2,14 @@
 
 #include <clipper.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <span>
+
+#include <boost/container/small_vector.hpp>
 
 #include "core/fault.hpp"
 
@@ -17,13 +22,12 @@ namespace cl = ClipperLib;
 bool differs(const Point2D& a, const Point2D& b) { return !(a.x == b.x) || !(a.y == b.y); }
 
 // The rings of a polygon set as the overlay takes them: every point but the
-// last, which is taken to repeat the first.
-using Paths2D = std::vector<Ring>;
+// last, which is taken to repeat the first. Views into the caller's rings,
+// held without a heap block for the few rings a contact region has.
+using Paths2D = boost::container::small_vector<std::span<const Point2D>, 4>;
 
 void append_paths(const Polygon2D& polygon, Paths2D& out) {
-    auto add = [&](const Ring& ring) {
-        out.emplace_back(ring.begin(), ring.empty() ? ring.end() : ring.end() - 1);
-    };
+    auto add = [&](const Ring& ring) { out.emplace_back(ring.data(), ring.empty() ? 0 : ring.size() - 1); };
     add(polygon.exterior);
     for (const Ring& hole : polygon.holes) add(hole);
 }
@@ -36,7 +40,7 @@ public:
     explicit Grid(const Paths2D& subject, const Paths2D& clip) {
         Box box;
         for (const Paths2D* set : {&subject, &clip}) {
-            for (const Ring& path : *set) {
+            for (std::span<const Point2D> path : *set) {
                 for (const Point2D& p : path) box.add(p);
             }
         }
@@ -96,13 +100,13 @@ private:
     double inverse_ = 1.0;
 };
 
-cl::Paths to_grid(const Paths2D& paths, const Grid& grid) {
-    cl::Paths out(paths.size());
+// Into `out`, whose rings keep their capacity from one overlay to the next.
+void to_grid(const Paths2D& paths, const Grid& grid, cl::Paths& out) {
+    out.resize(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        out[i].reserve(paths[i].size());
+        out[i].clear();
         for (const Point2D& p : paths[i]) out[i].push_back(grid.to_grid(p));
     }
-    return out;
 }
 
 Ring from_grid(const cl::Path& path, const Grid& grid) {
@@ -137,17 +141,84 @@ MultiPolygon2D read_tree(const cl::PolyTree& tree, const Grid& grid) {
     return result;
 }
 
+// What each thread's overlays reuse: the library's state and the grid
+// rings, whose storage would otherwise be taken and given back every time.
+struct Workspace {
+    cl::Clipper clipper;
+    cl::PolyTree tree;
+    cl::Paths subject;
+    cl::Paths clip;
+};
+
+Workspace& workspace() {
+    thread_local Workspace space;
+    return space;
+}
+
+// Every coordinate in the range where the library works in 64-bit
+// arithmetic (beyond it, it switches to 128-bit).
+bool in_low_range(const cl::IntPoint& p) {
+    constexpr cl::cInt low_range = 0x3FFFFFFF;
+    return -low_range <= p.X && p.X <= low_range && -low_range <= p.Y && p.Y <= low_range;
+}
+
+// A ring of four grid points whose sides run along the axes, in turn, each
+// of non-zero length.
+struct GridRectangle {
+    cl::cInt min_x, min_y, max_x, max_y;
+};
+
+std::optional<GridRectangle> grid_rectangle(const cl::Paths& paths) {
+    if (paths.size() != 1 || paths[0].size() != 4) return std::nullopt;
+    const cl::Path& p = paths[0];
+    for (std::size_t k = 0; k < 4; ++k) {
+        const cl::IntPoint& a = p[k];
+        const cl::IntPoint& b = p[(k + 1) % 4];
+        const cl::IntPoint& c = p[(k + 2) % 4];
+        const bool along_x = a.Y == b.Y && a.X != b.X;
+        const bool along_y = a.X == b.X && a.Y != b.Y;
+        const bool next_along_x = b.Y == c.Y && b.X != c.X;
+        if (!(along_x || along_y) || along_x == next_along_x || !in_low_range(a)) return std::nullopt;
+    }
+    return GridRectangle{std::min(p[0].X, p[2].X), std::min(p[0].Y, p[2].Y), std::max(p[0].X, p[2].X),
+                         std::max(p[0].Y, p[2].Y)};
+}
+
+// The common part of two grid rectangles as the library gives it: nothing
+// when they at most touch, else one outer ring, counter-clockwise from the
+// corner of largest x and y (checked against the library in the native
+// tests). Most contacts of box rooms are such pairs.
+MultiPolygon2D rectangle_intersection(const GridRectangle& a, const GridRectangle& b, const Grid& grid) {
+    const cl::cInt min_x = std::max(a.min_x, b.min_x), max_x = std::min(a.max_x, b.max_x);
+    const cl::cInt min_y = std::max(a.min_y, b.min_y), max_y = std::min(a.max_y, b.max_y);
+    if (min_x >= max_x || min_y >= max_y) return {};
+    const cl::Path corners{{max_x, max_y}, {min_x, max_y}, {min_x, min_y}, {max_x, min_y}};
+    MultiPolygon2D result(1);
+    result[0].exterior = from_grid(corners, grid);
+    return result;
+}
+
 MultiPolygon2D overlay(const Paths2D& subject, const Paths2D& clip, BooleanOp op) {
     const Grid grid(subject, clip);
-    cl::Clipper clipper;
-    const bool subject_added = clipper.AddPaths(to_grid(subject, grid), cl::ptSubject, true);
-    const bool clip_added = clipper.AddPaths(to_grid(clip, grid), cl::ptClip, true);
+    Workspace& space = workspace();
+    to_grid(subject, grid, space.subject);
+    to_grid(clip, grid, space.clip);
+    if (op == BooleanOp::Intersection) {
+        const std::optional<GridRectangle> a = grid_rectangle(space.subject);
+        const std::optional<GridRectangle> b = a ? grid_rectangle(space.clip) : std::nullopt;
+        if (b) return rectangle_intersection(*a, *b, grid);
+    }
+    cl::Clipper& clipper = space.clipper;
+    clipper.Clear();
+    const bool subject_added = clipper.AddPaths(space.subject, cl::ptSubject, true);
+    const bool clip_added = clipper.AddPaths(space.clip, cl::ptClip, true);
     // The library refuses to run on no edges at all (rings that are empty,
     // too short or flat); that region is empty whatever the operation.
     if (!subject_added && !clip_added) return {};
-    cl::PolyTree tree;
-    check(clipper.Execute(clip_type(op), tree, cl::pftEvenOdd, cl::pftEvenOdd), "polygon overlay failed");
-    return read_tree(tree, grid);
+    check(clipper.Execute(clip_type(op), space.tree, cl::pftEvenOdd, cl::pftEvenOdd), "polygon overlay failed");
+    MultiPolygon2D result = read_tree(space.tree, grid);
+    clipper.Clear();
+    return result;
 }
 
 // Twice the signed area and the first moment of a closed ring, both
