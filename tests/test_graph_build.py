@@ -237,3 +237,10 @@ def test_a_face_without_vertices_stops_the_wire_stage(search):
     text = internal_fault(lambda: graph_rows([broken], [((0.5, 0.5, 0), (0.5, 0.5, 1))], search=search))
     assert "without vertices" in text
     assert graph_rows([broken], search=search)[2] == []  # no wire, no wire test
+    # The stages before the contacts run side by side; when two of them fail,
+    # the caller hears of the one that comes first, the wire stage's.
+    aperture = ([(1, 0, 0), (1, 1, 0), (1, 1, 1)], [[0, 1, 7]])
+    column = [((0.5, 0.5, 0), (0.5, 0.5, 1))]
+    for _ in range(5):
+        text = internal_fault(lambda: graph_rows([broken, cube(x=1)], column, apertures=[aperture], search=search))
+        assert "without vertices" in text
