@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 #include <span>
+#include <unordered_map>
 
 #include <boost/container/small_vector.hpp>
 
@@ -141,20 +142,6 @@ MultiPolygon2D read_tree(const cl::PolyTree& tree, const Grid& grid) {
     return result;
 }
 
-// What each thread's overlays reuse: the library's state and the grid
-// rings, whose storage would otherwise be taken and given back every time.
-struct Workspace {
-    cl::Clipper clipper;
-    cl::PolyTree tree;
-    cl::Paths subject;
-    cl::Paths clip;
-};
-
-Workspace& workspace() {
-    thread_local Workspace space;
-    return space;
-}
-
 // Every coordinate in the range where the library works in 64-bit
 // arithmetic (beyond it, it switches to 128-bit).
 bool in_low_range(const cl::IntPoint& p) {
@@ -162,14 +149,10 @@ bool in_low_range(const cl::IntPoint& p) {
     return -low_range <= p.X && p.X <= low_range && -low_range <= p.Y && p.Y <= low_range;
 }
 
-// A ring of four grid points whose sides run along the axes, in turn, each
-// of non-zero length.
-struct GridRectangle {
-    cl::cInt min_x, min_y, max_x, max_y;
-};
-
-std::optional<GridRectangle> grid_rectangle(const cl::Paths& paths) {
-    if (paths.size() != 1 || paths[0].size() != 4) return std::nullopt;
+// Whether the rings are one ring of four grid points whose sides run along
+// the axes in turn, each of non-zero length.
+bool is_grid_rectangle(const cl::Paths& paths) {
+    if (paths.size() != 1 || paths[0].size() != 4) return false;
     const cl::Path& p = paths[0];
     for (std::size_t k = 0; k < 4; ++k) {
         const cl::IntPoint& a = p[k];
@@ -178,24 +161,134 @@ std::optional<GridRectangle> grid_rectangle(const cl::Paths& paths) {
         const bool along_x = a.Y == b.Y && a.X != b.X;
         const bool along_y = a.X == b.X && a.Y != b.Y;
         const bool next_along_x = b.Y == c.Y && b.X != c.X;
-        if (!(along_x || along_y) || along_x == next_along_x || !in_low_range(a)) return std::nullopt;
+        if (!(along_x || along_y) || along_x == next_along_x || !in_low_range(a)) return false;
     }
-    return GridRectangle{std::min(p[0].X, p[2].X), std::min(p[0].Y, p[2].Y), std::max(p[0].X, p[2].X),
-                         std::max(p[0].Y, p[2].Y)};
+    return true;
 }
 
-// The common part of two grid rectangles as the library gives it: nothing
-// when they at most touch, else one outer ring, counter-clockwise from the
-// corner of largest x and y (checked against the library in the native
-// tests). Most contacts of box rooms are such pairs.
-MultiPolygon2D rectangle_intersection(const GridRectangle& a, const GridRectangle& b, const Grid& grid) {
-    const cl::cInt min_x = std::max(a.min_x, b.min_x), max_x = std::min(a.max_x, b.max_x);
-    const cl::cInt min_y = std::max(a.min_y, b.min_y), max_y = std::min(a.max_y, b.max_y);
-    if (min_x >= max_x || min_y >= max_y) return {};
-    const cl::Path corners{{max_x, max_y}, {min_x, max_y}, {min_x, min_y}, {max_x, min_y}};
-    MultiPolygon2D result(1);
-    result[0].exterior = from_grid(corners, grid);
-    return result;
+// The overlay of two rectangles on the grid, without running the library
+// each time. On rings whose sides all run along the axes, what the library
+// does is steered only by how the coordinates compare: its tests are
+// comparisons, and its products of differences are exact and vanish or not
+// as the differences do; every point it makes lies on two of the given
+// sides. So the result for one pair, with each coordinate replaced by its
+// rank among the pair's coordinates on its axis, is the result for every
+// pair whose corners compare alike, point for point in the same order once
+// the ranks are turned back into coordinates. Each thread asks the library
+// once per such pattern (checked against the library itself in the native
+// tests). Most contacts of box rooms, and the doors cut from them, are such
+// pairs.
+class RectangleOverlays {
+public:
+    // The result when both operands are grid rectangles, as `read_tree`
+    // would give it; empty otherwise.
+    std::optional<MultiPolygon2D> overlay(const cl::Paths& subject, const cl::Paths& clip, BooleanOp op,
+                                          const Grid& grid, cl::Clipper& clipper, cl::PolyTree& tree) {
+        if (!is_grid_rectangle(subject) || !is_grid_rectangle(clip)) return std::nullopt;
+        const Ranks xs(subject[0], clip[0], &cl::IntPoint::X);
+        const Ranks ys(subject[0], clip[0], &cl::IntPoint::Y);
+        std::uint64_t key = static_cast<std::uint64_t>(op);
+        int shift = 2;
+        for (const cl::Path* ring : {&subject[0], &clip[0]}) {
+            for (const cl::IntPoint& p : *ring) {
+                key |= static_cast<std::uint64_t>(xs.of(p.X) * 4 + ys.of(p.Y)) << shift;
+                shift += 4;
+            }
+        }
+        auto [place, added] = shapes_.try_emplace(key);
+        if (added) place->second = learn(key, op, clipper, tree);
+        return instance(place->second, xs, ys, grid);
+    }
+
+private:
+    // Each point as x rank * 4 + y rank; per polygon its exterior, then its holes.
+    using Shape = std::vector<std::vector<std::vector<std::uint8_t>>>;
+
+    // The distinct values of one coordinate of two rectangles (two each), in order.
+    class Ranks {
+    public:
+        Ranks(const cl::Path& a, const cl::Path& b, cl::cInt cl::IntPoint::*axis) {
+            for (const cl::Path* ring : {&a, &b}) {
+                for (const cl::IntPoint& p : *ring) {
+                    if (std::find(values_, values_ + count_, p.*axis) == values_ + count_) values_[count_++] = p.*axis;
+                }
+            }
+            std::sort(values_, values_ + count_);
+        }
+        unsigned of(cl::cInt v) const { return static_cast<unsigned>(std::find(values_, values_ + count_, v) - values_); }
+        cl::cInt value(unsigned rank) const {
+            const std::span<const cl::cInt> values(values_, count_);
+            return checked(values, rank);
+        }
+
+    private:
+        cl::cInt values_[4] = {};
+        std::size_t count_ = 0;
+    };
+
+    // The library's result for the ranks themselves, as coordinates.
+    static Shape learn(std::uint64_t key, BooleanOp op, cl::Clipper& clipper, cl::PolyTree& tree) {
+        cl::Paths rings(2, cl::Path(4));
+        for (int k = 0; k < 8; ++k) {
+            const auto point = static_cast<cl::cInt>((key >> (2 + 4 * k)) & 15);
+            rings[k / 4][k % 4] = {point / 4, point % 4};
+        }
+        clipper.Clear();
+        clipper.AddPath(rings[0], cl::ptSubject, true);
+        clipper.AddPath(rings[1], cl::ptClip, true);
+        check(clipper.Execute(clip_type(op), tree, cl::pftEvenOdd, cl::pftEvenOdd), "polygon overlay failed");
+        clipper.Clear();
+        auto ranks = [](const cl::Path& path) {
+            std::vector<std::uint8_t> ring;
+            for (const cl::IntPoint& p : path) {
+                check(0 <= p.X && p.X < 4 && 0 <= p.Y && p.Y < 4, "a rectangle overlay off the given sides");
+                ring.push_back(static_cast<std::uint8_t>(p.X * 4 + p.Y));
+            }
+            return ring;
+        };
+        Shape shape;
+        for (const cl::PolyNode* node = tree.GetFirst(); node; node = node->GetNext()) {
+            if (node->IsHole()) continue;
+            shape.push_back({ranks(node->Contour)});
+            for (const cl::PolyNode* hole : node->Childs) shape.back().push_back(ranks(hole->Contour));
+        }
+        return shape;
+    }
+
+    static MultiPolygon2D instance(const Shape& shape, const Ranks& xs, const Ranks& ys, const Grid& grid) {
+        auto ring = [&](const std::vector<std::uint8_t>& ranks) {
+            cl::Path path;
+            path.reserve(ranks.size());
+            for (std::uint8_t r : ranks) path.push_back({xs.value(r / 4), ys.value(r % 4)});
+            return from_grid(path, grid);
+        };
+        MultiPolygon2D result;
+        result.reserve(shape.size());
+        for (const auto& rings : shape) {
+            Polygon2D polygon{ring(rings.front()), {}};
+            polygon.holes.reserve(rings.size() - 1);
+            for (std::size_t h = 1; h < rings.size(); ++h) polygon.holes.push_back(ring(rings[h]));
+            result.push_back(std::move(polygon));
+        }
+        return result;
+    }
+
+    std::unordered_map<std::uint64_t, Shape> shapes_;
+};
+
+// What each thread's overlays reuse: the library's state and the grid
+// rings, whose storage would otherwise be taken and given back every time.
+struct Workspace {
+    cl::Clipper clipper;
+    cl::PolyTree tree;
+    cl::Paths subject;
+    cl::Paths clip;
+    RectangleOverlays rectangles;
+};
+
+Workspace& workspace() {
+    thread_local Workspace space;
+    return space;
 }
 
 MultiPolygon2D overlay(const Paths2D& subject, const Paths2D& clip, BooleanOp op) {
@@ -203,10 +296,9 @@ MultiPolygon2D overlay(const Paths2D& subject, const Paths2D& clip, BooleanOp op
     Workspace& space = workspace();
     to_grid(subject, grid, space.subject);
     to_grid(clip, grid, space.clip);
-    if (op == BooleanOp::Intersection) {
-        const std::optional<GridRectangle> a = grid_rectangle(space.subject);
-        const std::optional<GridRectangle> b = a ? grid_rectangle(space.clip) : std::nullopt;
-        if (b) return rectangle_intersection(*a, *b, grid);
+    if (std::optional<MultiPolygon2D> result =
+            space.rectangles.overlay(space.subject, space.clip, op, grid, space.clipper, space.tree)) {
+        return std::move(*result);
     }
     cl::Clipper& clipper = space.clipper;
     clipper.Clear();
