@@ -27,6 +27,15 @@ struct CellContact {
     Vector3D contact_centroid;
 };
 
+// What the aperture step keeps from one contact of a mesh to the next: the
+// apertures near a box that holds the contact's (and, mostly, those of the
+// mesh's other faces), so that it need not ask its index per contact.
+struct NearApertures {
+    bool made = false;
+    Bounds box;
+    std::vector<std::uint64_t> groups;
+};
+
 // The queried face of a contact, as the aperture step needs it.
 struct ContactFace {
     const Mesh& mesh;
@@ -37,6 +46,8 @@ struct ContactFace {
     // How far in front of the face (along its normal) the other cell's face
     // lies: zero for faces that touch, the wall's thickness across a wall.
     double depth = 0.0;
+    // Kept by the caller for all contacts of one mesh; none: ask the index.
+    NearApertures* near = nullptr;
 };
 
 // Cuts the aperture faces that lie between the contact face's plane and the
@@ -77,8 +88,15 @@ public:
 
     template <class Visit>
     void for_each(const Visit& visit) const {
+        for_each([](const Hit&) { return true; }, visit);
+    }
+
+    // Only the hits that `pass(hit)` also accepts, tested before the box
+    // when it is the cheaper or the more selective test.
+    template <class Pass, class Visit>
+    void for_each(const Pass& pass, const Visit& visit) const {
         for (const Hit& hit : all_) {
-            if (!within_ || within_->intersects(hit.box)) visit(hit);
+            if (pass(hit) && (!within_ || within_->intersects(hit.box))) visit(hit);
         }
     }
 

@@ -36,7 +36,8 @@ double rounding_of(const MultiPolygon2D& region) {
 // One face A of mesh i, with everything the faces facing it are compared in.
 class WallFace {
 public:
-    WallFace(const WallScene& scene, std::size_t mesh_index, std::size_t face, const FacePlane& plane)
+    WallFace(const WallScene& scene, std::size_t mesh_index, std::size_t face, const FacePlane& plane,
+             NearApertures& near)
         : scene_(scene),
           mesh_index_(mesh_index),
           mesh_(checked(scene.meshes, mesh_index)),
@@ -45,7 +46,8 @@ public:
           box_(face_box(mesh_, face, scene.tolerance)),
           frame_(plane_frame(plane.normal, checked(mesh_.vertices, checked(face_, 0)))),
           polygon_(project(mesh_, face_, frame_)),
-          extent_(rectangle_of(polygon_)) {}
+          extent_(rectangle_of(polygon_)),
+          near_(near) {}
 
     // Every face of another mesh among `hits` that faces A, nearest first.
     // The indexed search leaves out the faces whose extents at most touch
@@ -102,7 +104,7 @@ private:
         const double whole = unsigned_area(region);
         if (!(whole > scene_.tolerance)) return;
         MultiPolygon2D open = region;
-        scene_.apertures.cut(open, {mesh_, face_, plane_, frame_, box_, b.depth});
+        scene_.apertures.cut(open, {mesh_, face_, plane_, frame_, box_, b.depth, &near_});
         double area = unsigned_area(open);
         double opening = whole - area;
         if (!(opening > rounding_of(region))) {
@@ -127,13 +129,14 @@ private:
     PlaneFrame frame_;
     Polygon2D polygon_;
     Rectangle2D extent_;
+    NearApertures& near_;  // the mesh's
 };
 
 // A face of another mesh near mesh i, with what the facing test reads.
 struct Near {
     FaceRef ref;
     Bounds box;  // its grown box, as the face index compares it
-    const FacePlane* plane;
+    Vector3D normal;
     const Vector3D* centre;
 };
 
@@ -145,8 +148,9 @@ bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, 
                  std::vector<Facing>& out) {
     out.clear();
     bool above = false;
-    hits.for_each([&](const Near& hit) {
-        if (!(dot(plane.normal, hit.plane->normal) < -(1.0 - scene.tolerance))) return;
+    // Most faces near A do not face it: the normals are compared first.
+    auto opposite = [&](const Near& hit) { return dot(plane.normal, hit.normal) < -(1.0 - scene.tolerance); };
+    hits.for_each(opposite, [&](const Near& hit) {
         const double depth = dot(plane.normal, *hit.centre) + plane.offset;
         if (!(depth > -scene.tolerance && depth <= scene.wall_thickness)) return;
         out.push_back({hit.ref, depth, {}});
@@ -160,17 +164,18 @@ bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, 
 std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t i) {
     std::vector<WallContact> contacts;
     std::vector<Facing> hits;
+    NearApertures openings;
     // Faces of other meshes with a plane.
     auto other = [&](const FaceRef& hit, const Bounds& grown) -> std::optional<Near> {
         if (hit.mesh == i) return std::nullopt;
         const FacePlane& plane = checked(checked(scene.planes, hit.mesh), hit.face);
         if (!plane.valid) return std::nullopt;
-        return Near{hit, grown, &plane, &checked(checked(scene.centres, hit.mesh), hit.face)};
+        return Near{hit, grown, plane.normal, &checked(checked(scene.centres, hit.mesh), hit.face)};
     };
     auto visit = [&](std::size_t f, const FacePlane& plane, const Bounds&, const FaceHits<Near>& near) {
         // Only faces of meshes above i give contacts; the rest only hide.
         if (!find_facing(scene, i, plane, near, hits)) return;
-        const WallFace face(scene, i, f, plane);
+        const WallFace face(scene, i, f, plane, openings);
         const std::vector<Facing> facing = face.facing(hits);
         if (scene.search == Search::Literal) {
             face.literal_contacts(facing, contacts);
