@@ -174,7 +174,7 @@ void ApertureIndex::gather(const MultiPolygon2D& region, const ContactFace& face
     if (face.near && query.is_finite()) {
         NearApertures& near = *face.near;
         if (!near.made || !holds(near.box, query)) {
-            near.box = mesh_box(face.mesh).grown(tolerance_ + 2.0 * (std::fabs(face.depth) + distance));
+            near.box = mesh_box(face.mesh).grown(tolerance_ + 1.25 * (std::fabs(face.depth) + distance));
             near.box.add(query);
             near.groups.clear();
             tree_.query(near.box, [&](std::uint64_t g) { near.groups.push_back(g); });
