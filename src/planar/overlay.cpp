@@ -110,9 +110,11 @@ void to_grid(const Paths2D& paths, const Grid& grid, cl::Paths& out) {
     }
 }
 
-Ring from_grid(const cl::Path& path, const Grid& grid) {
+// Any range of grid points, closed.
+template <class Points>
+Ring from_grid(const Points& path, const Grid& grid) {
     Ring ring;
-    ring.reserve(path.size() + 1);
+    ring.reserve(std::size(path) + 1);
     for (const cl::IntPoint& p : path) ring.push_back(grid.from_grid(p));
     close_ring(ring);
     return ring;
@@ -204,25 +206,27 @@ private:
     // Each point as x rank * 4 + y rank; per polygon its exterior, then its holes.
     using Shape = std::vector<std::vector<std::vector<std::uint8_t>>>;
 
-    // The distinct values of one coordinate of two rectangles (two each), in order.
+    // The distinct values of one coordinate of two rectangles, in order: the
+    // opposite corners 0 and 2 of each ring hold both of its values.
     class Ranks {
     public:
-        Ranks(const cl::Path& a, const cl::Path& b, cl::cInt cl::IntPoint::*axis) {
-            for (const cl::Path* ring : {&a, &b}) {
-                for (const cl::IntPoint& p : *ring) {
-                    if (std::find(values_, values_ + count_, p.*axis) == values_ + count_) values_[count_++] = p.*axis;
-                }
-            }
-            std::sort(values_, values_ + count_);
+        Ranks(const cl::Path& a, const cl::Path& b, cl::cInt cl::IntPoint::*axis)
+            : values_{a[0].*axis, a[2].*axis, b[0].*axis, b[2].*axis} {
+            std::sort(std::begin(values_), std::end(values_));
+            count_ = static_cast<std::size_t>(std::unique(std::begin(values_), std::end(values_)) - values_);
         }
-        unsigned of(cl::cInt v) const { return static_cast<unsigned>(std::find(values_, values_ + count_, v) - values_); }
+        unsigned of(cl::cInt v) const {
+            unsigned rank = 0;
+            while (rank + 1 < count_ && values_[rank] != v) ++rank;
+            return rank;
+        }
         cl::cInt value(unsigned rank) const {
             const std::span<const cl::cInt> values(values_, count_);
             return checked(values, rank);
         }
 
     private:
-        cl::cInt values_[4] = {};
+        cl::cInt values_[4];
         std::size_t count_ = 0;
     };
 
@@ -257,8 +261,7 @@ private:
 
     static MultiPolygon2D instance(const Shape& shape, const Ranks& xs, const Ranks& ys, const Grid& grid) {
         auto ring = [&](const std::vector<std::uint8_t>& ranks) {
-            cl::Path path;
-            path.reserve(ranks.size());
+            boost::container::small_vector<cl::IntPoint, 8> path;
             for (std::uint8_t r : ranks) path.push_back({xs.value(r / 4), ys.value(r % 4)});
             return from_grid(path, grid);
         };

@@ -102,7 +102,12 @@ void ApertureIndex::add_face(const Mesh& mesh, std::size_t face) {
 }
 
 std::vector<BoxIndex::Entry> ApertureIndex::index_faces(const std::vector<Mesh>& apertures) {
+    std::size_t faces = 0;
+    for (const Mesh& mesh : apertures) faces += mesh.faces.size();
+    faces_.reserve(faces);
+    groups_.reserve(apertures.size());
     std::vector<BoxIndex::Entry> entries;
+    entries.reserve(apertures.size());
     for (const Mesh& mesh : apertures) {
         const std::size_t begin = faces_.size();
         for (std::size_t g = 0; g < mesh.faces.size(); ++g) add_face(mesh, g);
