@@ -24,6 +24,16 @@ hold one, windows in half the outer walls, a column in a quarter of the rooms):
   ``--walls-sizes`` rooms (10,000 and 100,000 by default): the ratio of the
   two is the figure (goal: below 1.5).
 
+With ``--against REV``, only the two builds are timed on 100,000 rooms (a
+door in every inner wall that can hold one, a column in every room), in
+child processes that alternate between the module built at REV
+(bench/baseline.py) and the one this interpreter imports: the best of each
+is compared, and the two graphs must be the same to the last bit. The build
+across walls, which REV may not have, is compared against ``--walls-against``
+(by default this branch's merge-base with main).
+
+    python3 bench/bench_build.py --against e65086f [--rounds 3]
+
 Times are the best of ``--repeat`` runs (proportionally more below 10,000
 rooms). On a machine that other work shares, the figures move by a factor of
 two from run to run: read them with the load averages and the "cores busy"
@@ -36,9 +46,11 @@ and times only what it can.
 from __future__ import annotations
 
 import argparse
+import hashlib
 import json
 import math
 import os
+import struct
 import subprocess
 import sys
 import time
@@ -180,6 +192,79 @@ def measure_walls(rooms, repeat):
     )
 
 
+AGAINST_ROOMS = 100_000
+AGAINST_OPTIONS = dict(door_ratio=1.0, window_ratio=0.5, column_ratio=1.0)
+
+
+def graph_digest(graph):
+    """A fingerprint of a graph's exact values: nodes, edges with their
+    numbers, wire contacts."""
+    h = hashlib.sha1()
+    for node in graph.nodes:
+        c = node.centroid
+        h.update(struct.pack("<3d", c.x, c.y, c.z))
+    for e in graph.edges:
+        c = e.contact_centroid
+        h.update(struct.pack("<2Q4d", e.node_a, e.node_b, e.shared_area, c.x, c.y, c.z))
+        h.update(e.contact_type.encode())
+        for key in ("wall_thickness", "opening_area"):
+            h.update(struct.pack("<d", e.get_attribute(key) if e.get_attribute(key) is not None else math.nan))
+    for w in graph.wire_contacts:
+        h.update(struct.pack("<2Q", w.wire_index, w.mesh_index))
+    return h.hexdigest()
+
+
+def build_times(kind, repeat):
+    """One child of --against: the build of `kind` ("plain" or "walls") on the
+    100,000-room building, best of `repeat`, and its graph's fingerprint."""
+    import velmarin
+
+    walls = kind == "walls"
+    building = generate_building(AGAINST_ROOMS, SEED, wall_thickness=WALLS if walls else 0.0, **AGAINST_OPTIONS)
+    registry = building.registry()
+    if walls and not hasattr(velmarin.SpatialRegistry, "build_spatial_graph_with_walls"):
+        print(json.dumps(None))
+        return
+    build = (lambda: registry.build_spatial_graph_with_walls(TOLERANCE, WALLS_LOOKED_ACROSS)) if walls else (
+        lambda: registry.build_spatial_graph(TOLERANCE))
+    best, digest = None, None
+    for _ in range(repeat):
+        cpu, wall = time.process_time(), time.perf_counter()
+        graph = build()
+        wall, cpu = time.perf_counter() - wall, time.process_time() - cpu
+        if best is None or wall < best[0]:
+            best = (wall, cpu)
+        digest = digest or graph_digest(graph)
+        del graph  # released outside the timing
+    print(json.dumps({"summary": building.summary(), "wall": best[0], "cpu": best[1], "digest": digest}))
+
+
+def against(revision, walls_revision, rounds, repeat):
+    from baseline import alternate, module_at
+
+    if walls_revision is None:
+        walls_revision = subprocess.run(["git", "merge-base", "HEAD", "main"], cwd=HERE, check=True,
+                                        capture_output=True, text=True).stdout.strip()[:7]
+    print(f"load average at start {load()}; best of {rounds} alternated runs, each the best of {repeat}", flush=True)
+    for kind, base, call in (("plain", revision, f"build_spatial_graph({TOLERANCE})"),
+                             ("walls", walls_revision,
+                              f"build_spatial_graph_with_walls({TOLERANCE}, {WALLS_LOOKED_ACROSS}), {WALLS} m walls")):
+        runs = {base: module_at(base), "now": None}
+        printed = alternate(rounds, runs, [os.path.abspath(__file__), "--build-times", kind, "--repeat", str(repeat)])
+        measured = {name: [json.loads(text.strip().splitlines()[-1]) for text in texts] for name, texts in printed.items()}
+        if any(m is None for runs_of in measured.values() for m in runs_of):
+            print(f"{call}: not in {base}")
+            continue
+        digests = {m["digest"] for runs_of in measured.values() for m in runs_of}
+        old, new = (min(measured[name], key=lambda m: m["wall"]) for name in runs)
+        print(f"{new['summary']}: {call}")
+        print(f"  {base} {old['wall']:.3f} s ({old['cpu']:.3f} s cpu), now {new['wall']:.3f} s ({new['cpu']:.3f} s cpu): "
+              f"{old['wall'] / new['wall']:.2f}x wall, {old['cpu'] / new['cpu']:.2f}x cpu; "
+              + ("the same graph in every run" if len(digests) == 1 else f"GRAPHS DIFFER ({len(digests)} fingerprints)"),
+              flush=True)
+    print(f"load average at the end {load()}")
+
+
 def load():
     return " ".join(f"{x:.1f}" for x in os.getloadavg())
 
@@ -227,11 +312,18 @@ def main():
     parser.add_argument("--no-stages", action="store_true", help="skip the builds without wires or apertures")
     parser.add_argument("--no-cores", action="store_true", help="skip the one- and two-core runs")
     parser.add_argument("--walls-sizes", default="10000,100000", help="room counts of the build across walls, or none")
+    parser.add_argument("--against", help="a commit to time the two builds on 100,000 rooms against")
+    parser.add_argument("--walls-against", help="the commit for the build across walls (default: merge-base with main)")
+    parser.add_argument("--build-times", choices=("plain", "walls"), help=argparse.SUPPRESS)
     parser.add_argument("--probe", type=int, help=argparse.SUPPRESS)
     parser.add_argument("--cpus", type=int, default=1, help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.probe is not None:
         return probe(args.probe, args.cpus, args.repeat)
+    if args.build_times:
+        return build_times(args.build_times, args.repeat)
+    if args.against:
+        return against(args.against, args.walls_against, args.rounds, args.repeat)
 
     import velmarin
 

@@ -250,3 +250,16 @@ def awkward_apertures(rng, tolerance):
         out.append((points, [[0, 1, 2, 3]]))
     out.append(([(3, -100, -100), (3, 100, -100), (3, 100, 100), (3, -100, 100)], [[0, 1, 2, 3]]))
     return out
+
+
+def subdivided(points, faces, n):
+    """The same room with every quad face cut into n x n quads."""
+    out_points, out_faces = [], []
+    for a, b, c, d in ([points[k] for k in face] for face in faces):
+        def at(u, v):
+            return tuple(a[i] + (b[i] - a[i]) * u / n + (d[i] - a[i]) * v / n for i in range(3))
+        base = len(out_points)
+        out_points += [at(u, v) for v in range(n + 1) for u in range(n + 1)]
+        out_faces += [[base + v * (n + 1) + u, base + v * (n + 1) + u + 1, base + (v + 1) * (n + 1) + u + 1,
+                       base + (v + 1) * (n + 1) + u] for v in range(n) for u in range(n)]
+    return out_points, out_faces

@@ -6,7 +6,8 @@ from fractions import Fraction
 
 import pytest
 
-from building_support import BOX_FACES, Room, as_plain, awkward_apertures, expected_contacts, random_building
+from building_support import (BOX_FACES, Room, as_plain, awkward_apertures, expected_contacts, random_building,
+                              subdivided)
 from graph_support import assert_same_edges, graph_rows, mesh, needs_probe, wire
 from helpers import assert_noted, internal_fault
 from velmarin import SpatialRegistry
@@ -203,6 +204,8 @@ def test_the_indexed_search_agrees_with_the_literal_one(seed):
                                tolerance=tolerance)
     meshes, wires, apertures = as_plain(building)
     apertures += awkward_apertures(rng, tolerance)
+    # Rooms of many faces ask the face index per face, boxes once per room.
+    meshes[:4] = [subdivided(*room, 4) for room in meshes[:4]]
     literal = graph_rows(meshes, wires, apertures, tolerance, search="literal")
     public = graph_rows(meshes, wires, apertures, tolerance)
     assert public[0] == literal[0] and public[2] == literal[2]
@@ -237,3 +240,10 @@ def test_a_face_without_vertices_stops_the_wire_stage(search):
     text = internal_fault(lambda: graph_rows([broken], [((0.5, 0.5, 0), (0.5, 0.5, 1))], search=search))
     assert "without vertices" in text
     assert graph_rows([broken], search=search)[2] == []  # no wire, no wire test
+    # The stages before the contacts run side by side; when two of them fail,
+    # the caller hears of the one that comes first, the wire stage's.
+    aperture = ([(1, 0, 0), (1, 1, 0), (1, 1, 1)], [[0, 1, 7]])
+    column = [((0.5, 0.5, 0), (0.5, 0.5, 1))]
+    for _ in range(5):
+        text = internal_fault(lambda: graph_rows([broken, cube(x=1)], column, apertures=[aperture], search=search))
+        assert "without vertices" in text

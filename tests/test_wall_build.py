@@ -7,7 +7,7 @@ from fractions import Fraction
 import pytest
 
 from building import generate_building
-from building_support import Opening, Room, as_plain, awkward_apertures, random_building
+from building_support import Opening, Room, as_plain, awkward_apertures, random_building, subdivided
 from graph_support import assert_same_edges, graph_rows, mesh, needs_probe
 from helpers import assert_noted, internal_fault
 from velmarin import SpatialRegistry
@@ -25,19 +25,6 @@ def box(lo, hi):
 def door(at, y0, y1, height=2.0, depth=0.25):
     """A door solid through the wall x = at .. at + depth."""
     return box((at, y0, 0), (at + depth, y1, height))
-
-
-def subdivided(points, faces, n):
-    """The same room with every quad face cut into n x n quads."""
-    out_points, out_faces = [], []
-    for a, b, c, d in ([points[k] for k in face] for face in faces):
-        def at(u, v):
-            return tuple(a[i] + (b[i] - a[i]) * u / n + (d[i] - a[i]) * v / n for i in range(3))
-        base = len(out_points)
-        out_points += [at(u, v) for v in range(n + 1) for u in range(n + 1)]
-        out_faces += [[base + v * (n + 1) + u, base + v * (n + 1) + u + 1, base + (v + 1) * (n + 1) + u + 1,
-                       base + (v + 1) * (n + 1) + u] for v in range(n) for u in range(n)]
-    return out_points, out_faces
 
 
 def walled(meshes, apertures=(), thickness=0.25, tolerance=0.01, search="public"):

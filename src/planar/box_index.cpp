@@ -6,7 +6,6 @@
 #include <boost/geometry.hpp>
 #include <boost/geometry/index/rtree.hpp>
 #include <boost/iterator/function_output_iterator.hpp>
-#include <boost/iterator/transform_iterator.hpp>
 
 namespace velmarin {
 
@@ -43,9 +42,23 @@ struct BoxIndex::Tree {
     bgi::rtree<Value, bgi::rstar<box_index_node_size>> rtree;
 };
 
-BoxIndex::BoxIndex(const std::vector<Entry>& entries)
-    : tree_(std::make_unique<const Tree>(Tree{{boost::make_transform_iterator(entries.begin(), value_of),
-                                               boost::make_transform_iterator(entries.end(), value_of)}})) {}
+namespace {
+
+// The keys are made once before the packing, which reads each value several
+// times; the tree is the same.
+std::vector<Value> values_of(const std::vector<BoxIndex::Entry>& entries) {
+    std::vector<Value> values;
+    values.reserve(entries.size());
+    for (const BoxIndex::Entry& e : entries) values.push_back(value_of(e));
+    return values;
+}
+
+}  // namespace
+
+BoxIndex::BoxIndex(const std::vector<Entry>& entries) {
+    const std::vector<Value> values = values_of(entries);
+    tree_ = std::make_unique<const Tree>(Tree{{values.begin(), values.end()}});
+}
 
 BoxIndex::BoxIndex(BoxIndex&&) noexcept = default;
 BoxIndex& BoxIndex::operator=(BoxIndex&&) noexcept = default;

@@ -2,9 +2,15 @@
 
 #include <clipper.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <span>
+#include <unordered_map>
+
+#include <boost/container/small_vector.hpp>
 
 #include "core/fault.hpp"
 
@@ -17,13 +23,12 @@ namespace cl = ClipperLib;
 bool differs(const Point2D& a, const Point2D& b) { return !(a.x == b.x) || !(a.y == b.y); }
 
 // The rings of a polygon set as the overlay takes them: every point but the
-// last, which is taken to repeat the first.
-using Paths2D = std::vector<Ring>;
+// last, which is taken to repeat the first. Views into the caller's rings,
+// held without a heap block for the few rings a contact region has.
+using Paths2D = boost::container::small_vector<std::span<const Point2D>, 4>;
 
 void append_paths(const Polygon2D& polygon, Paths2D& out) {
-    auto add = [&](const Ring& ring) {
-        out.emplace_back(ring.begin(), ring.empty() ? ring.end() : ring.end() - 1);
-    };
+    auto add = [&](const Ring& ring) { out.emplace_back(ring.data(), ring.empty() ? 0 : ring.size() - 1); };
     add(polygon.exterior);
     for (const Ring& hole : polygon.holes) add(hole);
 }
@@ -36,7 +41,7 @@ public:
     explicit Grid(const Paths2D& subject, const Paths2D& clip) {
         Box box;
         for (const Paths2D* set : {&subject, &clip}) {
-            for (const Ring& path : *set) {
+            for (std::span<const Point2D> path : *set) {
                 for (const Point2D& p : path) box.add(p);
             }
         }
@@ -96,18 +101,20 @@ private:
     double inverse_ = 1.0;
 };
 
-cl::Paths to_grid(const Paths2D& paths, const Grid& grid) {
-    cl::Paths out(paths.size());
+// Into `out`, whose rings keep their capacity from one overlay to the next.
+void to_grid(const Paths2D& paths, const Grid& grid, cl::Paths& out) {
+    out.resize(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        out[i].reserve(paths[i].size());
+        out[i].clear();
         for (const Point2D& p : paths[i]) out[i].push_back(grid.to_grid(p));
     }
-    return out;
 }
 
-Ring from_grid(const cl::Path& path, const Grid& grid) {
+// Any range of grid points, closed.
+template <class Points>
+Ring from_grid(const Points& path, const Grid& grid) {
     Ring ring;
-    ring.reserve(path.size() + 1);
+    ring.reserve(std::size(path) + 1);
     for (const cl::IntPoint& p : path) ring.push_back(grid.from_grid(p));
     close_ring(ring);
     return ring;
@@ -137,17 +144,176 @@ MultiPolygon2D read_tree(const cl::PolyTree& tree, const Grid& grid) {
     return result;
 }
 
+// Every coordinate in the range where the library works in 64-bit
+// arithmetic (beyond it, it switches to 128-bit).
+bool in_low_range(const cl::IntPoint& p) {
+    constexpr cl::cInt low_range = 0x3FFFFFFF;
+    return -low_range <= p.X && p.X <= low_range && -low_range <= p.Y && p.Y <= low_range;
+}
+
+// Whether the rings are one ring of four grid points whose sides run along
+// the axes in turn, each of non-zero length.
+bool is_grid_rectangle(const cl::Paths& paths) {
+    if (paths.size() != 1 || paths[0].size() != 4) return false;
+    const cl::Path& p = paths[0];
+    for (std::size_t k = 0; k < 4; ++k) {
+        const cl::IntPoint& a = p[k];
+        const cl::IntPoint& b = p[(k + 1) % 4];
+        const cl::IntPoint& c = p[(k + 2) % 4];
+        const bool along_x = a.Y == b.Y && a.X != b.X;
+        const bool along_y = a.X == b.X && a.Y != b.Y;
+        const bool next_along_x = b.Y == c.Y && b.X != c.X;
+        if (!(along_x || along_y) || along_x == next_along_x || !in_low_range(a)) return false;
+    }
+    return true;
+}
+
+// The overlay of two rectangles on the grid, without running the library
+// each time. On rings whose sides all run along the axes, what the library
+// does is steered only by how the coordinates compare: its tests are
+// comparisons, and its products of differences are exact and vanish or not
+// as the differences do; every point it makes lies on two of the given
+// sides. So the result for one pair, with each coordinate replaced by its
+// rank among the pair's coordinates on its axis, is the result for every
+// pair whose corners compare alike, point for point in the same order once
+// the ranks are turned back into coordinates. Each thread asks the library
+// once per such pattern (checked against the library itself in the native
+// tests). Most contacts of box rooms, and the doors cut from them, are such
+// pairs.
+class RectangleOverlays {
+public:
+    // The result when both operands are grid rectangles, as `read_tree`
+    // would give it; empty otherwise.
+    std::optional<MultiPolygon2D> overlay(const cl::Paths& subject, const cl::Paths& clip, BooleanOp op,
+                                          const Grid& grid, cl::Clipper& clipper, cl::PolyTree& tree) {
+        if (!is_grid_rectangle(subject) || !is_grid_rectangle(clip)) return std::nullopt;
+        const Ranks xs(subject[0], clip[0], &cl::IntPoint::X);
+        const Ranks ys(subject[0], clip[0], &cl::IntPoint::Y);
+        std::uint64_t key = static_cast<std::uint64_t>(op);
+        int shift = 2;
+        for (const cl::Path* ring : {&subject[0], &clip[0]}) {
+            for (const cl::IntPoint& p : *ring) {
+                key |= static_cast<std::uint64_t>(xs.of(p.X) * 4 + ys.of(p.Y)) << shift;
+                shift += 4;
+            }
+        }
+        auto [place, added] = shapes_.try_emplace(key);
+        if (added) place->second = learn(key, op, clipper, tree);
+        return instance(place->second, xs, ys, grid);
+    }
+
+private:
+    // Each point as x rank * 4 + y rank; per polygon its exterior, then its holes.
+    using Shape = std::vector<std::vector<std::vector<std::uint8_t>>>;
+
+    // The distinct values of one coordinate of two rectangles, in order: the
+    // opposite corners 0 and 2 of each ring hold both of its values.
+    class Ranks {
+    public:
+        Ranks(const cl::Path& a, const cl::Path& b, cl::cInt cl::IntPoint::*axis)
+            : values_{a[0].*axis, a[2].*axis, b[0].*axis, b[2].*axis} {
+            std::sort(std::begin(values_), std::end(values_));
+            count_ = static_cast<std::size_t>(std::unique(std::begin(values_), std::end(values_)) - values_);
+        }
+        unsigned of(cl::cInt v) const {
+            unsigned rank = 0;
+            while (rank + 1 < count_ && values_[rank] != v) ++rank;
+            return rank;
+        }
+        cl::cInt value(unsigned rank) const {
+            const std::span<const cl::cInt> values(values_, count_);
+            return checked(values, rank);
+        }
+
+    private:
+        cl::cInt values_[4];
+        std::size_t count_ = 0;
+    };
+
+    // The library's result for the ranks themselves, as coordinates.
+    static Shape learn(std::uint64_t key, BooleanOp op, cl::Clipper& clipper, cl::PolyTree& tree) {
+        cl::Paths rings(2, cl::Path(4));
+        for (int k = 0; k < 8; ++k) {
+            const auto point = static_cast<cl::cInt>((key >> (2 + 4 * k)) & 15);
+            rings[k / 4][k % 4] = {point / 4, point % 4};
+        }
+        clipper.Clear();
+        clipper.AddPath(rings[0], cl::ptSubject, true);
+        clipper.AddPath(rings[1], cl::ptClip, true);
+        check(clipper.Execute(clip_type(op), tree, cl::pftEvenOdd, cl::pftEvenOdd), "polygon overlay failed");
+        clipper.Clear();
+        auto ranks = [](const cl::Path& path) {
+            std::vector<std::uint8_t> ring;
+            for (const cl::IntPoint& p : path) {
+                check(0 <= p.X && p.X < 4 && 0 <= p.Y && p.Y < 4, "a rectangle overlay off the given sides");
+                ring.push_back(static_cast<std::uint8_t>(p.X * 4 + p.Y));
+            }
+            return ring;
+        };
+        Shape shape;
+        for (const cl::PolyNode* node = tree.GetFirst(); node; node = node->GetNext()) {
+            if (node->IsHole()) continue;
+            shape.push_back({ranks(node->Contour)});
+            for (const cl::PolyNode* hole : node->Childs) shape.back().push_back(ranks(hole->Contour));
+        }
+        return shape;
+    }
+
+    static MultiPolygon2D instance(const Shape& shape, const Ranks& xs, const Ranks& ys, const Grid& grid) {
+        auto ring = [&](const std::vector<std::uint8_t>& ranks) {
+            boost::container::small_vector<cl::IntPoint, 8> path;
+            for (std::uint8_t r : ranks) path.push_back({xs.value(r / 4), ys.value(r % 4)});
+            return from_grid(path, grid);
+        };
+        MultiPolygon2D result;
+        result.reserve(shape.size());
+        for (const auto& rings : shape) {
+            Polygon2D polygon{ring(rings.front()), {}};
+            polygon.holes.reserve(rings.size() - 1);
+            for (std::size_t h = 1; h < rings.size(); ++h) polygon.holes.push_back(ring(rings[h]));
+            result.push_back(std::move(polygon));
+        }
+        return result;
+    }
+
+    std::unordered_map<std::uint64_t, Shape> shapes_;
+};
+
+// What each thread's overlays reuse: the library's state and the grid
+// rings, whose storage would otherwise be taken and given back every time.
+struct Workspace {
+    cl::Clipper clipper;
+    cl::PolyTree tree;
+    cl::Paths subject;
+    cl::Paths clip;
+    RectangleOverlays rectangles;
+};
+
+Workspace& workspace() {
+    thread_local Workspace space;
+    return space;
+}
+
 MultiPolygon2D overlay(const Paths2D& subject, const Paths2D& clip, BooleanOp op) {
     const Grid grid(subject, clip);
-    cl::Clipper clipper;
-    const bool subject_added = clipper.AddPaths(to_grid(subject, grid), cl::ptSubject, true);
-    const bool clip_added = clipper.AddPaths(to_grid(clip, grid), cl::ptClip, true);
+    Workspace& space = workspace();
+    to_grid(subject, grid, space.subject);
+    to_grid(clip, grid, space.clip);
+    if (std::optional<MultiPolygon2D> result =
+            space.rectangles.overlay(space.subject, space.clip, op, grid, space.clipper, space.tree)) {
+        return std::move(*result);
+    }
+    cl::Clipper& clipper = space.clipper;
+    clipper.Clear();
+    const bool subject_added = clipper.AddPaths(space.subject, cl::ptSubject, true);
+    const bool clip_added = clipper.AddPaths(space.clip, cl::ptClip, true);
     // The library refuses to run on no edges at all (rings that are empty,
     // too short or flat); that region is empty whatever the operation.
     if (!subject_added && !clip_added) return {};
-    cl::PolyTree tree;
-    check(clipper.Execute(clip_type(op), tree, cl::pftEvenOdd, cl::pftEvenOdd), "polygon overlay failed");
-    return read_tree(tree, grid);
+    check(clipper.Execute(clip_type(op), space.tree, cl::pftEvenOdd, cl::pftEvenOdd), "polygon overlay failed");
+    MultiPolygon2D result = read_tree(space.tree, grid);
+    clipper.Clear();
+    return result;
 }
 
 // Twice the signed area and the first moment of a closed ring, both

@@ -70,6 +70,18 @@ bool same_ring(const Ring& a, const Ring& b) {
     return false;
 }
 
+// Whether `outer` holds all of `inner`.
+bool holds(const Bounds& outer, const Bounds& inner) {
+    return outer.lower.x <= inner.lower.x && outer.lower.y <= inner.lower.y && outer.lower.z <= inner.lower.z &&
+           inner.upper.x <= outer.upper.x && inner.upper.y <= outer.upper.y && inner.upper.z <= outer.upper.z;
+}
+
+Bounds mesh_box(const Mesh& mesh) {
+    Bounds box;
+    for (const Vector3D& v : mesh.vertices) box.add(v);
+    return box;
+}
+
 }  // namespace
 
 ApertureIndex::ApertureIndex(const std::vector<Mesh>& apertures, double tolerance)
@@ -90,7 +102,12 @@ void ApertureIndex::add_face(const Mesh& mesh, std::size_t face) {
 }
 
 std::vector<BoxIndex::Entry> ApertureIndex::index_faces(const std::vector<Mesh>& apertures) {
+    std::size_t faces = 0;
+    for (const Mesh& mesh : apertures) faces += mesh.faces.size();
+    faces_.reserve(faces);
+    groups_.reserve(apertures.size());
     std::vector<BoxIndex::Entry> entries;
+    entries.reserve(apertures.size());
     for (const Mesh& mesh : apertures) {
         const std::size_t begin = faces_.size();
         for (std::size_t g = 0; g < mesh.faces.size(); ++g) add_face(mesh, g);
@@ -98,7 +115,7 @@ std::vector<BoxIndex::Entry> ApertureIndex::index_faces(const std::vector<Mesh>&
         Bounds all;
         for (std::size_t k = begin; k < faces_.size(); ++k) all.add(faces_[k].grown);
         entries.push_back({all, groups_.size()});
-        groups_.push_back({begin, faces_.size()});
+        groups_.push_back({begin, faces_.size(), all});
     }
     radius_ = std::sqrt(radius_);
     std::map<std::array<std::int64_t, 3>, std::size_t> clusters;
@@ -152,10 +169,28 @@ void ApertureIndex::gather(const MultiPolygon2D& region, const ContactFace& face
         }
         out.push_back(k);
     };
-    tree_.query(query, [&](std::uint64_t g) {
+    auto consider_group = [&](std::uint64_t g) {
         const FaceGroup& group = checked(groups_, g);
         for (std::size_t k = group.begin; k < group.end; ++k) consider(k);
-    });
+    };
+    // Every face the query reaches lies in a group the query meets, so the
+    // groups near a larger box serve as well: `consider` tests each face's
+    // own box, and the sort makes the order the index's visits leave.
+    if (face.near && query.is_finite()) {
+        NearApertures& near = *face.near;
+        if (!near.made || !holds(near.box, query)) {
+            near.box = mesh_box(face.mesh).grown(tolerance_ + 1.25 * (std::fabs(face.depth) + distance));
+            near.box.add(query);
+            near.groups.clear();
+            tree_.query(near.box, [&](std::uint64_t g) { near.groups.push_back(g); });
+            near.made = true;
+        }
+        for (std::uint64_t g : near.groups) {
+            if (checked(groups_, g).box.intersects(query)) consider_group(g);
+        }
+    } else {
+        tree_.query(query, consider_group);
+    }
     std::sort(out.begin(), out.end());
 }
 

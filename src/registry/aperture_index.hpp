@@ -46,6 +46,7 @@ private:
     struct FaceGroup {
         std::size_t begin;
         std::size_t end;
+        Bounds box;  // holds the faces' grown boxes
     };
     // Normals that agree to about 1e-6, up to sign.
     struct NormalCluster {

@@ -1,14 +1,16 @@
 // One task per position on the worker pool, each writing only its own slot,
 // so the outcome is that of running the positions in order whatever the
-// scheduling.
+// scheduling; and a few different tasks side by side, likewise.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include <tbb/parallel_for.h>
+#include <tbb/parallel_invoke.h>
 
 namespace velmarin {
 
@@ -34,6 +36,30 @@ std::vector<Result> run_by_position(std::size_t count, const Task& task) {
         if (failure) std::rethrow_exception(failure);
     }
     return results;
+}
+
+// Runs the tasks side by side, each writing only what it alone writes. All
+// run to the end; then the failure of the first failing task in argument
+// order is rethrown on the calling thread, as running them in that order
+// would have reported it.
+template <class... Tasks>
+void run_side_by_side(const Tasks&... tasks) {
+    std::exception_ptr failures[sizeof...(Tasks)];
+    auto guarded = [&failures](const auto& task, std::size_t slot) {
+        return [&task, &failure = failures[slot]] {
+            try {
+                task();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        };
+    };
+    [&]<std::size_t... slots>(std::index_sequence<slots...>) {
+        tbb::parallel_invoke(guarded(tasks, slots)...);
+    }(std::index_sequence_for<Tasks...>{});
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) std::rethrow_exception(failure);
+    }
 }
 
 }  // namespace velmarin

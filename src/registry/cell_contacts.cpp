@@ -20,6 +20,7 @@ struct QueriedFace {
     const FacePlane& plane;
     Bounds box;
     PlaneFrame frame;
+    NearApertures& near;  // the mesh's
     std::optional<Polygon2D> polygon;  // made when a candidate first passes the plane tests
     Rectangle2D extent;
 
@@ -46,7 +47,7 @@ struct QueriedFace {
             return std::nullopt;
         }
         MultiPolygon2D region = polygon_boolean(own, project(other, other_face, frame), BooleanOp::Intersection);
-        scene.apertures.cut(region, {mesh, face, plane, frame, box});
+        scene.apertures.cut(region, {mesh, face, plane, frame, box, 0.0, &near});
         const double area = unsigned_area(region);
         if (!(area > scene.tolerance)) return std::nullopt;
         return CellContact{contact_type_of(plane.normal), mesh_index, hit.mesh, area,
@@ -59,21 +60,22 @@ struct QueriedFace {
 std::vector<CellContact> find_cell_contacts(const ContactScene& scene, std::size_t i) {
     std::vector<CellContact> contacts;
     const Mesh& mesh = checked(scene.meshes, i);
-    std::vector<FaceRef> candidates;
-    for_each_queried_face(scene, i, scene.tolerance, [&](std::size_t f, const FacePlane& plane, const Bounds& box) {
-        candidates.clear();
-        // A mesh never meets itself, and a pair is examined from its lower position only.
-        scene.faces.query_intersecting(box, [&](const FaceRef& hit) {
-            if (hit.mesh > i) candidates.push_back(hit);
+    NearApertures near;
+    // A mesh never meets itself, and a pair is examined from its lower position only.
+    auto above = [i](const FaceRef& hit, const Bounds& grown) {
+        return hit.mesh > i ? std::optional<FaceHit>({hit, grown}) : std::nullopt;
+    };
+    for_each_queried_face(scene, i, scene.tolerance, above, [&](std::size_t f, const FacePlane& plane, const Bounds& box,
+                                                                       const FaceHits<FaceHit>& hits) {
+        std::optional<QueriedFace> queried;  // made at the first hit
+        hits.for_each([&](const FaceHit& hit) {
+            if (!queried) {
+                Face face = mesh.faces[f];
+                queried.emplace(scene, i, mesh, face, plane, box,
+                                plane_frame(plane.normal, checked(mesh.vertices, checked(face, 0))), near);
+            }
+            if (auto contact = queried->contact_with(hit.ref)) contacts.push_back(*contact);
         });
-        if (candidates.empty()) return;
-
-        Face face = mesh.faces[f];
-        QueriedFace queried{scene, i, mesh, face, plane, box,
-                            plane_frame(plane.normal, checked(mesh.vertices, checked(face, 0))), {}, {}};
-        for (const FaceRef& hit : candidates) {
-            if (auto contact = queried.contact_with(hit)) contacts.push_back(*contact);
-        }
     });
     return contacts;
 }

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <type_traits>
 #include <vector>
 
 #include "core/fault.hpp"
@@ -24,6 +27,15 @@ struct CellContact {
     Vector3D contact_centroid;
 };
 
+// What the aperture step keeps from one contact of a mesh to the next: the
+// apertures near a box that holds the contact's (and, mostly, those of the
+// mesh's other faces), so that it need not ask its index per contact.
+struct NearApertures {
+    bool made = false;
+    Bounds box;
+    std::vector<std::uint64_t> groups;
+};
+
 // The queried face of a contact, as the aperture step needs it.
 struct ContactFace {
     const Mesh& mesh;
@@ -34,6 +46,8 @@ struct ContactFace {
     // How far in front of the face (along its normal) the other cell's face
     // lies: zero for faces that touch, the wall's thickness across a wall.
     double depth = 0.0;
+    // Kept by the caller for all contacts of one mesh; none: ask the index.
+    NearApertures* near = nullptr;
 };
 
 // Cuts the aperture faces that lie between the contact face's plane and the
@@ -59,16 +73,86 @@ struct ContactScene {
 // in face order, then in the order the face index yields the candidates.
 std::vector<CellContact> find_cell_contacts(const ContactScene& scene, std::size_t i);
 
-// Calls `visit(face position, plane, box)` for every face of mesh i that has
-// a plane, in face order, with the face's box grown by `growth`: the box the
-// face index is queried with.
-template <class Visit>
-void for_each_queried_face(const ContactScene& scene, std::size_t i, double growth, const Visit& visit) {
+// A face the face index gave, with its grown box as the index compares it.
+struct FaceHit {
+    FaceRef ref;
+    Bounds box;
+};
+
+// The hits of one queried face, in the order the face index yields them:
+// those of `all` whose boxes meet `within`, or all of them when it is null.
+template <class Hit>
+class FaceHits {
+public:
+    FaceHits(std::span<const Hit> all, const Bounds* within) : all_(all), within_(within) {}
+
+    template <class Visit>
+    void for_each(const Visit& visit) const {
+        for_each([](const Hit&) { return true; }, visit);
+    }
+
+    // Only the hits that `pass(hit)` also accepts, tested before the box
+    // when it is the cheaper or the more selective test.
+    template <class Pass, class Visit>
+    void for_each(const Pass& pass, const Visit& visit) const {
+        for (const Hit& hit : all_) {
+            if (pass(hit) && (!within_ || within_->intersects(hit.box))) visit(hit);
+        }
+    }
+
+private:
+    std::span<const Hit> all_;
+    const Bounds* within_;
+};
+
+// The most faces a mesh may have for one face-index query to serve them all.
+inline constexpr std::size_t whole_mesh_query_faces = 64;
+
+// Calls `visit(face position, plane, box, hits)` for every face of mesh i
+// that has a plane, in face order, with the face's box grown by `growth` and
+// the faces whose grown boxes meet it: each as the record that
+// `keep(FaceRef, grown box)` makes of it (a `FaceHit` or more), unless that
+// is empty.
+//
+// A room of a few faces asks the face index once for the whole mesh; each
+// face then keeps the hits its own box meets, which are the hits a query with
+// that box gives, in the same order (the index yields a query's hits in its
+// own fixed order, and a smaller box only leaves some out). A mesh of many
+// faces (a curved or triangulated room) asks per face, as the literal search
+// does, so that its faces are not each tested against the hits of all the
+// others.
+template <class Keep, class Visit>
+void for_each_queried_face(const ContactScene& scene, std::size_t i, double growth, const Keep& keep,
+                           const Visit& visit) {
+    using Hit = typename std::invoke_result_t<const Keep&, const FaceRef&, const Bounds&>::value_type;
+    struct Queried {
+        std::size_t face;
+        const FacePlane* plane;
+        Bounds box;
+    };
     const Mesh& mesh = checked(scene.meshes, i);
     const std::vector<FacePlane>& planes = checked(scene.planes, i);
+    std::vector<Queried> queried;
+    Bounds reach;
     for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
         const FacePlane& plane = checked(planes, f);
-        if (plane.valid) visit(f, plane, face_box(mesh, f, growth));
+        if (!plane.valid) continue;
+        queried.push_back({f, &plane, face_box(mesh, f, growth)});
+        reach.add(queried.back().box);
+    }
+    std::vector<Hit> hits;
+    auto gather = [&](const Bounds& box) {
+        hits.clear();
+        scene.faces.query_intersecting(box, [&](const FaceRef& hit, const Bounds& grown) {
+            if (std::optional<Hit> kept = keep(hit, grown)) hits.push_back(*kept);
+        });
+    };
+    const bool whole_mesh =
+        scene.search == Search::Indexed && !queried.empty() && queried.size() <= whole_mesh_query_faces;
+    if (whole_mesh) gather(reach);
+    for (const Queried& a : queried) {
+        if (!whole_mesh) gather(a.box);
+        visit(a.face, *a.plane, a.box, FaceHits<Hit>(hits, whole_mesh ? &a.box : nullptr));
     }
 }
 

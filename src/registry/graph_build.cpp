@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 #include "registry/aperture_index.hpp"
 #include "registry/by_position.hpp"
@@ -52,29 +53,49 @@ std::vector<EdgeRecord> records_of(const std::vector<std::vector<Contact>>& per_
     return records;
 }
 
-std::vector<EdgeRecord> edges(const SpatialRegistry& registry, double tolerance, Search search) {
-    const FaceIndex faces(registry.meshes, tolerance);
-    const std::vector<std::vector<FacePlane>> planes = face_planes(registry.meshes);
-    const std::unique_ptr<ApertureCut> apertures = aperture_cut(registry.apertures, tolerance, search);
-    const ContactScene scene{registry.meshes, planes, faces, *apertures, tolerance, search};
+// What every mesh's contacts are found in: made side by side with the nodes
+// and the wire contacts.
+struct SharedInputs {
+    std::optional<FaceIndex> faces;
+    std::vector<std::vector<FacePlane>> planes;
+    std::vector<std::vector<Vector3D>> centres;  // the build across walls only
+    std::unique_ptr<ApertureCut> apertures;
+};
 
+// The nodes, the wire contacts and, when meshes can touch, the shared inputs
+// of the contacts (faces indexed with boxes grown by `reach`), side by side
+// on the pool; a fault reaches the caller as it would running them in that order.
+SharedInputs prepare(const SpatialRegistry& registry, double tolerance, double reach, bool centres, Search search,
+                     GraphRecords& graph) {
+    SharedInputs shared;
+    const bool touch = can_touch(registry.meshes, tolerance);
+    run_side_by_side([&] { graph.nodes = nodes(registry.meshes); },
+                     [&] { graph.wire_contacts = find_wire_contacts(registry.wires, registry.meshes, search); },
+                     [&] {
+                         if (touch) shared.faces.emplace(registry.meshes, reach);
+                     },
+                     [&] {
+                         if (touch) shared.planes = face_planes(registry.meshes);
+                         if (touch && centres) shared.centres = face_centres(registry.meshes);
+                     },
+                     [&] {
+                         if (touch) shared.apertures = aperture_cut(registry.apertures, tolerance, search);
+                     });
+    return shared;
+}
+
+std::vector<EdgeRecord> edges(const SpatialRegistry& registry, double tolerance, Search search,
+                              const SharedInputs& shared) {
+    const ContactScene scene{registry.meshes, shared.planes, *shared.faces, *shared.apertures, tolerance, search};
     const auto per_mesh = run_by_position<std::vector<CellContact>>(
         registry.meshes.size(), [&](std::size_t i) { return find_cell_contacts(scene, i); });
     return records_of(per_mesh, edge_of);
 }
 
 std::vector<EdgeRecord> wall_edges(const SpatialRegistry& registry, double tolerance, double wall_thickness,
-                                   Search search) {
-    // Grown by the tolerance at least, so that faces that touch are found as
-    // the build without walls finds them.
-    const double reach = std::fmax(wall_thickness, tolerance);
-    const FaceIndex faces(registry.meshes, reach);
-    const std::vector<std::vector<FacePlane>> planes = face_planes(registry.meshes);
-    const std::vector<std::vector<Vector3D>> centres = face_centres(registry.meshes);
-    const std::unique_ptr<ApertureCut> apertures = aperture_cut(registry.apertures, tolerance, search);
-    const WallScene scene{{registry.meshes, planes, faces, *apertures, tolerance, search}, centres, wall_thickness,
-                          reach};
-
+                                   double reach, Search search, const SharedInputs& shared) {
+    const WallScene scene{{registry.meshes, shared.planes, *shared.faces, *shared.apertures, tolerance, search},
+                          shared.centres, wall_thickness, reach};
     const auto per_mesh = run_by_position<std::vector<WallContact>>(
         registry.meshes.size(), [&](std::size_t i) { return find_wall_contacts(scene, i); });
     return records_of(per_mesh, [](const WallContact& c) {
@@ -97,9 +118,8 @@ std::string shortest_text(double value) {
 
 GraphRecords build_graph(const SpatialRegistry& registry, double tolerance, Search search) {
     GraphRecords graph;
-    graph.nodes = nodes(registry.meshes);
-    graph.wire_contacts = find_wire_contacts(registry.wires, registry.meshes, search);
-    if (can_touch(registry.meshes, tolerance)) graph.edges = edges(registry, tolerance, search);
+    const SharedInputs shared = prepare(registry, tolerance, tolerance, false, search, graph);
+    if (shared.faces) graph.edges = edges(registry, tolerance, search, shared);
     return graph;
 }
 
@@ -108,10 +128,12 @@ Result<GraphRecords> build_graph_with_walls(const SpatialRegistry& registry, dou
     if (!(wall_thickness >= 0.0) || !std::isfinite(wall_thickness)) {
         return value_error("wall_thickness must be a finite number of 0 or more, not " + shortest_text(wall_thickness));
     }
+    // Grown by the tolerance at least, so that faces that touch are found as
+    // the build without walls finds them.
+    const double reach = std::fmax(wall_thickness, tolerance);
     GraphRecords graph;
-    graph.nodes = nodes(registry.meshes);
-    graph.wire_contacts = find_wire_contacts(registry.wires, registry.meshes, search);
-    if (can_touch(registry.meshes, tolerance)) graph.edges = wall_edges(registry, tolerance, wall_thickness, search);
+    const SharedInputs shared = prepare(registry, tolerance, reach, true, search, graph);
+    if (shared.faces) graph.edges = wall_edges(registry, tolerance, wall_thickness, reach, search, shared);
     return graph;
 }
 

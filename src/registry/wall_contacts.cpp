@@ -36,7 +36,8 @@ double rounding_of(const MultiPolygon2D& region) {
 // One face A of mesh i, with everything the faces facing it are compared in.
 class WallFace {
 public:
-    WallFace(const WallScene& scene, std::size_t mesh_index, std::size_t face, const FacePlane& plane)
+    WallFace(const WallScene& scene, std::size_t mesh_index, std::size_t face, const FacePlane& plane,
+             NearApertures& near)
         : scene_(scene),
           mesh_index_(mesh_index),
           mesh_(checked(scene.meshes, mesh_index)),
@@ -45,7 +46,8 @@ public:
           box_(face_box(mesh_, face, scene.tolerance)),
           frame_(plane_frame(plane.normal, checked(mesh_.vertices, checked(face_, 0)))),
           polygon_(project(mesh_, face_, frame_)),
-          extent_(rectangle_of(polygon_)) {}
+          extent_(rectangle_of(polygon_)),
+          near_(near) {}
 
     // Every face of another mesh among `hits` that faces A, nearest first.
     // The indexed search leaves out the faces whose extents at most touch
@@ -102,7 +104,7 @@ private:
         const double whole = unsigned_area(region);
         if (!(whole > scene_.tolerance)) return;
         MultiPolygon2D open = region;
-        scene_.apertures.cut(open, {mesh_, face_, plane_, frame_, box_, b.depth});
+        scene_.apertures.cut(open, {mesh_, face_, plane_, frame_, box_, b.depth, &near_});
         double area = unsigned_area(open);
         double opening = whole - area;
         if (!(opening > rounding_of(region))) {
@@ -127,97 +129,61 @@ private:
     PlaneFrame frame_;
     Polygon2D polygon_;
     Rectangle2D extent_;
+    NearApertures& near_;  // the mesh's
 };
 
 // A face of another mesh near mesh i, with what the facing test reads.
 struct Near {
     FaceRef ref;
     Bounds box;  // its grown box, as the face index compares it
-    const FacePlane* plane;
+    Vector3D normal;
     const Vector3D* centre;
 };
 
-// Calls `visit(near)` for every face of another mesh, with a plane, whose
-// grown box meets `box`.
-template <class Visit>
-void query_near(const WallScene& scene, std::size_t i, const Bounds& box, const Visit& visit) {
-    scene.faces.query_intersecting(box, [&](const FaceRef& hit, const Bounds& grown) {
-        if (hit.mesh == i) return;
-        const FacePlane& plane = checked(checked(scene.planes, hit.mesh), hit.face);
-        if (!plane.valid) return;
-        visit(Near{hit, grown, &plane, &checked(checked(scene.centres, hit.mesh), hit.face)});
-    });
-}
-
-// The most faces a mesh may have for one face-index query to serve them all.
-constexpr std::size_t whole_mesh_query_faces = 64;
-
-// A face of mesh i with a plane, and its grown box.
-struct Queried {
-    std::size_t face;
-    const FacePlane* plane;
-    Bounds box;
-};
-
-// The faces of other meshes that face A, among those whose grown boxes meet
-// A's: opposite normals within the tolerance, and B's vertex mean in front of
-// A by more than minus the tolerance and at most the wall thickness. They
-// are taken from `near` (the hits of the whole mesh) when it is given, and
-// asked of the face index otherwise. True when one of them belongs to a mesh
-// above i.
-bool find_facing(const WallScene& scene, std::size_t i, const Queried& a, const std::vector<Near>* near,
+// The faces of other meshes that face A (plane `plane`), among `hits`: those
+// whose grown boxes meet A's. Opposite normals within the tolerance, and B's
+// vertex mean in front of A by more than minus the tolerance and at most the
+// wall thickness. True when one of them belongs to a mesh above i.
+bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, const FaceHits<Near>& hits,
                  std::vector<Facing>& out) {
     out.clear();
     bool above = false;
-    const FacePlane& plane = *a.plane;
-    auto consider = [&](const Near& other) {
-        if (!(dot(plane.normal, other.plane->normal) < -(1.0 - scene.tolerance))) return;
-        const double depth = dot(plane.normal, *other.centre) + plane.offset;
+    // Most faces near A do not face it: the normals are compared first.
+    auto opposite = [&](const Near& hit) { return dot(plane.normal, hit.normal) < -(1.0 - scene.tolerance); };
+    hits.for_each(opposite, [&](const Near& hit) {
+        const double depth = dot(plane.normal, *hit.centre) + plane.offset;
         if (!(depth > -scene.tolerance && depth <= scene.wall_thickness)) return;
-        out.push_back({other.ref, depth, {}});
-        above = above || other.ref.mesh > i;
-    };
-    if (!near) {
-        query_near(scene, i, a.box, consider);
-    } else {
-        for (const Near& other : *near) {
-            if (a.box.intersects(other.box)) consider(other);
-        }
-    }
+        out.push_back({hit.ref, depth, {}});
+        above = above || hit.ref.mesh > i;
+    });
     return above;
 }
 
 }  // namespace
 
 std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t i) {
-    std::vector<Queried> queried;
-    Bounds reach;
-    for_each_queried_face(scene, i, scene.reach, [&](std::size_t f, const FacePlane& plane, const Bounds& box) {
-        queried.push_back({f, &plane, box});
-        reach.add(box);
-    });
-    // A room of a few faces asks the face index once for the whole mesh;
-    // each face then keeps the hits its own box meets, which are the hits a
-    // query with that box gives. A mesh of many faces (a curved or
-    // triangulated room) asks per face, as the literal search does, so that
-    // its faces are not each tested against the hits of all the others.
-    const bool whole_mesh = scene.search == Search::Indexed && !queried.empty() &&
-                            queried.size() <= whole_mesh_query_faces;
-    std::vector<Near> near;
-    if (whole_mesh) query_near(scene, i, reach, [&](const Near& hit) { near.push_back(hit); });
     std::vector<WallContact> contacts;
     std::vector<Facing> hits;
-    for (const Queried& a : queried) {
+    NearApertures openings;
+    // Faces of other meshes with a plane.
+    auto other = [&](const FaceRef& hit, const Bounds& grown) -> std::optional<Near> {
+        if (hit.mesh == i) return std::nullopt;
+        const FacePlane& plane = checked(checked(scene.planes, hit.mesh), hit.face);
+        if (!plane.valid) return std::nullopt;
+        return Near{hit, grown, plane.normal, &checked(checked(scene.centres, hit.mesh), hit.face)};
+    };
+    auto visit = [&](std::size_t f, const FacePlane& plane, const Bounds&, const FaceHits<Near>& near) {
         // Only faces of meshes above i give contacts; the rest only hide.
-        if (!find_facing(scene, i, a, whole_mesh ? &near : nullptr, hits)) continue;
-        const WallFace face(scene, i, a.face, *a.plane);
+        if (!find_facing(scene, i, plane, near, hits)) return;
+        const WallFace face(scene, i, f, plane, openings);
         const std::vector<Facing> facing = face.facing(hits);
         if (scene.search == Search::Literal) {
             face.literal_contacts(facing, contacts);
         } else {
             face.contacts(facing, contacts);
         }
-    }
+    };
+    for_each_queried_face(scene, i, scene.reach, other, visit);
     return contacts;
 }
 
