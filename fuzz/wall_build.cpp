@@ -1,6 +1,6 @@
 // The graph build across walls on small random buildings: a value error
 // for a bad wall thickness and nothing else, never a fault, and the indexed
-// search agreeing with the literal one.
+// search agreeing with the literal one (build_check.hpp).
 #include <cstddef>
 #include <cstdint>
 
@@ -26,6 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(indexed.error().kind == ErrorKind::Value, "the walls build failed with other than a value error");
         return 0;
     }
-    fuzz::check_agreement(indexed.value(), literal.value());
+    fuzz::check_agreement(input.building, indexed.value(), literal.value());
     return 0;
 }
