@@ -18,10 +18,19 @@ Times are CPU seconds of this process (the machine may be busy with other
 work; both sides run single-threaded), the best of three for native calls.
 
     PYTHONPATH=build/dev python3 bench/bench_mesh.py
+    python3 bench/bench_mesh.py --against e65086f [--rounds 3]
+
+With ``--against``, only the native calls are timed, in child processes
+that alternate between the module built at that commit (bench/baseline.py)
+and the current one, and the results of the two are checked to be the same.
 """
 
+import argparse
+import hashlib
+import json
 import math
 import os
+import struct
 import sys
 import time
 from pathlib import Path
@@ -127,7 +136,55 @@ def compare_clean(name, mesh, points, faces, tolerance):
     return welded, welded_points, welded_faces
 
 
+def digest(mesh):
+    """A fingerprint of a mesh's exact values, to compare two builds' results."""
+    h = hashlib.sha1()
+    for v in mesh.vertices:
+        h.update(struct.pack("<3d", v.x, v.y, v.z))
+    for face in mesh.faces:
+        h.update(struct.pack(f"<{len(face) + 1}Q", len(face), *face))
+    return h.hexdigest()
+
+
+def native_times():
+    """The native calls alone, as one child of --against runs them."""
+    points, face_array = soup()
+    if hasattr(Mesh, "from_arrays"):
+        mesh = Mesh.from_arrays(points, face_array)
+    else:  # older builds read lists only
+        mesh = Mesh([Vector3D(*p) for p in points.tolist()], face_array.tolist())
+    clean_soup, welded = best_of(3, mesh.clean, TOLERANCE)
+    clean_indexed, coarse = best_of(3, welded.clean, COARSE_TOLERANCE)
+    slice_seconds, (above, below) = best_of(3, welded.slice_by_plane, Vector3D(0.3, -0.2, 1.0), Vector3D(350.0, 350.0, 0.5))
+    results = [digest(m) for m in (welded, coarse, above, below)]
+    print(json.dumps({"clean soup": clean_soup, "clean indexed": clean_indexed, "slice": slice_seconds, "results": results}))
+
+
+def against(revision, rounds):
+    sys.path.insert(0, str(Path(__file__).resolve().parent))
+    from baseline import alternate, module_at
+
+    runs = {revision: module_at(revision), "now": None}
+    printed = alternate(rounds, runs, [__file__, "--native-times"])
+    measured = {name: [json.loads(text) for text in texts] for name, texts in printed.items()}
+    assert len({json.dumps(m["results"]) for runs_of in measured.values() for m in runs_of}) == 1, "results differ"
+    print(f"native calls, best of {rounds} alternated runs (each the best of 3), same results in all:")
+    for step in ("clean soup", "clean indexed", "slice"):
+        old, new = (min(m[step] for m in measured[name]) for name in runs)
+        print(f"  {step:14} {revision} {old:.3f} s, now {new:.3f} s: {old / new:.2f}x")
+
+
 def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--against", help="a commit to time the native calls against")
+    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--native-times", action="store_true", help=argparse.SUPPRESS)
+    args = parser.parse_args()
+    if args.native_times:
+        return native_times()
+    if args.against:
+        return against(args.against, args.rounds)
+
     points, face_array = soup()
     faces = face_array.tolist()
     print(f"input: {len(faces):,} triangles, {len(points):,} vertices")

@@ -39,12 +39,13 @@ std::vector<Mesh> read_meshes(std::istream& in) {
         in >> vertices >> faces;
         mesh.vertices.resize(vertices);
         for (Vector3D& v : mesh.vertices) in >> v.x >> v.y >> v.z;
-        mesh.faces.resize(faces);
-        for (Face& face : mesh.faces) {
+        std::vector<std::uint64_t> face;
+        for (std::size_t f = 0; f < faces; ++f) {
             std::size_t n = 0;
             in >> n;
             face.resize(n);
             for (auto& index : face) in >> index;
+            mesh.faces.push_back(face);
         }
     }
     return meshes;

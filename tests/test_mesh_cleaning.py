@@ -31,6 +31,15 @@ class TestCellKeys:
         points = [(0.5, 0, 0), (1.4, 0, 0), (-0.5, 0, 0), (-1.4, 0, 0), (0.49999999999999994, 0, 0), (0, 0, 0)]
         assert mesh_points(make_mesh(points, []).clean(1.0)) == [(0.5, 0, 0), (-0.5, 0, 0), (0.49999999999999994, 0, 0)]
 
+    def test_rounding_at_the_edges_of_exact_arithmetic(self):
+        # Each value beside the whole numbers on either side of it: the cell
+        # it joins shows how it was rounded.
+        edges = [0.5, 1.5, 2.5, 0.49999999999999994, 2.0**52 - 0.5, 2.0**52 - 1.5, 2.0**52, 2.0**52 + 2,
+                 2.0**53 + 2, 2.0**62 + 2048, 2.0**63 - 1024, 2.0**63, 1e300, 5e-324]
+        values = [sign * v for v in edges for sign in (1, -1)]
+        points = [(c, 0, 0) for v in values for c in (v, math.floor(v) - 1.0, math.floor(v), math.ceil(v), math.ceil(v) + 1.0)]
+        assert cleaned(points, [], 1.0) == expected(points, [], 1.0)
+
     def test_zero_tolerance_groups_by_sign(self):
         points = [(1, 2, 0), (5, 1e-300, 0), (-1, 2, 0), (-0.0, 3, 0.0), (0, 4, -0.0), (1e308, 7, 0)]
         assert mesh_points(make_mesh(points, []).clean(0.0)) == [(1, 2, 0), (-1, 2, 0), (-0.0, 3, 0.0)]
@@ -68,6 +77,15 @@ class TestFaces:
     def test_closing_repeat_is_removed_once(self):
         mesh = make_mesh(self.square[:3], [[0, 1, 2, 0], [0, 1, 0], [0, 1, 0, 2], [0, 0, 1, 1, 2, 2, 0, 0]])
         assert mesh.clean(0.001).faces == [[0, 1, 2], [0, 1, 0, 2], [0, 1, 2]]
+
+    def test_dropped_faces_at_either_end_and_all_of_them(self):
+        # Faces are stored end to end: what is dropped at the ends, or
+        # everywhere, must leave the runs consistent.
+        mesh = make_mesh(self.square, [[1, 2, 3], [0, 1, 2, 3, 0], [0, 1, 2], [2, 3, 2]])
+        cleaned_mesh = mesh.clean(0.1)
+        assert cleaned_mesh.faces == [[0, 1, 2], [0, 1, 2]]
+        assert cleaned_mesh.clean(0.1).faces == cleaned_mesh.faces
+        assert make_mesh(self.square, [[1, 2, 3], [2, 3, 2]]).clean(0.1).faces == []
 
     def test_collinear_faces_are_kept(self):
         mesh = make_mesh([(0, 0, 0), (1, 0, 0), (2, 0, 0)], [[0, 1, 2]])

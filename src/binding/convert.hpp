@@ -102,16 +102,27 @@ bool check_list_argument(PyObject* object);
 // sequence's __len__ may refuse or over-report, so its hint is capped: a
 // wrong one costs a little growth, never an allocation that no memory can
 // honour.
-template <class T>
-void reserve_reported_length(PyObject* sequence, std::vector<T>& out) {
+inline std::size_t reported_length(PyObject* sequence) {
     constexpr Py_ssize_t unproven_limit = Py_ssize_t{1} << 16;
     const Py_ssize_t length = PySequence_Size(sequence);
     if (length < 0) {
         PyErr_Clear();
-        return;
+        return 0;
     }
     const bool exact = PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence);
-    out.reserve(static_cast<std::size_t>(exact ? length : std::min(length, unproven_limit)));
+    return static_cast<std::size_t>(exact ? length : std::min(length, unproven_limit));
+}
+
+// Iterates a list argument that check_list_argument has let through,
+// handing each item to `load_item(item)`; the first failure ends it.
+template <class LoadItem>
+bool for_each_item(PyObject* object, LoadItem&& load_item) {
+    PyRef iterator = PyRef::steal(PyObject_GetIter(object));
+    if (!iterator) return false;
+    while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
+        if (!load_item(item.get())) return false;
+    }
+    return !PyErr_Occurred();
 }
 
 // Reads a list argument: refused as check_list_argument says, otherwise
@@ -121,13 +132,8 @@ template <class T, class LoadItem>
 bool load_items(PyObject* object, std::vector<T>& out, LoadItem&& load_item) {
     if (!check_list_argument(object)) return false;
     out.clear();
-    reserve_reported_length(object, out);
-    PyRef iterator = PyRef::steal(PyObject_GetIter(object));
-    if (!iterator) return false;
-    while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
-        if (!load_item(item.get(), out.emplace_back())) return false;
-    }
-    return !PyErr_Occurred();
+    out.reserve(reported_length(object));
+    return for_each_item(object, [&](PyObject* item) { return load_item(item, out.emplace_back()); });
 }
 
 template <class T>

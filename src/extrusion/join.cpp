@@ -14,7 +14,7 @@ constexpr double minimum_piece_area = 1e-5;
 // instead of a footprint read from a face it does not have.
 Polygon2D footprint(const Mesh& mesh) {
     if (mesh.faces.empty()) return {};
-    return project_face(mesh.vertices, mesh.faces.front(), {0.0, 0.0, 0.0}, {1.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
+    return project_face(mesh.vertices, mesh.faces[0], {0.0, 0.0, 0.0}, {1.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
 }
 
 void extrude_pieces(const MultiPolygon2D& pieces, double z_base, double height, std::vector<Mesh>& out) {
@@ -38,14 +38,14 @@ Mesh extrude_ring(const Ring& ring, double z_base, double height) {
     for (std::size_t k = 0; k < m; ++k) prism.vertices.push_back({ring[k].x, ring[k].y, z_base});
     for (std::size_t k = 0; k < m; ++k) prism.vertices.push_back({ring[k].x, ring[k].y, z_top});
 
-    prism.faces.reserve(m + 2);
-    Face bottom(m), top(m);
+    prism.faces.reserve(m + 2, 6 * m);
+    std::vector<std::uint64_t> bottom(m), top(m);
     for (std::size_t k = 0; k < m; ++k) {
         bottom[k] = m - 1 - k;
         top[k] = m + k;
     }
-    prism.faces.push_back(std::move(bottom));
-    prism.faces.push_back(std::move(top));
+    prism.faces.push_back(bottom);
+    prism.faces.push_back(top);
     for (std::size_t k = 0; k < m; ++k) {
         const std::size_t next = k + 1 < m ? k + 1 : 0;
         prism.faces.push_back({k, next, next + m, k + m});

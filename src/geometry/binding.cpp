@@ -17,13 +17,13 @@ constexpr Params vector_new{"Vector3D", "__new__", "x", "y", "z"};
 Wire make_wire(Vector3D start, Vector3D end) { return {start, end}; }
 constexpr Params wire_new{"Wire", "__new__", "start", "end"};
 
-Result<Mesh> make_mesh(std::vector<Vector3D> vertices, std::vector<Face> faces) {
+Result<Mesh> make_mesh(std::vector<Vector3D> vertices, FaceList faces) {
     return build_mesh(std::move(vertices), std::move(faces));
 }
 constexpr Params mesh_new{"Mesh", "__new__", "vertices", "faces"};
 
 std::vector<Vector3D> mesh_vertices(const Mesh& mesh) { return mesh.vertices; }
-std::vector<Face> mesh_faces(const Mesh& mesh) { return mesh.faces; }
+FaceList mesh_faces(const Mesh& mesh) { return mesh.faces; }
 
 Result<void> mesh_validate(const Mesh& mesh) { return validate(mesh); }
 constexpr Params mesh_validate_params{"Mesh", "validate"};
@@ -52,7 +52,7 @@ struct VertexArray {
     std::vector<Vector3D> vertices;
 };
 struct FaceArray {
-    std::vector<Face> faces;
+    FaceList faces;
 };
 
 constexpr Params mesh_from_arrays_params{"Mesh", "from_arrays", "vertices", "faces"};
@@ -109,10 +109,10 @@ struct Converter<FaceArray> {
 
 private:
     template <class Index>
-    static bool load_rows(PyObject* numpy, PyObject* array, std::vector<Face>& out) {
+    static bool load_rows(PyObject* numpy, PyObject* array, FaceList& out) {
         ArrayRows<Index> rows;
         if (!read_rows(numpy, array, {"faces", "(m, k)", 0}, rows)) return false;
-        Result<std::vector<Face>> faces = faces_from_rows(rows.values, rows.rows, rows.width);
+        Result<FaceList> faces = faces_from_rows(rows.values, rows.rows, rows.width);
         if (!faces.ok()) {
             raise_error(faces.error());
             return false;
@@ -122,14 +122,7 @@ private:
     }
 
     // As Mesh(...) reads its faces.
-    static bool load_in_turn(PyObject* object, std::vector<Face>& out) {
-        return load_items(object, out, [&out](PyObject* face, Face& indices) {
-            const std::size_t number = out.size() - 1;
-            return load_items(face, indices, [number](PyObject* item, std::uint64_t& index) {
-                return load_index(item, number, index);
-            });
-        });
-    }
+    static bool load_in_turn(PyObject* object, FaceList& out) { return load_faces(object, out, load_index); }
 
     // Mesh(...)'s unsigned conversion, except that a negative number is a
     // ValueError naming its face, as it is in an array.
@@ -157,16 +150,16 @@ Result<Mesh> mesh_from_arrays(VertexArray vertices, FaceArray faces) {
 
 // Faces of one length k as an (m, k) block, a mesh without faces as an
 // empty block of triangles; otherwise the pair (indices, offsets).
-PyRef face_arrays(PyObject* numpy, const std::vector<Face>& faces) {
-    const FaceLayout layout = face_layout(faces);
+PyRef face_arrays(PyObject* numpy, const FaceList& faces) {
+    const std::size_t width = common_face_length(faces);
     std::span<std::int64_t> corners;
-    if (layout.width != 0 || faces.empty()) {
-        PyRef block = new_array(numpy, {faces.size(), faces.empty() ? 3 : layout.width}, corners);
+    if (width != 0 || faces.empty()) {
+        PyRef block = new_array(numpy, {faces.size(), faces.empty() ? 3 : width}, corners);
         if (block) copy_corners(faces, corners);
         return block;
     }
     std::span<std::int64_t> offsets;
-    PyRef indices = new_array(numpy, {layout.corners}, corners);
+    PyRef indices = new_array(numpy, {faces.indices().size()}, corners);
     PyRef starts = indices ? new_array(numpy, {faces.size() + 1}, offsets) : PyRef();
     if (!starts) return {};
     copy_corners(faces, corners);

@@ -25,32 +25,28 @@ std::uint32_t hash_of(const CellKey& key) noexcept {
 
 }  // namespace
 
-CellMap::CellMap(std::size_t expected) : slots_(capacity_for(expected), Slot{0, 0}), mask_(slots_.size() - 1) {
-    keys_.reserve(expected);
-}
+CellMap::CellMap(std::size_t expected) : slots_(capacity_for(expected), Slot{}), mask_(slots_.size() - 1) {}
 
 void CellMap::prefetch(const CellKey& key) const noexcept { __builtin_prefetch(&slots_[hash_of(key) & mask_]); }
 
 std::uint64_t CellMap::find_or_insert(const CellKey& key) {
     const std::uint32_t tag = hash_of(key);
     for (std::size_t i = tag & mask_;; i = (i + 1) & mask_) {
-        const Slot slot = slots_[i];
+        const Slot& slot = slots_[i];
         if (slot.cell == 0) break;
-        if (slot.tag == tag && checked(keys_, slot.cell - 1) == key) return slot.cell - 1;
+        if (slot.tag == tag && slot.key == key) return slot.cell - 1;
     }
-    // A new cell. More than 2^32 - 1 of them would need a vertex list far
-    // beyond any memory.
-    check(keys_.size() < std::numeric_limits<std::uint32_t>::max(), "more weld cells than CellMap can number");
-    keys_.push_back(key);
-    if (capacity_for(keys_.size()) > slots_.size()) grow();
+    check(cells_ < std::numeric_limits<std::uint32_t>::max(), "more weld cells than CellMap can number");
+    ++cells_;
+    if (capacity_for(cells_) > slots_.size()) grow();
     std::size_t i = tag & mask_;
     while (slots_[i].cell != 0) i = (i + 1) & mask_;
-    slots_[i] = {tag, static_cast<std::uint32_t>(keys_.size())};
-    return keys_.size() - 1;
+    slots_[i] = {key, tag, static_cast<std::uint32_t>(cells_)};
+    return cells_ - 1;
 }
 
 void CellMap::grow() {
-    std::vector<Slot> old(slots_.size() * 2, Slot{0, 0});
+    decltype(slots_) old(slots_.size() * 2, Slot{});
     old.swap(slots_);
     mask_ = slots_.size() - 1;
     for (const Slot& slot : old) {

@@ -1,14 +1,17 @@
 // The weld map of vertex welding: integer cell keys to the position of the
 // cell's first vertex in the welded list.
 //
-// Open addressing with linear probing over 8-byte slots (a hash tag and an
-// index into the keys, which are kept in insertion order). Welding time on
-// large meshes is bounded by cache misses: a node-based map chases a bucket
-// list per lookup, and a table of whole keys is four times larger.
+// Open addressing with linear probing over 32-byte slots, each holding the
+// whole key beside its hash tag and cell number. Welding time on large
+// meshes is bounded by cache misses: a slot that only pointed into a list of
+// keys would cost a second miss per lookup, and a node-based map chases a
+// bucket list.
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+#include "core/huge_pages.hpp"
 
 namespace velmarin {
 
@@ -29,19 +32,20 @@ public:
     // Starts loading the slot where `key` would be looked for first.
     void prefetch(const CellKey& key) const noexcept;
 
-    std::size_t size() const noexcept { return keys_.size(); }
+    std::size_t size() const noexcept { return cells_; }
 
 private:
     struct Slot {
-        std::uint32_t tag;   // low half of the key's hash; also its home slot
+        CellKey key;
+        std::uint32_t tag;   // the key's hash; also its home slot
         std::uint32_t cell;  // cell number + 1; 0 marks a free slot
     };
 
     void grow();
 
-    std::vector<Slot> slots_;  // a power of two in length
+    std::vector<Slot, HugePageAllocator<Slot>> slots_;  // a power of two in length
     std::size_t mask_ = 0;
-    std::vector<CellKey> keys_;
+    std::size_t cells_ = 0;
 };
 
 }  // namespace velmarin

@@ -13,8 +13,9 @@ namespace velmarin {
 namespace {
 
 // The division is done as written (no reciprocal): keys must not depend on
-// how the compiler would like to rearrange it.
-CellKey cell_key(const Vector3D& v, double tolerance) {
+// how the compiler would like to rearrange it. Inlined so that the key is
+// built where the ring keeps it, not returned through memory.
+[[gnu::always_inline]] inline CellKey cell_key(const Vector3D& v, double tolerance) {
     return {round_saturating(v.x / tolerance), round_saturating(v.y / tolerance),
             round_saturating(v.z / tolerance)};
 }
@@ -22,12 +23,15 @@ CellKey cell_key(const Vector3D& v, double tolerance) {
 // Each input vertex's position in the welded list. Remembering it per vertex
 // spares the face pass a second hash lookup per corner: it would find the
 // same entry, since a vertex's key never changes.
-std::vector<std::uint64_t> weld_vertices(const std::vector<Vector3D>& input, double tolerance,
-                                         std::vector<Vector3D>& welded) {
+// Cells are numbered in 32 bits (CellMap checks), which halves this array.
+std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> weld_vertices(const std::vector<Vector3D>& input,
+                                                                          double tolerance,
+                                                                          std::vector<Vector3D>& welded) {
     // Welding usually merges many vertices; the map grows if it merges few.
     CellMap cells(input.size() / 4);
-    std::vector<std::uint64_t> welded_index;
+    std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> welded_index;
     welded_index.reserve(input.size());
+    welded.reserve(input.size() / 4);
     // Lookups miss the cache on large meshes: the slot of a vertex some
     // places ahead is requested early, so that several misses overlap. The
     // keys computed for that wait in a ring until their vertex comes up.
@@ -46,14 +50,14 @@ std::vector<std::uint64_t> weld_vertices(const std::vector<Vector3D>& input, dou
         }
         const std::uint64_t cell = cells.find_or_insert(key);
         if (cell == welded.size()) welded.push_back(input[i]);  // the first vertex of a new cell
-        welded_index.push_back(cell);
+        welded_index.push_back(static_cast<std::uint32_t>(cell));
     }
     return welded_index;
 }
 
 // Adjacent corners already differ, so one look at the first and last corner
 // settles whether the face closes on itself.
-bool keep_face(Face& corners) {
+bool keep_face(std::vector<std::uint64_t>& corners) {
     if (corners.size() < 3) return false;
     if (corners.front() == corners.back()) {
         if (corners.size() == 3) return false;
@@ -66,14 +70,14 @@ bool keep_face(Face& corners) {
 
 Result<Mesh> clean_mesh(const Mesh& mesh, double tolerance) {
     std::vector<Vector3D> vertices;
-    const std::vector<std::uint64_t> welded_index = weld_vertices(mesh.vertices, tolerance, vertices);
+    const auto welded_index = weld_vertices(mesh.vertices, tolerance, vertices);
 
-    std::vector<Face> faces;
-    faces.reserve(mesh.faces.size());
-    Face corners;
+    FaceList faces;
+    faces.reserve(mesh.faces.size(), mesh.faces.indices().size());
+    std::vector<std::uint64_t> corners;
     for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
         corners.clear();
-        for (std::uint64_t index : mesh.faces[f]) {
+        for (const std::uint64_t index : mesh.faces[f]) {
             if (index >= welded_index.size()) {
                 return index_error("Face " + std::to_string(f) + " references invalid index.");
             }

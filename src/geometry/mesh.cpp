@@ -1,14 +1,31 @@
 #include "geometry/mesh.hpp"
 
+#include "core/fault.hpp"
+
+#include <algorithm>
+#include <span>
+#include <utility>
 #include <string>
 
 
 namespace velmarin {
 
-Result<void> validate(const Mesh& mesh) {
+FaceList::FaceList(std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> indices,
+                   std::vector<std::size_t, HugePageAllocator<std::size_t>> offsets)
+    : indices_(std::move(indices)), offsets_(std::move(offsets)) {
+    check(!offsets_.empty() && offsets_.front() == 0 && offsets_.back() == indices_.size() &&
+              std::is_sorted(offsets_.begin(), offsets_.end()),
+          "face offsets run from 0 to the index count without decreasing");
+}
+
+namespace {
+
+// The faces in order, each judged whole: the first broken rule decides the
+// error.
+Result<void> first_failing_face(const Mesh& mesh) {
     const std::uint64_t vertex_count = mesh.vertices.size();
     for (std::size_t i = 0; i < mesh.faces.size(); ++i) {
-        const Face& face = mesh.faces[i];
+        const Face face = mesh.faces[i];
         if (face.size() < 3) {
             return value_error("Face " + std::to_string(i) + " has < 3 vertices.");
         }
@@ -22,7 +39,22 @@ Result<void> validate(const Mesh& mesh) {
     return {};
 }
 
-Result<Mesh> build_mesh(std::vector<Vector3D> vertices, std::vector<Face> faces) {
+}  // namespace
+
+// Valid meshes are the rule: two straight passes over the runs settle that,
+// and only a failure looks for the face to name.
+Result<void> validate(const Mesh& mesh) {
+    const std::span<const std::size_t> offsets = mesh.faces.offsets();
+    const std::span<const std::uint64_t> indices = mesh.faces.indices();
+    bool valid = true;
+    for (std::size_t i = 1; i < offsets.size(); ++i) valid &= offsets[i] - offsets[i - 1] >= 3;
+    const std::uint64_t vertex_count = mesh.vertices.size();
+    for (std::uint64_t k : indices) valid &= k < vertex_count;
+    if (valid) return {};
+    return first_failing_face(mesh);
+}
+
+Result<Mesh> build_mesh(std::vector<Vector3D> vertices, FaceList faces) {
     Mesh mesh{std::move(vertices), std::move(faces)};
     if (auto status = validate(mesh); !status.ok()) return status.error();
     return mesh;

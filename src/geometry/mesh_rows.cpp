@@ -12,17 +12,15 @@ namespace {
 // also keeps a block of empty rows (which occupies no memory, however
 // many rows it claims) from costing a face record per row.
 template <class Index>
-std::vector<Face> block_to_faces(std::span<const Index> corners, std::size_t rows, std::size_t width) {
+FaceList block_to_faces(std::span<const Index> corners, std::size_t rows, std::size_t width) {
     check(width == 0 ? corners.empty() : corners.size() % width == 0 && corners.size() / width == rows,
           "a block of rows holds rows * width indices");
     if (width < 3) rows = std::min<std::size_t>(rows, 1);
-    std::vector<Face> faces;
-    faces.reserve(rows);
-    for (std::size_t row = 0; row < rows; ++row) {
-        const auto first = corners.begin() + static_cast<std::ptrdiff_t>(row * width);
-        faces.emplace_back(first, first + static_cast<std::ptrdiff_t>(width));
-    }
-    return faces;
+    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> indices(
+        corners.begin(), corners.begin() + static_cast<std::ptrdiff_t>(rows * width));
+    std::vector<std::size_t, HugePageAllocator<std::size_t>> offsets(rows + 1);
+    for (std::size_t r = 0; r <= rows; ++r) offsets[r] = r * width;
+    return FaceList(std::move(indices), std::move(offsets));
 }
 
 }  // namespace
@@ -46,8 +44,7 @@ void copy_coordinates(const std::vector<Vector3D>& vertices, std::span<double> o
     }
 }
 
-Result<std::vector<Face>> faces_from_rows(std::span<const std::int64_t> corners, std::size_t rows,
-                                          std::size_t width) {
+Result<FaceList> faces_from_rows(std::span<const std::int64_t> corners, std::size_t rows, std::size_t width) {
     const auto negative = std::find_if(corners.begin(), corners.end(), [](std::int64_t k) { return k < 0; });
     if (negative != corners.end()) {
         const auto position = static_cast<std::size_t>(negative - corners.begin());
@@ -57,40 +54,30 @@ Result<std::vector<Face>> faces_from_rows(std::span<const std::int64_t> corners,
     return block_to_faces(corners, rows, width);
 }
 
-Result<std::vector<Face>> faces_from_rows(std::span<const std::uint64_t> corners, std::size_t rows,
-                                          std::size_t width) {
+Result<FaceList> faces_from_rows(std::span<const std::uint64_t> corners, std::size_t rows, std::size_t width) {
     return block_to_faces(corners, rows, width);
 }
 
-FaceLayout face_layout(const std::vector<Face>& faces) {
-    FaceLayout layout;
-    layout.width = faces.empty() ? 0 : faces.front().size();
-    for (const Face& face : faces) {
-        layout.corners += face.size();
-        if (face.size() != layout.width) layout.width = 0;
+std::size_t common_face_length(const FaceList& faces) {
+    if (faces.empty()) return 0;
+    const std::size_t width = faces[0].size();
+    const std::span<const std::size_t> offsets = faces.offsets();
+    for (std::size_t i = 1; i < offsets.size(); ++i) {
+        if (offsets[i] - offsets[i - 1] != width) return 0;
     }
-    return layout;
+    return width;
 }
 
 // Indices of a valid mesh lie below its vertex count, far below 2^63, so
 // they are the same numbers as signed integers.
-void copy_corners(const std::vector<Face>& faces, std::span<std::int64_t> out) {
-    auto next = out.begin();
-    for (const Face& face : faces) {
-        check(static_cast<std::size_t>(out.end() - next) >= face.size(), "corner run shorter than the faces");
-        next = std::copy(face.begin(), face.end(), next);
-    }
-    check(next == out.end(), "corner run longer than the faces");
+void copy_corners(const FaceList& faces, std::span<std::int64_t> out) {
+    check(out.size() == faces.indices().size(), "the corner run holds every face's indices");
+    std::copy(faces.indices().begin(), faces.indices().end(), out.begin());
 }
 
-void copy_offsets(const std::vector<Face>& faces, std::span<std::int64_t> out) {
+void copy_offsets(const FaceList& faces, std::span<std::int64_t> out) {
     check(out.size() == faces.size() + 1, "offsets must have one more value than there are faces");
-    std::int64_t offset = 0;
-    out[0] = 0;
-    for (std::size_t i = 0; i < faces.size(); ++i) {
-        offset += static_cast<std::int64_t>(faces[i].size());
-        out[i + 1] = offset;
-    }
+    std::copy(faces.offsets().begin(), faces.offsets().end(), out.begin());
 }
 
 }  // namespace velmarin

@@ -23,23 +23,17 @@ void copy_coordinates(const std::vector<Vector3D>& vertices, std::span<double> o
 // The faces of a block of `rows` rows of `width` indices (`corners` holds
 // rows * width values). A negative index fails, naming its face, as a
 // conversion does: before any face is validated.
-Result<std::vector<Face>> faces_from_rows(std::span<const std::int64_t> corners, std::size_t rows,
-                                          std::size_t width);
-Result<std::vector<Face>> faces_from_rows(std::span<const std::uint64_t> corners, std::size_t rows,
-                                          std::size_t width);
+Result<FaceList> faces_from_rows(std::span<const std::int64_t> corners, std::size_t rows, std::size_t width);
+Result<FaceList> faces_from_rows(std::span<const std::uint64_t> corners, std::size_t rows, std::size_t width);
 
-struct FaceLayout {
-    std::size_t corners = 0;  // all faces' indices together
-    std::size_t width = 0;    // the length every face shares; 0 when lengths differ or there are no faces
-};
-
-FaceLayout face_layout(const std::vector<Face>& faces);
+// The length every face shares; 0 when lengths differ or there are no faces.
+std::size_t common_face_length(const FaceList& faces);
 
 // Every face's indices, one face after the other; `out` holds exactly
-// layout.corners values.
-void copy_corners(const std::vector<Face>& faces, std::span<std::int64_t> out);
+// faces.indices().size() values.
+void copy_corners(const FaceList& faces, std::span<std::int64_t> out);
 
 // Where each face starts in that run, and the run's end: faces.size() + 1 values.
-void copy_offsets(const std::vector<Face>& faces, std::span<std::int64_t> out);
+void copy_offsets(const FaceList& faces, std::span<std::int64_t> out);
 
 }  // namespace velmarin

@@ -1,5 +1,6 @@
 #include "geometry/slice.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -11,19 +12,9 @@ namespace {
 
 constexpr std::uint64_t unmapped = std::numeric_limits<std::uint64_t>::max();
 
-// One result under construction. Input vertices that whole triangles and
-// same-side corners use are copied once and shared; cut points are never
-// shared, so each triangle is handled without looking at its neighbours.
+// One result under construction.
 class HalfBuilder {
 public:
-    explicit HalfBuilder(const Mesh& input) : input_(input), copy_of_(input.vertices.size(), unmapped) {}
-
-    std::uint64_t reuse(std::uint64_t input_index) {
-        std::uint64_t& copy = checked(copy_of_, input_index);
-        if (copy == unmapped) copy = append(input_.vertices[input_index]);
-        return copy;
-    }
-
     std::uint64_t append(const Vector3D& point) {
         vertices_.push_back(point);
         return vertices_.size() - 1;
@@ -31,13 +22,29 @@ public:
 
     void add_face(std::uint64_t a, std::uint64_t b, std::uint64_t c) { faces_.push_back({a, b, c}); }
 
-    Result<Mesh> build() { return build_mesh(std::move(vertices_), std::move(faces_)); }
+    // Room for what the counted triangles will add, so that the runs grow
+    // once rather than by doubling (each doubling copies a run that may be
+    // hundreds of megabytes).
+    void reserve(std::size_t faces, std::size_t vertices) {
+        faces_.reserve(faces, 3 * faces);
+        vertices_.reserve(vertices);
+    }
+
+    // Valid by construction: every face is a triangle of vertices appended
+    // before it.
+    Mesh build() { return Mesh{std::move(vertices_), std::move(faces_)}; }
 
 private:
-    const Mesh& input_;
-    std::vector<std::uint64_t> copy_of_;
     std::vector<Vector3D> vertices_;
-    std::vector<Face> faces_;
+    FaceList faces_;
+};
+
+// An input vertex's signed distance from the plane, and where its copy went
+// once a triangle has used it. A vertex is only ever used on its own side of
+// the plane, so one copy is all it can have.
+struct InputVertex {
+    double distance;
+    std::uint64_t copy = unmapped;
 };
 
 struct Plane {
@@ -60,38 +67,66 @@ Vector3D cut_point(const Vector3D& lone, const Vector3D& other, double d_lone, d
 
 class Slicer {
 public:
-    Slicer(const Mesh& mesh, const Plane& plane) : mesh_(mesh), above_(mesh), below_(mesh) {
-        distances_.reserve(mesh.vertices.size());
-        for (const Vector3D& v : mesh.vertices) distances_.push_back(plane.distance(v));
+    Slicer(const Mesh& mesh, const Plane& plane) : mesh_(mesh) {
+        inputs_.reserve(mesh.vertices.size());
+        for (const Vector3D& v : mesh.vertices) inputs_.push_back({plane.distance(v)});
+        reserve_halves();
     }
 
-    void add_face(const Face& corners) {
+    void add_face(Face corners) {
         for (std::size_t i = 1; i + 1 < corners.size(); ++i) add_triangle({corners[0], corners[i], corners[i + 1]});
     }
 
-    Result<SlicedMesh> finish() {
-        Result<Mesh> above = above_.build();
-        if (!above.ok()) return above.error();
-        Result<Mesh> below = below_.build();
-        if (!below.ok()) return below.error();
-        return SlicedMesh{std::move(above).value(), std::move(below).value()};
-    }
+    SlicedMesh finish() { return SlicedMesh{above_.build(), below_.build()}; }
 
 private:
     HalfBuilder& side(bool above) { return above ? above_ : below_; }
 
-    void add_triangle(const std::array<std::uint64_t, 3>& slot) {
-        std::array<double, 3> d;
+    // Input vertices that whole triangles and same-side corners use are
+    // copied once and shared; cut points are never shared, so each triangle
+    // is handled without looking at its neighbours.
+    std::uint64_t reuse(HalfBuilder& half, std::uint64_t input_index) {
+        std::uint64_t& copy = checked(inputs_, input_index).copy;
+        if (copy == unmapped) copy = half.append(mesh_.vertices[input_index]);
+        return copy;
+    }
+
+    int corners_above(const std::array<std::uint64_t, 3>& slot, std::array<double, 3>& d) const {
         int above_count = 0;
         for (int s = 0; s < 3; ++s) {
-            d[s] = checked(distances_, slot[s]);
+            d[s] = checked(inputs_, slot[s]).distance;
             above_count += is_above(d[s]);
         }
+        return above_count;
+    }
+
+    // Counts each half's triangles by how the corners fall, before any is made.
+    void reserve_halves() {
+        std::array<std::size_t, 4> triangles{};  // by corners above
+        std::array<double, 3> d;
+        for (const Face corners : mesh_.faces) {
+            for (std::size_t i = 1; i + 1 < corners.size(); ++i) {
+                ++triangles[corners_above({corners[0], corners[i], corners[i + 1]}, d)];
+            }
+        }
+        // A lone corner's side gets one triangle and three new vertices, the
+        // other side two triangles and two new vertices; copies of input
+        // vertices are at most three per triangle and one per input vertex.
+        const std::size_t inputs = inputs_.size();
+        const std::size_t above = triangles[3] + triangles[1] + 2 * triangles[2];
+        const std::size_t below = triangles[0] + triangles[2] + 2 * triangles[1];
+        above_.reserve(above, std::min(inputs, 3 * above) + 3 * triangles[1] + 2 * triangles[2]);
+        below_.reserve(below, std::min(inputs, 3 * below) + 3 * triangles[2] + 2 * triangles[1]);
+    }
+
+    void add_triangle(const std::array<std::uint64_t, 3>& slot) {
+        std::array<double, 3> d;
+        const int above_count = corners_above(slot, d);
         if (above_count == 0 || above_count == 3) {
             HalfBuilder& whole = side(above_count == 3);
-            const std::uint64_t a = whole.reuse(slot[0]);
-            const std::uint64_t b = whole.reuse(slot[1]);
-            const std::uint64_t c = whole.reuse(slot[2]);
+            const std::uint64_t a = reuse(whole, slot[0]);
+            const std::uint64_t b = reuse(whole, slot[1]);
+            const std::uint64_t c = reuse(whole, slot[2]);
             whole.add_face(a, b, c);
             return;
         }
@@ -117,8 +152,8 @@ private:
         lone_side.add_face(k, k + 1, k + 2);
 
         HalfBuilder& other_side = side(!is_above(d_lone));
-        const std::uint64_t mapped_a = other_side.reuse(a);
-        const std::uint64_t mapped_b = other_side.reuse(b);
+        const std::uint64_t mapped_a = reuse(other_side, a);
+        const std::uint64_t mapped_b = reuse(other_side, b);
         const std::uint64_t p = other_side.append(p1);
         other_side.append(p2);
         other_side.add_face(p, mapped_a, mapped_b);
@@ -126,7 +161,7 @@ private:
     }
 
     const Mesh& mesh_;
-    std::vector<double> distances_;
+    std::vector<InputVertex> inputs_;
     HalfBuilder above_;
     HalfBuilder below_;
 };
@@ -139,7 +174,7 @@ Result<SlicedMesh> slice_by_plane(const Mesh& mesh, const Vector3D& normal, cons
     const Plane plane{{normal.x / length, normal.y / length, normal.z / length}, origin};
 
     Slicer slicer(mesh, plane);
-    for (const Face& face : mesh.faces) slicer.add_face(face);
+    for (Face face : mesh.faces) slicer.add_face(face);
     return slicer.finish();
 }
 

@@ -142,11 +142,11 @@ DefinedPoints index_points(const ScannedRecords& records) {
 Result<Mesh> assemble(const ScannedRecords& records) {
     DefinedPoints points = index_points(records);
     std::vector<Vector3D> vertices;
-    std::vector<Face> faces;
-    faces.reserve(records.loops.size());
+    FaceList faces;
+    faces.reserve(records.loops.size(), records.references.size());
     std::size_t applied = 0;
     std::size_t reference = 0;
-    Face face;
+    std::vector<std::uint64_t> face;
     for (const LoopRecord& loop : records.loops) {
         for (; applied < loop.definitions_before; ++applied) {
             const std::size_t slot = checked(points.slot_of_definition, applied);

@@ -199,7 +199,7 @@ void close_ring(Ring& ring) {
     if (!ring.empty() && differs(ring.back(), ring.front())) ring.push_back(ring.front());
 }
 
-Polygon2D project_face(const std::vector<Vector3D>& vertices, const Face& face, const Vector3D& origin,
+Polygon2D project_face(const std::vector<Vector3D>& vertices, Face face, const Vector3D& origin,
                        const Vector3D& eu, const Vector3D& ev) {
     Polygon2D polygon;
     polygon.exterior.reserve(face.size() + 1);

@@ -15,7 +15,7 @@ namespace velmarin {
 namespace {
 
 // Distance of the face's farthest vertex from its own plane.
-double flatness(const Mesh& mesh, const Face& face, const FacePlane& plane) {
+double flatness(const Mesh& mesh, Face face, const FacePlane& plane) {
     double worst = 0.0;
     for (std::uint64_t index : face) {
         worst = std::fmax(worst, std::fabs(dot(plane.normal, checked(mesh.vertices, index)) + plane.offset));
@@ -79,7 +79,7 @@ void ApertureIndex::add_face(const Mesh& mesh, std::size_t face) {
     const FacePlane plane = face_plane(mesh, face);
     // A plane with a non-finite part fails every plane test.
     if (!plane.valid || !is_finite(plane.normal) || !std::isfinite(plane.offset)) return;
-    const Face& indices = mesh.faces[face];
+    Face indices = mesh.faces[face];
     Bounds box;
     for (std::uint64_t index : indices) {
         const Vector3D& q = checked(mesh.vertices, index);

@@ -16,7 +16,7 @@ struct QueriedFace {
     const ContactScene& scene;
     std::size_t mesh_index;
     const Mesh& mesh;
-    const Face& face;
+    Face face;
     const FacePlane& plane;
     Bounds box;
     PlaneFrame frame;
@@ -38,7 +38,7 @@ struct QueriedFace {
         const FacePlane& other_plane = checked(checked(scene.planes, hit.mesh), hit.face);
         if (!other_plane.valid || !planes_coincide(plane, other_plane, scene.tolerance)) return std::nullopt;
         const Polygon2D& own = own_polygon();
-        const Face& other_face = checked(other.faces, hit.face);
+        Face other_face = checked(other.faces, hit.face);
         // Faces whose extents at most touch share no area, even after the
         // overlay has rounded both onto one integer grid: the rounding is
         // monotone, so the line between them stays between them.
@@ -68,7 +68,7 @@ std::vector<CellContact> find_cell_contacts(const ContactScene& scene, std::size
         });
         if (candidates.empty()) return;
 
-        const Face& face = mesh.faces[f];
+        Face face = mesh.faces[f];
         QueriedFace queried{scene, i, mesh, face, plane, box,
                             plane_frame(plane.normal, checked(mesh.vertices, checked(face, 0))), {}, {}};
         for (const FaceRef& hit : candidates) {

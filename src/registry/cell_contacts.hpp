@@ -27,7 +27,7 @@ struct CellContact {
 // The queried face of a contact, as the aperture step needs it.
 struct ContactFace {
     const Mesh& mesh;
-    const Face& face;
+    Face face;
     const FacePlane& plane;
     const PlaneFrame& frame;
     const Bounds& box;  // the face's own grown box

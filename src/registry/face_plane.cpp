@@ -7,7 +7,7 @@
 
 namespace velmarin {
 
-Vector3D newell_normal(const Mesh& mesh, const Face& face) {
+Vector3D newell_normal(const Mesh& mesh, Face face) {
     Vector3D n;
     const std::size_t count = face.size();
     for (std::size_t k = 0; k < count; ++k) {
@@ -21,7 +21,7 @@ Vector3D newell_normal(const Mesh& mesh, const Face& face) {
 }
 
 FacePlane face_plane(const Mesh& mesh, std::size_t face) {
-    const Face& indices = checked(mesh.faces, face);
+    Face indices = checked(mesh.faces, face);
     if (indices.size() < 3) return {};
     const Vector3D n = newell_normal(mesh, indices);
     const double l = length(n);
@@ -49,7 +49,7 @@ std::vector<std::vector<FacePlane>> face_planes(const std::vector<Mesh>& meshes)
     return per_face(meshes, [](const Mesh& mesh, std::size_t f) { return face_plane(mesh, f); });
 }
 
-Vector3D face_centre(const Mesh& mesh, const Face& face) {
+Vector3D face_centre(const Mesh& mesh, Face face) {
     Vector3D sum{-0.0, -0.0, -0.0};  // -0.0 is the identity of addition, +0.0 is not
     for (std::uint64_t index : face) {
         const Vector3D& v = checked(mesh.vertices, index);

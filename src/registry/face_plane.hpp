@@ -16,7 +16,7 @@ struct FacePlane {
 };
 
 // Newell's normal, summed over the closed loop of the face's vertices.
-Vector3D newell_normal(const Mesh& mesh, const Face& face);
+Vector3D newell_normal(const Mesh& mesh, Face face);
 
 FacePlane face_plane(const Mesh& mesh, std::size_t face);
 
@@ -25,7 +25,7 @@ std::vector<std::vector<FacePlane>> face_planes(const std::vector<Mesh>& meshes)
 
 // The mean of a face's vertices, summed in face order (NaN components for a
 // face without indices).
-Vector3D face_centre(const Mesh& mesh, const Face& face);
+Vector3D face_centre(const Mesh& mesh, Face face);
 
 // The face centres of every mesh, by mesh and then by face.
 std::vector<std::vector<Vector3D>> face_centres(const std::vector<Mesh>& meshes);

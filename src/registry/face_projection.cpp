@@ -4,11 +4,11 @@
 
 namespace velmarin {
 
-Polygon2D project(const Mesh& mesh, const Face& face, const PlaneFrame& frame) {
+Polygon2D project(const Mesh& mesh, Face face, const PlaneFrame& frame) {
     return project_face(mesh.vertices, face, frame.origin, frame.u, frame.v);
 }
 
-Rectangle2D projected_extent(const Mesh& mesh, const Face& face, const PlaneFrame& frame) {
+Rectangle2D projected_extent(const Mesh& mesh, Face face, const PlaneFrame& frame) {
     Rectangle2D r;
     for (std::uint64_t index : face) r.add(project_point(checked(mesh.vertices, index), frame.origin, frame.u, frame.v));
     return r;

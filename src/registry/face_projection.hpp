@@ -9,10 +9,10 @@
 
 namespace velmarin {
 
-Polygon2D project(const Mesh& mesh, const Face& face, const PlaneFrame& frame);
+Polygon2D project(const Mesh& mesh, Face face, const PlaneFrame& frame);
 
 // Where `project` would put the face, without building its polygon.
-Rectangle2D projected_extent(const Mesh& mesh, const Face& face, const PlaneFrame& frame);
+Rectangle2D projected_extent(const Mesh& mesh, Face face, const PlaneFrame& frame);
 
 Vector3D in_space(const PlaneFrame& frame, const Point2D& p);
 

@@ -93,7 +93,7 @@ public:
 
 private:
     const Mesh& other_mesh(const Facing& b) const { return checked(scene_.meshes, b.ref.mesh); }
-    const Face& other_face(const Facing& b) const { return checked(other_mesh(b).faces, b.ref.face); }
+    Face other_face(const Facing& b) const { return checked(other_mesh(b).faces, b.ref.face); }
     Polygon2D project_other(const Facing& b) const { return project(other_mesh(b), other_face(b), frame_); }
 
     // The region before the openings decides whether there is a contact, so
@@ -121,7 +121,7 @@ private:
     const WallScene& scene_;
     std::size_t mesh_index_;
     const Mesh& mesh_;
-    const Face& face_;
+    Face face_;
     const FacePlane& plane_;
     Bounds box_;  // grown by the tolerance, as the aperture step expects
     PlaneFrame frame_;

@@ -55,7 +55,7 @@ bool crosses(const RayTriangle& t, const Vector3D& p) {
 // of one or two indices are skipped.
 template <class Visit>
 void for_each_fan_triangle(const Mesh& mesh, Visit&& visit) {
-    for (const Face& face : mesh.faces) {
+    for (Face face : mesh.faces) {
         check(!face.empty(), "a face without vertices in the wire test");
         if (face.size() < 3) continue;
         const Vector3D& v0 = checked(mesh.vertices, face[0]);
@@ -109,7 +109,7 @@ private:
         for (std::size_t i = 0; i < meshes.size(); ++i) {
             const Mesh& mesh = meshes[i];
             Bounds box;
-            for (const Face& face : mesh.faces) {
+            for (Face face : mesh.faces) {
                 check(!face.empty(), "a face without vertices in the wire test");
                 if (face.size() < 3) continue;  // never tested
                 for (std::uint64_t index : face) box.add(checked(mesh.vertices, index));

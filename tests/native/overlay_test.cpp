@@ -34,9 +34,11 @@ Polygon2D reversed(Polygon2D p) {
 
 bool closed(const Ring& r) { return r.size() >= 4 && r.front().x == r.back().x && r.front().y == r.back().y; }
 
+using Corners = std::vector<std::uint64_t>;
+
 void projection() {
     const std::vector<Vector3D> v = {{1, 0, 0}, {1, 1, 0}, {1, 1, 1}, {1, 0, 1}};
-    const Polygon2D p = project_face(v, {0, 1, 2, 3}, {1, 0, 0}, {0, 0, 1}, {0, -1, 0});
+    const Polygon2D p = project_face(v, Corners{0, 1, 2, 3}, {1, 0, 0}, {0, 0, 1}, {0, -1, 0});
     const Ring expected = {{0, 0}, {0, -1}, {1, -1}, {1, 0}, {0, 0}};
     EXPECT(p.holes.empty());
     EXPECT(p.exterior.size() == expected.size());
@@ -44,11 +46,11 @@ void projection() {
         EXPECT(p.exterior[i].x == expected[i].x && p.exterior[i].y == expected[i].y);
     }
     // Already closed by the face itself: no second closing point.
-    EXPECT(project_face(v, {0, 1, 2, 0}, {0, 0, 0}, {0, 1, 0}, {0, 0, 1}).exterior.size() == 4);
-    EXPECT(project_face(v, {}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}).exterior.empty());
+    EXPECT(project_face(v, Corners{0, 1, 2, 0}, {0, 0, 0}, {0, 1, 0}, {0, 0, 1}).exterior.size() == 4);
+    EXPECT(project_face(v, Corners{}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}).exterior.empty());
     bool faulted = false;
     try {
-        (void)project_face(v, {0, 1, 4}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+        (void)project_face(v, Corners{0, 1, 4}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
     } catch (const InternalFault&) {
         faulted = true;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "binding/declare.hpp"
+#include "geometry/binding.hpp"
 #include "registry/graph_build.hpp"
 
 namespace velmarin::binding {
@@ -15,7 +16,7 @@ namespace velmarin::binding {
 namespace probe_graph {
 
 using Points = std::vector<std::vector<double>>;
-using Faces = std::vector<Face>;
+using Faces = FaceList;
 // The edge's numbers (the walls build's thickness and opening area) last.
 using EdgeRow =
     std::tuple<std::uint64_t, std::uint64_t, double, double, double, double, std::string, std::vector<double>>;
