@@ -9,17 +9,33 @@ machine may be busy with other work; the reader is single-threaded), the
 best of three.
 
     PYTHONPATH=build/dev python3 bench/bench_ifc.py
+
+With --against REVISION, the 100 MB text instead, read in child processes
+by this module and by the module as built at REVISION (bench/baseline.py),
+alternated for --rounds rounds so that both meet the same load; the best of
+each, their ratio, and whether both read the same mesh (every coordinate to
+the bit, every face):
+
+    PYTHONPATH=build/dev python3 bench/bench_ifc.py --against e65086f
 """
 
+import argparse
+import hashlib
 import random
+import struct
 import sys
+import tempfile
 import time
+from array import array
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
+sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+import velmarin  # noqa: E402
 from velmarin import IfcParser  # noqa: E402
 from reference_ifc import reference_read  # noqa: E402
+from baseline import alternate, module_at  # noqa: E402
 
 POINTS = 1_000_000
 LOOPS = 1_000_000
@@ -80,15 +96,23 @@ def measure(name, text):
     return mb / seconds
 
 
+def records_per_mb(full):
+    return POINTS / (len(full) / 1e6)
+
+
+def clustered(mb, per_mb):
+    return generate(int(per_mb * mb), int(per_mb * mb), "clustered")
+
+
 def main():
     full = generate(POINTS, LOOPS, "clustered")
-    records_per_mb = POINTS / (len(full) / 1e6)
+    per_mb = records_per_mb(full)
 
     print(f"{'text':<34}{'size MB':>9}{'seconds':>10}{'MB/s':>9}{'vertices':>10}{'faces':>10}")
     rates = {}
-    small = generate(int(records_per_mb * 10), int(records_per_mb * 10), "clustered")
+    small = clustered(10, per_mb)
     rates[10] = measure("clustered, 10 MB", small)
-    rates[100] = measure("clustered, 100 MB", generate(int(records_per_mb * 100), int(records_per_mb * 100), "clustered"))
+    rates[100] = measure("clustered, 100 MB", clustered(100, per_mb))
     measure("clustered, 1M points + 1M loops", full)
     del full
     measure("scattered, 1M points + 1M loops", generate(POINTS, LOOPS, "scattered"))
@@ -100,5 +124,54 @@ def main():
     print(f"MB/s at 100 MB / MB/s at 10 MB: {rates[100] / rates[10]:.2f} (1.00 = linear)")
 
 
+def mesh_digest(mesh):
+    """A hash of every coordinate's bits and every face, in order."""
+    digest = hashlib.sha256()
+    digest.update(array("d", [c for v in mesh.vertices for c in (v.x, v.y, v.z)]).tobytes())
+    for face in mesh.faces:
+        digest.update(struct.pack("<Q", len(face)))
+        digest.update(array("Q", face).tobytes())
+    return digest.hexdigest()
+
+
+def child(path, repeats):
+    """Reads the text at `path` `repeats` times; prints MB/s and the mesh's digest."""
+    text = Path(path).read_text()
+    seconds, mesh = best_time(IfcParser.parse_ifc_points_and_faces, text, repeats)
+    print(len(text) / 1e6 / seconds, mesh_digest(mesh))
+
+
+def against(revision, rounds, repeats):
+    baseline = module_at(revision)
+    text = clustered(100, records_per_mb(generate(POINTS, LOOPS, "clustered")))
+    with tempfile.TemporaryDirectory() as folder:
+        path = Path(folder) / "clustered.ifc"
+        path.write_text(text)
+        runs = {"this tree": Path(velmarin.__file__).resolve().parent, revision: baseline}
+        printed = alternate(rounds, runs, [__file__, "--child", str(path), "--repeats", str(repeats)])
+    best, digests = {}, set()
+    for name, outputs in printed.items():
+        rows = [line.split() for line in outputs]
+        best[name] = max(float(rate) for rate, _ in rows)
+        digests.update(digest for _, digest in rows)
+    print(f"clustered, {len(text) / 1e6:.1f} MB, best of {rounds} processes x {repeats} reads each, alternated:")
+    for name, rate in best.items():
+        print(f"  {name:<12}{rate:>8.0f} MB/s")
+    print(f"  this tree / {revision}: {best['this tree'] / best[revision]:.2f}x")
+    print(f"  same mesh: {'yes' if len(digests) == 1 else 'NO'}")
+    return 0 if len(digests) == 1 else 1
+
+
 if __name__ == "__main__":
-    main()
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--against", metavar="REVISION", help="time the 100 MB text against the module at REVISION")
+    parser.add_argument("--rounds", type=int, default=5, help="child processes per module, alternated")
+    parser.add_argument("--repeats", type=int, default=3, help="reads per child process, the best counting")
+    parser.add_argument("--child", metavar="PATH", help=argparse.SUPPRESS)
+    arguments = parser.parse_args()
+    if arguments.child:
+        child(arguments.child, arguments.repeats)
+    elif arguments.against:
+        sys.exit(against(arguments.against, arguments.rounds, arguments.repeats))
+    else:
+        main()

@@ -4,9 +4,10 @@ import random
 import pytest
 
 from velmarin import IfcParser, Mesh
+from graph_support import needs_probe, probe
 from helpers import assert_noted
-from mesh_support import exact_mesh, mesh_points
-from reference_ifc import reference_read
+from mesh_support import exact_mesh, exact_points, mesh_points
+from reference_ifc import coordinate, reference_read
 
 parse = IfcParser.parse_ifc_points_and_faces
 
@@ -78,6 +79,22 @@ class TestRecords:
         text = "#+18446744073709551615=IFCCARTESIANPOINT((1.,2.,3.));\n#9=IFCPOLYLOOP((#18446744073709551615,18446744073709551615,#+018446744073709551615));"
         assert points_and_faces(text) == ([(1, 2, 3)], [[0, 0, 0]])
 
+    @pytest.mark.parametrize("digits", range(1, 23))
+    def test_numbers_of_every_length(self, digits):
+        """Entity numbers, references and coordinates of every length, some
+        running up to the end of their line."""
+        n, z = "7" * digits, "0" * (digits - 1) + "5"
+        text = "\n".join(
+            [
+                f"#{n}=IFCCARTESIANPOINT((1.,2.,3.));",
+                f"#{z}=IFCCARTESIANPOINT(({n},-{z}.{n},{n}.))",
+                f"#1=IFCPOLYLOOP((#{n},#{z},#{n}))",
+                f"#2=IFCPOLYLOOP((#{z},#{n},#{z}));\r",
+            ]
+        )
+        assert read(text) == reference_read(text)
+        assert len(parse(text).faces) == (2 if digits < 20 else 0)
+
     def test_point_list_record_reads_like_a_point(self):
         text = "#1=IFCCARTESIANPOINTLIST3D(((1.,2.,3.),(4.,5.,6.)));\n#2=IFCPOLYLOOP((#1,#1,#1));"
         assert points_and_faces(text) == ([(0, 2, 0)], [[0, 0, 0]])
@@ -95,8 +112,13 @@ class TestCoordinates:
             ("+7", 7.0), (" ;3.25; ", 3.25), ("1.e2", 100.0), ("1e400", math.inf), ("-1e400", -math.inf),
             ("1e-400", 0.0), ("2.5e-324", 5e-324), ("INFINITY", math.inf), ("-Inf", -math.inf),
             ("0.1", 0.1), ("9007199254740993", 9007199254740992.0),
+            ("9007199254740992.", 9007199254740992.0), ("900719925474099.3", 900719925474099.3),
+            ("0.0000000000000000001", 1e-19), ("1234567890123456789", 1234567890123456789.0),
+            ("12345678901234567890", 12345678901234567890.0), ("-0.0", -0.0), ("+.25", 0.25), ("-.25", -0.25),
+            ("00000000000000000000000.5", 0.5), ("1e22", 1e22), ("1E+2", 100.0), ("5.e-1", 0.5),
             ("a", 0.0), ("\t1", 0.0), ("1_0", 0.0), ("0x10", 0.0), ("--1", 0.0), ("1.2.3", 0.0),
             ("1e", 0.0), ("e5", 0.0), ("infinit", 0.0), ("nan(1)", 0.0), ("", 0.0), ("\u0661", 0.0),
+            ("1 2", 0.0), ("1.5x", 0.0), ("0x1p3", 0.0), ("1e+", 0.0), ("+-1", 0.0), ("1.5\x00", 0.0),
         ],
     )
     def test_strict_and_correctly_rounded(self, text, value):
@@ -107,14 +129,17 @@ class TestCoordinates:
         (point,), _ = points_and_faces("#1=IFCCARTESIANPOINT((nan,NaN,-nan));\n#2=IFCPOLYLOOP((#1,#1,#1));")
         assert all(math.isnan(c) for c in point)
 
-    def test_long_digit_strings_round_correctly(self):
+    @pytest.mark.parametrize("longest, exponent", [(800, True), (25, False), (25, True)])
+    def test_digit_strings_round_correctly(self, longest, exponent):
         rng = random.Random(5)
-        for _ in range(200):
-            digits = "".join(rng.choice("0123456789") for _ in range(rng.randint(1, 800)))
+        for _ in range(300):
+            digits = "".join(rng.choice("0123456789") for _ in range(rng.randint(1, longest)))
             point = rng.randint(0, len(digits))
-            text = f"{digits[:point]}.{digits[point:]}e{rng.randint(-700, 400)}"
+            text = f"{rng.choice(['', '-'])}{digits[:point]}.{digits[point:]}".rstrip(".")
+            if exponent:
+                text += f"e{rng.randint(-700, 400)}"
             (p,), _ = points_and_faces(f"#1=IFCCARTESIANPOINT(({text},0,0));\n#2=IFCPOLYLOOP((#1,#1,#1));")
-            assert p[0] == float(text), text
+            assert repr(p[0]) == repr(coordinate(text)), text
 
 
 class TestForwardReferences:
@@ -138,6 +163,20 @@ class TestForwardReferences:
             ]
         )
         assert points_and_faces(text) == ([(1, 1, 1), (2, 2, 2), (3, 3, 3), (6, 6, 6)], [[0, 1, 2], [2, 0, 3]])
+
+    def test_numbers_never_defined_take_no_vertex(self):
+        text = "\n".join(
+            [
+                "#4=IFCPOLYLOOP((#1,#9,#2,#3));",
+                "#5=IFCPOLYLOOP((#9,#1,#8,#2));",
+                "#1=IFCCARTESIANPOINT((1.,1.,1.));",
+                "#2=IFCCARTESIANPOINT((2.,2.,2.));",
+                "#3=IFCCARTESIANPOINT((3.,3.,3.));",
+                "#6=IFCPOLYLOOP((#3,#8,#7,#9,#2));",
+                "#7=IFCCARTESIANPOINT((7.,7.,7.));",
+            ]
+        )
+        assert points_and_faces(text) == ([(1, 1, 1), (2, 2, 2), (3, 3, 3), (7, 7, 7)], [[0, 1, 2], [2, 3, 1]])
 
     def test_earlier_definition_wins_over_a_later_one(self):
         text = "#1=IFCCARTESIANPOINT((1.,0.,0.));\n#9=IFCPOLYLOOP((#1,#1,#1));\n#1=IFCCARTESIANPOINT((5.,0.,0.));"
@@ -189,6 +228,16 @@ class TestRealFiles:
         assert mesh_points(mesh)[:2] == [(0, 0, 0), (0, 3000, 0)]
         assert read(text) == reference_read(text)
 
+    @pytest.mark.parametrize("size", [1 << 16, 1 << 17])
+    def test_records_cut_anywhere(self, size):
+        """A long text is read in pieces; a record across a cut reads whole,
+        after characters of one byte or of several."""
+        record = "\u3000#12=IFCCARTESIANPOINT((1.5,-2.25,3.)); \r"
+        for filler in ("x", "\u00e9", "\U0001f3e0"):
+            for shift in range(len(record) + 2):
+                text = filler * (size - shift - 1) + "\n" + record + "\n#13=IFCPOLYLOOP((#12,#12,#12));"
+                assert points_and_faces(text) == ([(1.5, -2.25, 3)], [[0, 0, 0]]), (filler, shift)
+
     def test_many_loops_over_shared_points(self):
         rng = random.Random(11)
         lines = HEADER + [f"#{i}=IFCCARTESIANPOINT(({rng.uniform(-1e4, 1e4)!r},{rng.uniform(-1e4, 1e4)!r},{rng.random()!r}));" for i in range(12, 512)]
@@ -211,7 +260,13 @@ def random_line(rng, spread=1):
         return rng.choice(spoilt) if rng.random() < 0.08 else good
 
     def num():
-        return usually(str(rng.randint(0, 30) * spread), f"+{rng.randint(0, 30) * spread}", f"0{rng.randint(0, 30)}", "-3", "x", "", "99999999999999999999")
+        return usually(
+            str(rng.randint(0, 30) * spread), f"+{rng.randint(0, 30) * spread}", f"0{rng.randint(0, 30)}", "-3", "x", "",
+            "99999999999999999999", "9999999999999999999", f"{rng.randint(0, 30):021d}", f"{rng.randint(0, 30)} ",
+        )
+
+    def tail():  # after the closing brackets; a keyword there still counts
+        return usually("", " IFCCARTESIANPOINT", " IFCPOLYLOOP((#1,#2,#3))", ",(#4))", ")")
 
     def space():
         return rng.choice(SPACES) if rng.random() < 0.15 else ""
@@ -219,21 +274,45 @@ def random_line(rng, spread=1):
     kind = rng.random()
     if kind < 0.45:
         coords = ",".join(rng.choice(COORDINATES) if rng.random() < 0.3 else repr(rng.uniform(-9, 9)) for _ in range(usually(3, 2, 4)))
-        body = usually("IFCCARTESIANPOINT", "ifccartesianpoint", "IFCCARTESIANPOINTLIST3D") + f"(({coords}))" + usually(";", ");", "", "))")
+        body = usually("IFCCARTESIANPOINT", "ifccartesianpoint", "IFCCARTESIANPOINTLIST3D") + f"(({coords}))" + tail() + usually(";", ");", "", "))")
     elif kind < 0.9:
         refs = ",".join(space() + usually("#", "", "##") + num() + space() for _ in range(rng.randint(0, 7)))
-        body = usually("IFCPOLYLOOP", "IFCPOLYLOOPX", "ifcpolyloop") + usually(f"(({refs}));", f"({refs});", f"))({refs}((", f"(({refs}")
-    else:
-        body = rng.choice(["IFCFACE((#3));", "IFCDIRECTION((0.,0.,1.));", "=", "((#1,#2,#3))", "IFCCARTESIANPOINT IFCPOLYLOOP((#1,#2,#3))"])
+        body = usually("IFCPOLYLOOP", "IFCPOLYLOOPX", "ifcpolyloop") + usually(f"(({refs}))", f"({refs})", f"))({refs}((", f"(({refs}") + tail() + ";"
+    elif kind < 0.95:
+        body = rng.choice(
+            [
+                "IFCFACE((#3));", "IFCDIRECTION((0.,0.,1.));", "=", "((#1,#2,#3))", "IFCCARTESIANPOINT IFCPOLYLOOP((#1,#2,#3))",
+                "IFCLABEL('#1=IFCCARTESIANPOINT((1.,2.,3.));');", "IFCPROPERTYSINGLEVALUE('#7;',$,IFCLABEL('((1,2,3))'),$);",
+            ]
+        )
+    else:  # the rules know no comments: one is a line like any other
+        return "/* " + random_line(rng, spread) + " */"
     return space() + usually("#", "", "##") + space() + num() + space() + usually("=", " = ", "") + body + space() + usually("", "\r")
 
 
 class TestAgainstReference:
     @pytest.mark.parametrize("seed", range(20))
-    @pytest.mark.parametrize("spread", [1, 10**12])
+    @pytest.mark.parametrize("spread", [1, 200, 10**12])
     def test_random_texts(self, seed, spread):
         rng = random.Random(seed)
         text = "\n".join(random_line(rng, spread) for _ in range(rng.randint(0, 400)))
+        assert read(text) == reference_read(text)
+
+    @needs_probe
+    @pytest.mark.parametrize("piece_length", [1, 2, 3, 5, 8, 13, 64, 1000])
+    def test_texts_read_in_pieces(self, piece_length):
+        """Pieces cut anywhere, inside a line, a number or a character, read
+        as the whole text does."""
+        for seed in range(6):
+            rng = random.Random(seed)
+            text = "\n".join(random_line(rng, 1 + seed % 3 * 100) for _ in range(rng.randint(0, 300)))
+            vertices, faces = probe.ifc_in_pieces(text, piece_length)
+            assert (exact_points(vertices), faces) == read(text)
+
+    @pytest.mark.parametrize("seed", range(2))
+    def test_long_random_texts(self, seed):
+        rng = random.Random(seed)
+        text = "\n".join(random_line(rng, 1 + seed * 10**6) for _ in range(25_000))
         assert read(text) == reference_read(text)
 
 
@@ -277,9 +356,15 @@ class TestBadInput:
         mesh = parse("#5=IFCCARTESIANPOINT((1.,2.,3.));\n#1=IFCPOLYLOOP((" + refs + "));")
         assert mesh.faces == [] and mesh_points(mesh) == [(1, 2, 3)]
 
-    def test_lone_surrogate_raises_unicode_encode_error(self):
+    @pytest.mark.parametrize("before", [33, 70_000, (1 << 16) - 1, (1 << 17) - 2])
+    def test_surrogates_raise_unicode_encode_error(self, before):
+        """As the whole text's encoding fails, wherever they stand."""
+        text = ("#1=IFCCARTESIANPOINT((0.,0.,0.));\n" * before)[:before] + "\ud800\udfff\ud801\n" + "\n".join(TRIANGLE)
         with pytest.raises(UnicodeEncodeError) as info:
-            parse("#1=IFCCARTESIANPOINT((0.,0.,0.));\ud800")
+            parse(text)
+        with pytest.raises(UnicodeEncodeError) as encoding:
+            text.encode()
+        assert (str(info.value), info.value.start, info.value.end) == (str(encoding.value), encoding.value.start, encoding.value.end)
         assert_noted(info.value, "ifc_content")
 
     @pytest.mark.parametrize(

@@ -36,6 +36,39 @@ bool Converter<Utf8Text>::load(PyObject* object, Utf8Text& out) {
     return true;
 }
 
+bool Converter<Utf8Pieces>::load(PyObject* object, Utf8Pieces& out) {
+    if (!PyUnicode_Check(object)) {
+        raise_not_instance(object, "str");
+        return false;
+    }
+    out.text = PyRef::borrow(object);
+    return true;
+}
+
+bool Utf8Pieces::read_all(const std::function<void(std::string_view)>& read, const char* parameter) const {
+    constexpr Py_ssize_t piece_length = Py_ssize_t{1} << 16;  // characters
+    const Py_ssize_t length = PyUnicode_GetLength(text.get());
+    if (length < 0) return false;
+    for (Py_ssize_t start = 0; start < length; start += piece_length) {
+        PyRef piece = PyRef::steal(PyUnicode_Substring(text.get(), start, std::min(length, start + piece_length)));
+        PyRef bytes;
+        const std::optional<std::string_view> utf8 = piece ? utf8_view(piece.get(), bytes) : std::nullopt;
+        if (!utf8) {
+            // The whole text's encoding fails in the same place and says so
+            // as a Utf8Text argument would, with positions in the whole text.
+            if (PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) {
+                PyErr_Clear();
+                Utf8Text whole;
+                check(!Converter<Utf8Text>::load(text.get(), whole), "a piece of a text failed to encode, the whole did not");
+            }
+            note_argument(parameter);
+            return false;
+        }
+        read(*utf8);
+    }
+    return true;
+}
+
 bool Converter<std::string>::load(PyObject* object, std::string& out) {
     Utf8Text utf8;
     if (!Converter<Utf8Text>::load(object, utf8)) return false;

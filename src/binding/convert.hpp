@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -75,6 +76,27 @@ struct Utf8Text {
 template <>
 struct Converter<Utf8Text> {
     static bool load(PyObject* object, Utf8Text& out);
+};
+
+// A `str` argument read as UTF-8 one piece after the other, for texts that
+// are read once from start to end: each piece's encoding is a few kilobytes
+// that stay in cache, where the whole text's would be a second copy of
+// hundreds of megabytes. The conversion only checks that it is a str.
+struct Utf8Pieces {
+    PyRef text;
+
+    // The text's length in characters, a lower bound of its UTF-8 length.
+    std::size_t length() const { return static_cast<std::size_t>(std::max<Py_ssize_t>(PyUnicode_GetLength(text.get()), 0)); }
+
+    // Calls `read` with the UTF-8 of each piece, in order; false with the
+    // error set when the text has no UTF-8 encoding: the error, noted for
+    // `parameter`, of a Utf8Text argument.
+    bool read_all(const std::function<void(std::string_view)>& read, const char* parameter) const;
+};
+
+template <>
+struct Converter<Utf8Pieces> {
+    static bool load(PyObject* object, Utf8Pieces& out);
 };
 
 // Any object, held by a strong reference to the very object.

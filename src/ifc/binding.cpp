@@ -9,10 +9,17 @@ namespace velmarin::binding {
 
 namespace {
 
-// The text is read where the interpreter encoded it: files run to hundreds
-// of megabytes.
-Result<Mesh> parse_points_and_faces(Utf8Text ifc_content) { return ifc::read_points_and_loops(ifc_content.text); }
 constexpr Params parse_params{"IfcParser", "parse_ifc_points_and_faces", "ifc_content"};
+
+// Files run to hundreds of megabytes: the text is encoded and read piece by
+// piece, never copied whole.
+Result<Made> parse_points_and_faces(Utf8Pieces ifc_content) {
+    ifc::PointsAndLoopsReader reader(ifc_content.length());
+    if (!ifc_content.read_all([&](std::string_view piece) { reader.read(piece); }, parse_params.names[0])) return Made{};
+    Result<Mesh> mesh = std::move(reader).finish();
+    if (!mesh.ok()) return mesh.error();
+    return Made{PyRef::steal(Converter<Mesh>::cast(std::move(mesh).value()))};
+}
 
 }  // namespace
 

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+#include "ifc/digits.hpp"
+
 namespace velmarin::ifc {
 
 namespace {
@@ -115,6 +117,47 @@ std::optional<double> read_unsigned(std::string_view text) {
     return value;
 }
 
+// The powers of ten that a double holds exactly.
+constexpr std::array<double, 23> exact_powers_of_ten = {
+    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
+};
+
+// Digits with at most one full stop among or after them, as most
+// coordinates are written, from `at` on: when they read as an integer up to
+// 2^53 over a power of ten up to 1e22, both are exact doubles and their
+// quotient is the correctly rounded value. The value and where it ends.
+std::optional<std::pair<double, const char*>> read_short_decimal(const char* at, const char* end) {
+    constexpr std::size_t most_digits = 19;  // so that the integer cannot overflow
+    const Digits whole = read_digits(at, end);
+    Digits fraction{0, 0, whole.end};
+    if (whole.end < end && *whole.end == '.') fraction = read_digits(whole.end + 1, end);
+    const std::size_t count = whole.count + fraction.count;
+    if (count == 0 || count > most_digits) return std::nullopt;
+    const std::uint64_t digits = whole.value * detail::powers_of_ten[fraction.count] + fraction.value;
+    if (digits > (std::uint64_t{1} << 53)) return std::nullopt;
+    return std::pair{static_cast<double>(digits) / exact_powers_of_ten[fraction.count], fraction.end};
+}
+
+// The common case of read_unsigned, without its checks: from_chars reads
+// exactly the decimals that decimal_shape admits from a text that starts
+// with a digit or a full stop. Empty when it needs the full rules: another
+// start, something after the number, or a value out of range.
+std::optional<double> read_plain(std::string_view text) {
+    const char* const end = text.data() + text.size();
+    if (const auto short_decimal = read_short_decimal(text.data(), end); short_decimal && short_decimal->second == end) {
+        return short_decimal->first;
+    }
+    if (text.empty() || !(is_digit(text.front()) || text.front() == '.')) return std::nullopt;
+    double value = 0.0;
+    const auto [read_to, status] = std::from_chars(text.data(), end, value);
+    if (status != std::errc{} || read_to != end) return std::nullopt;
+    return value;
+}
+
+// What a coordinate sheds from both ends.
+bool is_shed(char c) { return c == ' ' || c == '.' || c == ';'; }
+
 }  // namespace
 
 std::string_view trim(std::string_view text) {
@@ -133,17 +176,27 @@ std::optional<std::uint64_t> read_number(std::string_view text) {
 }
 
 double read_coordinate(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" .;");
-    if (first == std::string_view::npos) return 0.0;
-    text = text.substr(first, text.find_last_not_of(" .;") + 1 - first);
+    while (!text.empty() && is_shed(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_shed(text.back())) text.remove_suffix(1);
+    if (text.empty()) return 0.0;
     bool negative = false;
     if (text.front() == '+' || text.front() == '-') {
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    const std::optional<double> value = read_unsigned(text);
+    std::optional<double> value = read_plain(text);
+    if (!value) value = read_unsigned(text);
     if (!value) return 0.0;
     return negative ? -*value : *value;
+}
+
+std::optional<std::pair<double, const char*>> read_plain_coordinate(const char* at, const char* end) {
+    const bool negative = at < end && *at == '-';
+    if (at < end && (*at == '-' || *at == '+')) ++at;
+    if (at == end || !is_digit(*at)) return std::nullopt;
+    auto value = read_short_decimal(at, end);
+    if (value && negative) value->first = -value->first;
+    return value;
 }
 
 }  // namespace velmarin::ifc

@@ -1,4 +1,4 @@
-// The three ways the IFC reader reads a piece of a record. None of them
+// The ways the IFC reader reads a piece of a record. None of them
 // fails loudly: a piece that does not read is skipped (or, for a
 // coordinate, read as 0.0) by the caller.
 #pragma once
@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace velmarin::ifc {
 
@@ -19,5 +20,11 @@ std::optional<std::uint64_t> read_number(std::string_view text);
 // ends (so "5." and ".5" both read 5.0), correctly rounded; 0.0 if the rest
 // is not strictly a decimal number or inf, infinity or nan.
 double read_coordinate(std::string_view text);
+
+// The form most coordinates are written in, read where it stands in a line:
+// an optional sign, a digit, more digits with at most one full stop among or
+// after them. Its value and where it ends when it reads that way exactly
+// (not too many digits): the value that read_coordinate gives it.
+std::optional<std::pair<double, const char*>> read_plain_coordinate(const char* at, const char* end);
 
 }  // namespace velmarin::ifc

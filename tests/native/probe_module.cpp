@@ -6,7 +6,9 @@
 
 #include "binding/declare.hpp"
 #include "core/fault.hpp"
+#include "geometry/binding.hpp"
 #include "graph/shortest_path.hpp"
+#include "ifc/reader.hpp"
 #include "probe_graph_build.hpp"
 
 namespace velmarin::binding {
@@ -62,6 +64,22 @@ std::uint64_t narrow_path_fits(std::uint64_t node_count, std::uint64_t edge_coun
 }
 constexpr Params narrow_fits_params{nullptr, "narrow_path_fits", "node_count", "edge_count"};
 
+// The IFC reader fed `piece_length` bytes at a time, cut anywhere (inside a
+// UTF-8 character too) and told the whole length ahead, as plain rows: the
+// vertices as (x, y, z) and the faces.
+using IfcRows = std::tuple<std::vector<std::tuple<double, double, double>>, FaceList>;
+Result<IfcRows> ifc_in_pieces(Utf8Text text, std::uint64_t piece_length) {
+    check(piece_length > 0, "pieces of at least one byte");
+    ifc::PointsAndLoopsReader reader(text.text.size());
+    for (std::size_t start = 0; start < text.text.size(); start += piece_length) reader.read(text.text.substr(start, piece_length));
+    Result<Mesh> mesh = std::move(reader).finish();
+    if (!mesh.ok()) return mesh.error();
+    std::vector<std::tuple<double, double, double>> vertices;
+    for (const Vector3D& v : mesh.value().vertices) vertices.emplace_back(v.x, v.y, v.z);
+    return IfcRows{std::move(vertices), std::move(mesh.value().faces)};
+}
+constexpr Params ifc_pieces_params{nullptr, "ifc_in_pieces", "text", "piece_length"};
+
 PyMethodDef functions[] = {
     function<raise_fault, fault_params>(""),
     function<read_checked, checked_params>(""),
@@ -72,6 +90,7 @@ PyMethodDef functions[] = {
     function<probe_graph::walls_indexed, probe_graph::walls_indexed_params>(""),
     function<wide_path, wide_path_params>(""),
     function<narrow_path_fits, narrow_fits_params>(""),
+    function<ifc_in_pieces, ifc_pieces_params>(""),
     {},
 };
 
