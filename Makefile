@@ -15,7 +15,7 @@ SUPPORT     := build/test-support
 # in an interpreter that is not itself a C++ program.
 PRELOAD      = $(shell g++ -print-file-name=libasan.so) $(shell g++ -print-file-name=libstdc++.so)
 
-.PHONY: demo test test-sanitize test-versions audit bench system-packages clean
+.PHONY: demo test test-sanitize test-versions audit bench fuzz system-packages clean
 
 # A building's graph in a graph database and a picture of it.
 demo: $(STAMPS)/installed $(STAMPS)/demo-deps
@@ -65,6 +65,30 @@ bench: $(STAMPS)/installed $(STAMPS)/bench-deps
 	cmake -S . -B build/bench -G Ninja -DVELMARIN_BENCH=ON -DPython3_EXECUTABLE=$(abspath $(PY)) >/dev/null
 	cmake --build build/bench --target bench_stages
 	@for b in bench/bench_*.py; do echo "== $$b"; $(PY) $$b || exit 1; done
+
+# Every fuzz target (fuzz/) for FUZZ_SECONDS each, built with clang, libFuzzer,
+# AddressSanitizer and UndefinedBehaviorSanitizer. Each target grows its own
+# working corpus in $(FUZZED)/corpus from the seeds in fuzz/corpus; a finding
+# stops the run and leaves its input in $(FUZZED)/findings.
+FUZZ_SECONDS ?= 60
+FUZZED       := build/fuzz
+FUZZ_TARGETS := ifc_reader clean slice overlay graph_build wall_build
+fuzz: $(STAMPS)/venv
+	@tools/ensure-system-packages fuzz
+	cmake -S . -B $(FUZZED) -G Ninja -DVELMARIN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-16 \
+	      -DPython3_EXECUTABLE=$(abspath $(PY)) >/dev/null
+	cmake --build $(FUZZED) --target fuzzers
+	@mkdir -p $(FUZZED)/findings
+	@export ASAN_SYMBOLIZER_PATH=$$(command -v llvm-symbolizer-16); \
+	for t in $(FUZZ_TARGETS); do \
+	  echo "== fuzz $$t for $(FUZZ_SECONDS) s"; \
+	  mkdir -p $(FUZZED)/corpus/$$t; \
+	  dict=; test -f fuzz/$$t.dict && dict=-dict=fuzz/$$t.dict; \
+	  $(FUZZED)/fuzz/fuzz_$$t $(FUZZED)/corpus/$$t fuzz/corpus/$$t $$dict -max_total_time=$(FUZZ_SECONDS) \
+	    -timeout=30 -print_final_stats=1 -artifact_prefix=$(FUZZED)/findings/$$t- 2>$(FUZZED)/$$t.log \
+	    || { tail -n 60 $(FUZZED)/$$t.log; exit 1; }; \
+	  grep -E 'DONE |stat::(number_of_executed_units|average_exec_per_sec)' $(FUZZED)/$$t.log; \
+	done
 
 system-packages:
 	@tools/ensure-system-packages

@@ -65,8 +65,10 @@ def test_apertures_are_cut_from_contacts(aperture, area, centroid):
     assert_same_edges(edges_of([cube(), cube(x=1)], [aperture]), [(0, 1, area, centroid, WALL)])
 
 
-def test_an_aperture_covering_the_wall_removes_the_contact():
-    assert edges_of([cube(), cube(x=1)], [square_x(1, -1, -1, 2, 2)]) == []
+# An aperture so far out that its distance squared overflows hides none of the others.
+@pytest.mark.parametrize("elsewhere", [[], [square_x(1e200, 0, 0, 1, 1)]])
+def test_an_aperture_covering_the_wall_removes_the_contact(elsewhere):
+    assert edges_of([cube(), cube(x=1)], [square_x(1, -1, -1, 2, 2)] + elsewhere) == []
 
 
 def test_apertures_are_subtracted_one_after_another():

@@ -149,7 +149,11 @@ double ApertureIndex::reach(const ContactFace& face) const {
     if (tilt < 0.0) return -1.0;
     const double own_flatness = flatness(face.mesh, face.face, face.plane);
     const double slack = 1e-9 * (1.0 + radius_ + face.box.magnitude());
-    return own_flatness + tolerance_ + tilt * radius_ + slack;
+    // Parallel faces add no tilt even when a vertex lies so far out that the
+    // radius overflowed: zero times infinity would make the reach NaN, and a
+    // NaN reach finds no face at all.
+    const double tilted = tilt > 0.0 ? tilt * radius_ : 0.0;
+    return own_flatness + tolerance_ + tilted + slack;
 }
 
 void ApertureIndex::gather(const MultiPolygon2D& region, const ContactFace& face, std::vector<std::size_t>& out) const {
