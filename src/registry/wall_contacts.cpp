@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <tuple>
+#include <utility>
 
 #include "core/fault.hpp"
 #include "geometry/vector_ops.hpp"
@@ -108,7 +109,7 @@ private:
         double area = unsigned_area(open);
         double opening = whole - area;
         if (!(opening > rounding_of(region))) {
-            open = region;
+            open = std::move(region);  // not read again: the area is the whole
             area = whole;
             opening = 0.0;
         }
