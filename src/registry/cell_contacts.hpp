@@ -108,6 +108,9 @@ private:
 // The most faces a mesh may have for one face-index query to serve them all.
 inline constexpr std::size_t whole_mesh_query_faces = 64;
 
+// The hits one query's list holds before it first grows.
+inline constexpr std::size_t whole_mesh_query_hits = 128;
+
 // Calls `visit(face position, plane, box, hits)` for every face of mesh i
 // that has a plane, in face order, with the face's box grown by `growth` and
 // the faces whose grown boxes meet it: each as the record that
@@ -141,6 +144,9 @@ void for_each_queried_face(const ContactScene& scene, std::size_t i, double grow
         reach.add(queried.back().box);
     }
     std::vector<Hit> hits;
+    // A room among its neighbours meets up to about a hundred faces: room
+    // for them at once, rather than growing through every power of two.
+    hits.reserve(whole_mesh_query_hits);
     auto gather = [&](const Bounds& box) {
         hits.clear();
         scene.faces.query_intersecting(box, [&](const FaceRef& hit, const Bounds& grown, std::uint64_t position) {
