@@ -107,14 +107,14 @@ double stages(const SpatialRegistry& registry, double tolerance, double wall_thi
     const double reach = walls ? std::fmax(wall_thickness, tolerance) : tolerance;
     std::unique_ptr<FaceIndex> faces;
     std::vector<std::vector<FacePlane>> planes;
-    std::vector<std::vector<Vector3D>> centres;
+    std::vector<FacingFacts> facts;
     std::unique_ptr<ApertureIndex> apertures;
     std::size_t contacts = 0;
     auto wire_stage = [&] { find_wire_contacts(registry.wires, registry.meshes, Search::Indexed); };
     auto index_stage = [&] { faces = std::make_unique<FaceIndex>(registry.meshes, reach); };
     auto plane_stage = [&] {
         planes = face_planes(registry.meshes);
-        if (walls) centres = face_centres(registry.meshes);
+        if (walls) facts = facing_facts(registry.meshes, planes);
     };
     auto aperture_stage = [&] { apertures = std::make_unique<ApertureIndex>(registry.apertures, tolerance); };
     const Timing wires = best(runs, wire_stage);
@@ -124,7 +124,7 @@ double stages(const SpatialRegistry& registry, double tolerance, double wall_thi
     // As the build runs them: side by side on the pool.
     const Timing together = best(runs, [&] { run_side_by_side(wire_stage, index_stage, plane_stage, aperture_stage); });
     const ContactScene scene{registry.meshes, planes, *faces, *apertures, tolerance, Search::Indexed};
-    const WallScene wall_scene{scene, centres, wall_thickness, reach};
+    const WallScene wall_scene{scene, facts, wall_thickness, reach};
     const std::size_t meshes = registry.meshes.size();
     const Timing parallel = best(runs, [&] {
         contacts = walls ? count_contacts<WallContact>(meshes, [&](std::size_t i) { return find_wall_contacts(wall_scene, i); })

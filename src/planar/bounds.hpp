@@ -32,8 +32,8 @@ struct Bounds {
         auto axis = [margin](double lo, double hi, double& out_lo, double& out_hi) {
             lo -= margin;
             hi += margin;
-            out_lo = std::fmin(lo, hi);
-            out_hi = std::fmax(lo, hi);
+            out_lo = least(lo, hi);
+            out_hi = greatest(lo, hi);
         };
         axis(lower.x, upper.x, out.lower.x, out.upper.x);
         axis(lower.y, upper.y, out.lower.y, out.upper.y);
@@ -51,6 +51,12 @@ struct Bounds {
         axis(out.lower.z, out.upper.z, offset.z);
         return out;
     }
+
+    // std::fmin and std::fmax by comparisons, to the bit: a NaN operand
+    // gives the other, and of two equal operands (such as -0.0 and +0.0)
+    // the second.
+    static double least(double a, double b) { return std::isnan(b) ? a : (a < b ? a : b); }
+    static double greatest(double a, double b) { return std::isnan(b) ? a : (a > b ? a : b); }
 
     static void widen(double& low, double& high, double v) {
         if (v < low) low = v;

@@ -13,6 +13,7 @@
 #include <boost/container/small_vector.hpp>
 
 #include "core/fault.hpp"
+#include "core/rounding.hpp"
 
 namespace velmarin {
 
@@ -57,8 +58,7 @@ public:
     }
 
     cl::IntPoint to_grid(const Point2D& p) const {
-        return {saturated_int32(std::round((p.x - centre_.x) * scale_)),
-                saturated_int32(std::round((p.y - centre_.y) * scale_))};
+        return {nearest_int32((p.x - centre_.x) * scale_), nearest_int32((p.y - centre_.y) * scale_)};
     }
 
     Point2D from_grid(const cl::IntPoint& p) const {
@@ -91,6 +91,13 @@ private:
             return std::numeric_limits<std::int32_t>::max();
         }
         return static_cast<long long>(v);
+    }
+
+    // saturated_int32(std::round(v)), without the library call: every
+    // vertex of every operand is rounded onto the grid.
+    static long long nearest_int32(double v) {
+        return std::clamp<std::int64_t>(round_saturating(v), std::numeric_limits<std::int32_t>::min(),
+                                        std::numeric_limits<std::int32_t>::max());
     }
 
     // Beyond these exponents ldexp already gives 0 or infinity.

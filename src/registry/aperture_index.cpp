@@ -18,7 +18,9 @@ namespace {
 double flatness(const Mesh& mesh, Face face, const FacePlane& plane) {
     double worst = 0.0;
     for (std::uint64_t index : face) {
-        worst = std::fmax(worst, std::fabs(dot(plane.normal, checked(mesh.vertices, index)) + plane.offset));
+        // As fmax would: a NaN distance leaves the worst as it was.
+        const double distance = std::fabs(dot(plane.normal, checked(mesh.vertices, index)) + plane.offset);
+        if (distance > worst) worst = distance;
     }
     return worst;
 }
@@ -34,6 +36,29 @@ std::array<std::int64_t, 3> cluster_key(const Vector3D& n) {
     constexpr double cells = 0x1p20;
     return {round_saturating(n.x * cells), round_saturating(n.y * cells), round_saturating(n.z * cells)};
 }
+
+// The last few normals a loop has met, compared exactly.
+class RecentNormals {
+public:
+    bool holds(const Vector3D& n) const {
+        for (std::size_t k = 0; k < count_; ++k) {
+            const Vector3D& m = normals_[k];
+            if (m.x == n.x && m.y == n.y && m.z == n.z) return true;
+        }
+        return false;
+    }
+
+    void add(const Vector3D& n) {
+        normals_[next_] = n;
+        next_ = (next_ + 1) % normals_.size();
+        count_ = std::min(count_ + 1, normals_.size());
+    }
+
+private:
+    std::array<Vector3D, 4> normals_{};
+    std::size_t next_ = 0;
+    std::size_t count_ = 0;
+};
 
 double distance_up_to_sign(const Vector3D& a, const Vector3D& b) {
     return std::fmin(length(minus(a, b)), length(Vector3D{a.x + b.x, a.y + b.y, a.z + b.z}));
@@ -96,7 +121,8 @@ void ApertureIndex::add_face(const Mesh& mesh, std::size_t face) {
     for (std::uint64_t index : indices) {
         const Vector3D& q = checked(mesh.vertices, index);
         box.add(q);
-        radius_ = std::fmax(radius_, dot(q, q));  // squared until all are in
+        const double squared = dot(q, q);  // squared until all are in
+        if (squared > radius_) radius_ = squared;  // as fmax: NaN leaves it
     }
     faces_.push_back({&mesh, face, plane, box, box.grown(flatness(mesh, indices, plane))});
 }
@@ -121,8 +147,13 @@ std::vector<BoxIndex::Entry> ApertureIndex::index_faces(const std::vector<Mesh>&
     std::map<std::array<std::int64_t, 3>, std::size_t> clusters;
     std::array<std::int64_t, 3> last_key{};
     std::size_t last = 0;
+    // The faces of a box alternate among a few normals: one seen lately
+    // exactly has its key, its cluster and its spread already counted.
+    RecentNormals recent;
     for (const ApertureFace& face : faces_) {
         const Vector3D normal = turned(face.plane.normal);
+        if (recent.holds(normal)) continue;
+        recent.add(normal);
         const std::array<std::int64_t, 3> key = cluster_key(normal);
         if (clusters_.empty() || key != last_key) {  // neighbouring faces mostly share their normal
             auto [place, added] = clusters.try_emplace(key, clusters_.size());

@@ -62,7 +62,7 @@ std::vector<CellContact> find_cell_contacts(const ContactScene& scene, std::size
     const Mesh& mesh = checked(scene.meshes, i);
     NearApertures near;
     // A mesh never meets itself, and a pair is examined from its lower position only.
-    auto above = [i](const FaceRef& hit, const Bounds& grown) {
+    auto above = [i](const FaceRef& hit, const Bounds& grown, std::uint64_t) {
         return hit.mesh > i ? std::optional<FaceHit>({hit, grown}) : std::nullopt;
     };
     for_each_queried_face(scene, i, scene.tolerance, above, [&](std::size_t f, const FacePlane& plane, const Bounds& box,

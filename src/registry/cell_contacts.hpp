@@ -108,11 +108,14 @@ private:
 // The most faces a mesh may have for one face-index query to serve them all.
 inline constexpr std::size_t whole_mesh_query_faces = 64;
 
+// The hits one query's list holds before it first grows.
+inline constexpr std::size_t whole_mesh_query_hits = 128;
+
 // Calls `visit(face position, plane, box, hits)` for every face of mesh i
 // that has a plane, in face order, with the face's box grown by `growth` and
 // the faces whose grown boxes meet it: each as the record that
-// `keep(FaceRef, grown box)` makes of it (a `FaceHit` or more), unless that
-// is empty.
+// `keep(FaceRef, grown box, position in the face index)` makes of it (a
+// `FaceHit` or more), unless that is empty.
 //
 // A room of a few faces asks the face index once for the whole mesh; each
 // face then keeps the hits its own box meets, which are the hits a query with
@@ -124,7 +127,7 @@ inline constexpr std::size_t whole_mesh_query_faces = 64;
 template <class Keep, class Visit>
 void for_each_queried_face(const ContactScene& scene, std::size_t i, double growth, const Keep& keep,
                            const Visit& visit) {
-    using Hit = typename std::invoke_result_t<const Keep&, const FaceRef&, const Bounds&>::value_type;
+    using Hit = typename std::invoke_result_t<const Keep&, const FaceRef&, const Bounds&, std::uint64_t>::value_type;
     struct Queried {
         std::size_t face;
         const FacePlane* plane;
@@ -141,10 +144,13 @@ void for_each_queried_face(const ContactScene& scene, std::size_t i, double grow
         reach.add(queried.back().box);
     }
     std::vector<Hit> hits;
+    // A room among its neighbours meets up to about a hundred faces: room
+    // for them at once, rather than growing through every power of two.
+    hits.reserve(whole_mesh_query_hits);
     auto gather = [&](const Bounds& box) {
         hits.clear();
-        scene.faces.query_intersecting(box, [&](const FaceRef& hit, const Bounds& grown) {
-            if (std::optional<Hit> kept = keep(hit, grown)) hits.push_back(*kept);
+        scene.faces.query_intersecting(box, [&](const FaceRef& hit, const Bounds& grown, std::uint64_t position) {
+            if (std::optional<Hit> kept = keep(hit, grown, position)) hits.push_back(*kept);
         });
     };
     const bool whole_mesh =

@@ -30,12 +30,15 @@ public:
     // One entry per face, for each mesh in order and each face in order.
     FaceIndex(const std::vector<Mesh>& meshes, double tolerance);
 
-    // Calls `visit(face)`, or `visit(face, its grown box)`, for every face
-    // whose grown box intersects `box`.
+    // Calls `visit(face)`, `visit(face, its grown box)` or `visit(face, its
+    // grown box, its position)` for every face whose grown box intersects
+    // `box`. Positions run over the faces of each mesh in order, mesh by mesh.
     template <class Visit>
     void query_intersecting(const Bounds& box, const Visit& visit) const {
         tree_.query(box, [&](std::uint64_t position, const Bounds& grown) {
-            if constexpr (std::is_invocable_v<const Visit&, const FaceRef&, const Bounds&>) {
+            if constexpr (std::is_invocable_v<const Visit&, const FaceRef&, const Bounds&, std::uint64_t>) {
+                visit(checked(refs_, position), grown, position);
+            } else if constexpr (std::is_invocable_v<const Visit&, const FaceRef&, const Bounds&>) {
                 visit(checked(refs_, position), grown);
             } else {
                 visit(checked(refs_, position));

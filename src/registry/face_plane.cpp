@@ -60,10 +60,6 @@ Vector3D face_centre(const Mesh& mesh, Face face) {
     return divided(sum, static_cast<double>(face.size()));
 }
 
-std::vector<std::vector<Vector3D>> face_centres(const std::vector<Mesh>& meshes) {
-    return per_face(meshes, [](const Mesh& mesh, std::size_t f) { return face_centre(mesh, mesh.faces[f]); });
-}
-
 bool planes_coincide(const FacePlane& a, const FacePlane& b, double tolerance) {
     return plane_between(a, b, tolerance, 0.0);
 }

@@ -27,9 +27,6 @@ std::vector<std::vector<FacePlane>> face_planes(const std::vector<Mesh>& meshes)
 // face without indices).
 Vector3D face_centre(const Mesh& mesh, Face face);
 
-// The face centres of every mesh, by mesh and then by face.
-std::vector<std::vector<Vector3D>> face_centres(const std::vector<Mesh>& meshes);
-
 // Two valid planes are one when their unit normals are parallel within the
 // tolerance and their offsets, signed to match the normals' directions,
 // differ by less than it. Both comparisons are strict, so a tolerance of

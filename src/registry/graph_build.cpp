@@ -58,14 +58,14 @@ std::vector<EdgeRecord> records_of(const std::vector<std::vector<Contact>>& per_
 struct SharedInputs {
     std::optional<FaceIndex> faces;
     std::vector<std::vector<FacePlane>> planes;
-    std::vector<std::vector<Vector3D>> centres;  // the build across walls only
+    std::vector<FacingFacts> facts;  // the build across walls only
     std::unique_ptr<ApertureCut> apertures;
 };
 
 // The nodes, the wire contacts and, when meshes can touch, the shared inputs
 // of the contacts (faces indexed with boxes grown by `reach`), side by side
 // on the pool; a fault reaches the caller as it would running them in that order.
-SharedInputs prepare(const SpatialRegistry& registry, double tolerance, double reach, bool centres, Search search,
+SharedInputs prepare(const SpatialRegistry& registry, double tolerance, double reach, bool walls, Search search,
                      GraphRecords& graph) {
     SharedInputs shared;
     const bool touch = can_touch(registry.meshes, tolerance);
@@ -76,7 +76,7 @@ SharedInputs prepare(const SpatialRegistry& registry, double tolerance, double r
                      },
                      [&] {
                          if (touch) shared.planes = face_planes(registry.meshes);
-                         if (touch && centres) shared.centres = face_centres(registry.meshes);
+                         if (touch && walls) shared.facts = facing_facts(registry.meshes, shared.planes);
                      },
                      [&] {
                          if (touch) shared.apertures = aperture_cut(registry.apertures, tolerance, search);
@@ -95,7 +95,7 @@ std::vector<EdgeRecord> edges(const SpatialRegistry& registry, double tolerance,
 std::vector<EdgeRecord> wall_edges(const SpatialRegistry& registry, double tolerance, double wall_thickness,
                                    double reach, Search search, const SharedInputs& shared) {
     const WallScene scene{{registry.meshes, shared.planes, *shared.faces, *shared.apertures, tolerance, search},
-                          shared.centres, wall_thickness, reach};
+                          shared.facts, wall_thickness, reach};
     const auto per_mesh = run_by_position<std::vector<WallContact>>(
         registry.meshes.size(), [&](std::size_t i) { return find_wall_contacts(scene, i); });
     return records_of(per_mesh, [](const WallContact& c) {

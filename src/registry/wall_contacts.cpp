@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <tuple>
+#include <utility>
 
 #include "core/fault.hpp"
 #include "geometry/vector_ops.hpp"
@@ -108,7 +109,7 @@ private:
         double area = unsigned_area(open);
         double opening = whole - area;
         if (!(opening > rounding_of(region))) {
-            open = region;
+            open = std::move(region);  // not read again: the area is the whole
             area = whole;
             opening = 0.0;
         }
@@ -136,8 +137,7 @@ private:
 struct Near {
     FaceRef ref;
     Bounds box;  // its grown box, as the face index compares it
-    Vector3D normal;
-    const Vector3D* centre;
+    const FacingFacts* facts;
 };
 
 // The faces of other meshes that face A (plane `plane`), among `hits`: those
@@ -149,9 +149,9 @@ bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, 
     out.clear();
     bool above = false;
     // Most faces near A do not face it: the normals are compared first.
-    auto opposite = [&](const Near& hit) { return dot(plane.normal, hit.normal) < -(1.0 - scene.tolerance); };
+    auto opposite = [&](const Near& hit) { return dot(plane.normal, hit.facts->normal) < -(1.0 - scene.tolerance); };
     hits.for_each(opposite, [&](const Near& hit) {
-        const double depth = dot(plane.normal, *hit.centre) + plane.offset;
+        const double depth = dot(plane.normal, hit.facts->centre) + plane.offset;
         if (!(depth > -scene.tolerance && depth <= scene.wall_thickness)) return;
         out.push_back({hit.ref, depth, {}});
         above = above || hit.ref.mesh > i;
@@ -161,16 +161,32 @@ bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, 
 
 }  // namespace
 
+std::vector<FacingFacts> facing_facts(const std::vector<Mesh>& meshes,
+                                      const std::vector<std::vector<FacePlane>>& planes) {
+    std::size_t count = 0;
+    for (const Mesh& mesh : meshes) count += mesh.faces.size();
+    std::vector<FacingFacts> facts;
+    facts.reserve(count);
+    for (std::size_t m = 0; m < meshes.size(); ++m) {
+        const Mesh& mesh = meshes[m];
+        for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+            const FacePlane& plane = checked(checked(planes, m), f);
+            facts.push_back({plane.normal, plane.offset, face_centre(mesh, mesh.faces[f]), plane.valid});
+        }
+    }
+    return facts;
+}
+
 std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t i) {
     std::vector<WallContact> contacts;
     std::vector<Facing> hits;
     NearApertures openings;
     // Faces of other meshes with a plane.
-    auto other = [&](const FaceRef& hit, const Bounds& grown) -> std::optional<Near> {
+    auto other = [&](const FaceRef& hit, const Bounds& grown, std::uint64_t position) -> std::optional<Near> {
         if (hit.mesh == i) return std::nullopt;
-        const FacePlane& plane = checked(checked(scene.planes, hit.mesh), hit.face);
-        if (!plane.valid) return std::nullopt;
-        return Near{hit, grown, plane.normal, &checked(checked(scene.centres, hit.mesh), hit.face)};
+        const FacingFacts& facts = checked(scene.facts, position);
+        if (!facts.valid) return std::nullopt;
+        return Near{hit, grown, &facts};
     };
     auto visit = [&](std::size_t f, const FacePlane& plane, const Bounds&, const FaceHits<Near>& near) {
         // Only faces of meshes above i give contacts; the rest only hide.

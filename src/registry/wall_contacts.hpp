@@ -24,10 +24,25 @@ struct WallContact {
     double opening_area = 0.0;  // what the openings took
 };
 
+// What the facing test reads of a face the face index gives, kept in one
+// record per face in the index's position order: the hits of a query land
+// near each other there, where the planes and centres by mesh did not.
+struct alignas(64) FacingFacts {
+    Vector3D normal;
+    double offset = 0.0;
+    Vector3D centre;  // the face's vertex mean
+    bool valid = false;  // whether the face has a plane
+};
+
+// The facts of every face of every mesh, in the face index's positions (for
+// each mesh in order, each face in order), from the meshes' face planes.
+std::vector<FacingFacts> facing_facts(const std::vector<Mesh>& meshes,
+                                      const std::vector<std::vector<FacePlane>>& planes);
+
 // The shared, read-only inputs of every `find_wall_contacts` call. The face
 // index holds boxes grown by `reach`, and queries use the same growth.
 struct WallScene : ContactScene {
-    const std::vector<std::vector<Vector3D>>& centres;  // by mesh, then by face
+    const std::vector<FacingFacts>& facts;  // by the face index's positions
     double wall_thickness;
     double reach;  // max(wall_thickness, tolerance)
 };
