@@ -107,7 +107,9 @@ if np is not None:
 
 @pytest.mark.parametrize("name", list(ACTIONS))
 def test_no_growth(name):
-    assert growth(ACTIONS[name]) < ROUNDS // 20
+    # A leak grows every time; a cache filling up (numpy's, the sanitizer
+    # run's allocator) grows once. The better of two measures tells them apart.
+    assert min(growth(ACTIONS[name]), growth(ACTIONS[name])) < ROUNDS // 20
 
 
 def test_inputs_keep_their_reference_counts():
