@@ -125,8 +125,18 @@ class TestAgainstReference:
     @pytest.mark.parametrize("tolerance", [0.05, 1.0])
     def test_many_cells(self, tolerance):
         # Enough distinct cells for the weld map to grow several times over.
+        # Cell keys of up to 21 bits a component are kept packed, others
+        # whole: components on either side of +-2**20 cells, saturated and
+        # NaN ones share meshes and faces with ordinary ones.
         rng = random.Random(42)
-        points = [tuple(rng.choice([rng.uniform(-20, 20), rng.randint(-40, 40) / 2, 1e300, -0.0]) for _ in range(3)) for _ in range(20_000)]
+
+        def near_packing_edge():
+            return rng.choice([-1, 1]) * (2**20 + rng.randint(-30, 30) + rng.choice([0.0, 0.3, 0.5, -0.5])) * tolerance
+
+        def coordinate():
+            return rng.choice([rng.uniform(-20, 20), rng.randint(-40, 40) / 2, 1e300, -0.0, near_packing_edge(), math.nan, -math.inf])
+
+        points = [(coordinate(), coordinate(), coordinate()) for _ in range(20_000)]
         faces = [[rng.randrange(len(points)) for _ in range(3)] for _ in range(5_000)]
         assert cleaned(points, faces, tolerance) == expected(points, faces, tolerance)
 
