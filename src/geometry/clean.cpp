@@ -71,14 +71,23 @@ bool keep_face(std::vector<std::uint64_t>& corners) {
 Result<Mesh> clean_mesh(const Mesh& mesh, double tolerance) {
     std::vector<Vector3D> vertices;
     const auto welded_index = weld_vertices(mesh.vertices, tolerance, vertices);
+    const std::size_t vertex_count = welded_index.size();
 
     FaceList faces;
     faces.reserve(mesh.faces.size(), mesh.faces.indices().size());
     std::vector<std::uint64_t> corners;
     for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+        const Face face = mesh.faces[f];
+        // Most faces are triangles, and a triangle survives only with three
+        // different corners.
+        if (face.size() == 3 && face[0] < vertex_count && face[1] < vertex_count && face[2] < vertex_count) {
+            const std::uint64_t a = welded_index[face[0]], b = welded_index[face[1]], c = welded_index[face[2]];
+            if (a != b && b != c && c != a) faces.push_back({a, b, c});
+            continue;
+        }
         corners.clear();
-        for (const std::uint64_t index : mesh.faces[f]) {
-            if (index >= welded_index.size()) {
+        for (const std::uint64_t index : face) {
+            if (index >= vertex_count) {
                 return index_error("Face " + std::to_string(f) + " references invalid index.");
             }
             const std::uint64_t welded = welded_index[index];
