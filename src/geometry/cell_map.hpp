@@ -31,24 +31,32 @@ public:
     // Sized for `expected` distinct cells; grows past that if needed.
     explicit CellMap(std::size_t expected);
 
-    // The number of the cell `key` falls into: cells are numbered 0, 1, 2,
-    // ... in order of their first key.
-    std::uint64_t find_or_insert(const CellKey& key) {
-        const std::uint64_t packed = pack(key);
-        if (packed == unpackable) return find_or_insert_whole(key);
-        const std::uint32_t tag = hash_of(packed);
-        for (std::size_t i = tag & mask_;; i = (i + 1) & mask_) {
-            const Slot& slot = slots_[i];
-            if (slot.cell == 0) return insert(packed, tag, i);
-            if (slot.key == packed) return slot.cell - 1;
-        }
-    }
+    // A key with its packed form and hash, worked out once: when its slot
+    // is requested, some time before the lookup.
+    struct Lookup {
+        CellKey key;
+        std::uint64_t packed;
+        std::uint32_t tag;
+    };
 
     // Starts loading the slot where `key` would be looked for first (for a
-    // key that does not pack, some slot: harmless). Forced inline: GCC
-    // drops the call to a function that does nothing but prefetch.
-    [[gnu::always_inline]] void prefetch(const CellKey& key) const noexcept {
-        __builtin_prefetch(&slots_[hash_of(pack(key)) & mask_]);
+    // key that does not pack, some slot: harmless).
+    Lookup start_lookup(const CellKey& key) const noexcept {
+        const std::uint64_t packed = pack(key);
+        const std::uint32_t tag = hash_of(packed);
+        __builtin_prefetch(&slots_[tag & mask_]);
+        return {key, packed, tag};
+    }
+
+    // The number of the cell the key falls into: cells are numbered 0, 1,
+    // 2, ... in order of their first key.
+    std::uint64_t find_or_insert(const Lookup& lookup) {
+        if (lookup.packed == unpackable) return find_or_insert_whole(lookup.key);
+        for (std::size_t i = lookup.tag & mask_;; i = (i + 1) & mask_) {
+            const Slot& slot = slots_[i];
+            if (slot.cell == 0) return insert(lookup.packed, lookup.tag, i);
+            if (slot.key == lookup.packed) return slot.cell - 1;
+        }
     }
 
     std::size_t size() const noexcept { return cells_; }

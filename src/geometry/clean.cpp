@@ -36,20 +36,20 @@ std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> weld_vertices(const
     // places ahead is requested early, so that several misses overlap. The
     // keys computed for that wait in a ring until their vertex comes up.
     constexpr std::size_t ahead = 16;
-    std::array<CellKey, ahead> upcoming;
+    std::array<CellMap::Lookup, ahead> upcoming;
     const std::size_t count = input.size();
     for (std::size_t i = 0; i < std::min(ahead, count); ++i) {
-        upcoming[i] = cell_key(input[i], tolerance);
-        cells.prefetch(upcoming[i]);
+        upcoming[i] = cells.start_lookup(cell_key(input[i], tolerance));
     }
+    std::uint64_t new_cell = 0;  // the number the next new cell gets
     for (std::size_t i = 0; i < count; ++i) {
-        const CellKey key = upcoming[i % ahead];
-        if (i + ahead < count) {
-            upcoming[i % ahead] = cell_key(input[i + ahead], tolerance);
-            cells.prefetch(upcoming[i % ahead]);
+        const CellMap::Lookup lookup = upcoming[i % ahead];
+        if (i + ahead < count) upcoming[i % ahead] = cells.start_lookup(cell_key(input[i + ahead], tolerance));
+        const std::uint64_t cell = cells.find_or_insert(lookup);
+        if (cell == new_cell) {  // the first vertex of a new cell
+            welded.push_back(input[i]);
+            ++new_cell;
         }
-        const std::uint64_t cell = cells.find_or_insert(key);
-        if (cell == welded.size()) welded.push_back(input[i]);  // the first vertex of a new cell
         welded_index.push_back(static_cast<std::uint32_t>(cell));
     }
     return welded_index;
