@@ -32,6 +32,7 @@ std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> weld_vertices(const
     std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> welded_index;
     welded_index.reserve(input.size());
     welded.reserve(input.size() / 4);
+    advise_huge_pages(welded.data(), welded.capacity() * sizeof(Vector3D));
     // Lookups miss the cache on large meshes: the slot of a vertex some
     // places ahead is requested early, so that several misses overlap. The
     // keys computed for that wait in a ring until their vertex comes up.
