@@ -31,12 +31,14 @@ public:
     // Sized for `expected` distinct cells; grows past that if needed.
     explicit CellMap(std::size_t expected);
 
-    // A key with its packed form and hash, worked out once: when its slot
-    // is requested, some time before the lookup.
+    // A key's packed form and hash, worked out once: when its slot is
+    // requested, some time before the lookup. A key that does not pack is
+    // looked up whole instead (find_or_insert_whole): rare enough to be
+    // worked out again then, which keeps what waits for the lookup small.
     struct Lookup {
-        CellKey key;
         std::uint64_t packed;
         std::uint32_t tag;
+        bool packs() const noexcept { return packed != unpackable; }
     };
 
     // Starts loading the slot where `key` would be looked for first (for a
@@ -45,19 +47,21 @@ public:
         const std::uint64_t packed = pack(key);
         const std::uint32_t tag = hash_of(packed);
         __builtin_prefetch(&slots_[tag & mask_]);
-        return {key, packed, tag};
+        return {packed, tag};
     }
 
     // The number of the cell the key falls into: cells are numbered 0, 1,
-    // 2, ... in order of their first key.
+    // 2, ... in order of their first key. Only for a key that packs.
     std::uint64_t find_or_insert(const Lookup& lookup) {
-        if (lookup.packed == unpackable) return find_or_insert_whole(lookup.key);
         for (std::size_t i = lookup.tag & mask_;; i = (i + 1) & mask_) {
             const Slot& slot = slots_[i];
             if (slot.cell == 0) return insert(lookup.packed, lookup.tag, i);
             if (slot.key == lookup.packed) return slot.cell - 1;
         }
     }
+
+    // The same for a key that does not pack.
+    std::uint64_t find_or_insert_whole(const CellKey& key);
 
     std::size_t size() const noexcept { return cells_; }
 
@@ -97,8 +101,6 @@ private:
 
     std::uint64_t next_cell();
     std::uint64_t insert(std::uint64_t packed, std::uint32_t tag, std::size_t free_slot);
-    std::uint64_t find_or_insert_whole(const CellKey& key);
-
     ZeroedArray<Slot> slots_;  // a power of two in length
     std::size_t mask_ = 0;
     std::vector<WholeSlot> whole_;  // empty until a key does not pack; then a power of two

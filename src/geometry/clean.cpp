@@ -63,7 +63,8 @@ std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> weld_vertices(const
     for (std::size_t i = 0; i < count; ++i) {
         const CellMap::Lookup lookup = upcoming[i % ahead];
         if (i + ahead < count) upcoming[i % ahead] = cells.start_lookup(cell_key(input[i + ahead], tolerance, nearest));
-        const std::uint64_t cell = cells.find_or_insert(lookup);
+        const std::uint64_t cell = lookup.packs() ? cells.find_or_insert(lookup)
+                                                  : cells.find_or_insert_whole(cell_key(input[i], tolerance, nearest));
         if (cell == new_cell) {  // the first vertex of a new cell
             welded.push_back(input[i]);
             ++new_cell;
