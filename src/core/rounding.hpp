@@ -30,11 +30,17 @@ inline std::int64_t round_saturating(double value) noexcept {
     return static_cast<std::int64_t>(value);
 }
 
+// Whether round_small may be used: it is there, and the floating-point unit
+// rounds to nearest, as it does unless a program changed that.
+inline bool can_round_small() noexcept {
 #if defined(__SSE2__)
-// Whether the floating-point unit rounds to nearest, as it does unless a
-// program changed it; round_small relies on that.
-inline bool rounds_to_nearest() noexcept { return (_mm_getcsr() & _MM_ROUND_MASK) == _MM_ROUND_NEAREST; }
+    return (_mm_getcsr() & _MM_ROUND_MASK) == _MM_ROUND_NEAREST;
+#else
+    return false;
+#endif
+}
 
+#if defined(__SSE2__)
 // Two values rounded as round_saturating rounds each, where both are below
 // 2^51 in size: false otherwise (NaN included), and then `rounded` is of no
 // use. Welding rounds three coordinates of every vertex, and this takes

@@ -14,19 +14,20 @@ namespace {
 
 // The division is done as written (no reciprocal): keys must not depend on
 // how the compiler would like to rearrange it. Inlined so that the key is
-// built where the ring keeps it, not returned through memory. `nearest`
-// says whether the quick rounding may be used (see round_small).
-[[gnu::always_inline]] inline CellKey cell_key(const Vector3D& v, double tolerance, bool nearest) {
+// built where the ring keeps it, not returned through memory. `quick` is
+// can_round_small(), asked once.
+[[gnu::always_inline]] inline CellKey cell_key(const Vector3D& v, double tolerance, bool quick) {
 #if defined(__SSE2__)
+    // x and y side by side, z with a zero beside it.
     const __m128d divisor = _mm_set1_pd(tolerance);
     __m128i xy, z;
     const bool small = round_small(_mm_div_pd(_mm_loadu_pd(&v.x), divisor), xy) &
                        round_small(_mm_div_pd(_mm_load_sd(&v.z), divisor), z);
-    if (nearest && small) [[likely]] {
+    if (quick && small) [[likely]] {
         return {_mm_cvtsi128_si64(xy), _mm_cvtsi128_si64(_mm_unpackhi_epi64(xy, xy)), _mm_cvtsi128_si64(z)};
     }
 #else
-    (void)nearest;
+    (void)quick;
 #endif
     return {round_saturating(v.x / tolerance), round_saturating(v.y / tolerance),
             round_saturating(v.z / tolerance)};
@@ -45,26 +46,22 @@ std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> weld_vertices(const
     welded_index.reserve(input.size());
     welded.reserve(input.size() / 4);
     advise_huge_pages(welded.data(), welded.capacity() * sizeof(Vector3D));
+    const bool quick = can_round_small();
     // Lookups miss the cache on large meshes: the slot of a vertex some
     // places ahead is requested early, so that several misses overlap. The
     // keys computed for that wait in a ring until their vertex comes up.
-#if defined(__SSE2__)
-    const bool nearest = rounds_to_nearest();
-#else
-    const bool nearest = false;
-#endif
     constexpr std::size_t ahead = 16;
     std::array<CellMap::Lookup, ahead> upcoming;
     const std::size_t count = input.size();
     for (std::size_t i = 0; i < std::min(ahead, count); ++i) {
-        upcoming[i] = cells.start_lookup(cell_key(input[i], tolerance, nearest));
+        upcoming[i] = cells.start_lookup(cell_key(input[i], tolerance, quick));
     }
     std::uint64_t new_cell = 0;  // the number the next new cell gets
     for (std::size_t i = 0; i < count; ++i) {
         const CellMap::Lookup lookup = upcoming[i % ahead];
-        if (i + ahead < count) upcoming[i % ahead] = cells.start_lookup(cell_key(input[i + ahead], tolerance, nearest));
+        if (i + ahead < count) upcoming[i % ahead] = cells.start_lookup(cell_key(input[i + ahead], tolerance, quick));
         const std::uint64_t cell = lookup.packs() ? cells.find_or_insert(lookup)
-                                                  : cells.find_or_insert_whole(cell_key(input[i], tolerance, nearest));
+                                                  : cells.find_or_insert_whole(cell_key(input[i], tolerance, quick));
         if (cell == new_cell) {  // the first vertex of a new cell
             welded.push_back(input[i]);
             ++new_cell;
