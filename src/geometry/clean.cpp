@@ -21,9 +21,9 @@ namespace {
     // x and y side by side, z with a zero beside it.
     const __m128d divisor = _mm_set1_pd(tolerance);
     __m128i xy, z;
-    const bool small = round_small(_mm_div_pd(_mm_loadu_pd(&v.x), divisor), xy) &
-                       round_small(_mm_div_pd(_mm_load_sd(&v.z), divisor), z);
-    if (quick && small) [[likely]] {
+    const bool xy_small = round_small(_mm_div_pd(_mm_loadu_pd(&v.x), divisor), xy);
+    const bool z_small = round_small(_mm_div_pd(_mm_load_sd(&v.z), divisor), z);
+    if (quick && xy_small && z_small) [[likely]] {
         return {_mm_cvtsi128_si64(xy), _mm_cvtsi128_si64(_mm_unpackhi_epi64(xy, xy)), _mm_cvtsi128_si64(z)};
     }
 #else
