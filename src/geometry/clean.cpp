@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "core/rounding.hpp"
@@ -96,8 +97,14 @@ Result<Mesh> clean_mesh(const Mesh& mesh, double tolerance) {
     FaceList faces;
     faces.reserve(mesh.faces.size(), mesh.faces.indices().size());
     std::vector<std::uint64_t> corners;
+    // The face runs are read in order; on large meshes that stalls unless
+    // they are requested some way ahead.
+    const std::span<const std::size_t> offsets = mesh.faces.offsets();
+    const std::span<const std::uint64_t> indices = mesh.faces.indices();
     for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
         const Face face = mesh.faces[f];
+        __builtin_prefetch(&offsets[std::min(f + 256, offsets.size() - 1)]);
+        if (!indices.empty()) __builtin_prefetch(&indices[std::min(offsets[f] + 512, indices.size() - 1)]);
         // Most faces are triangles, and a triangle survives only with three
         // different corners.
         if (face.size() == 3 && face[0] < vertex_count && face[1] < vertex_count && face[2] < vertex_count) {
