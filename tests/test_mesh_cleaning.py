@@ -1,5 +1,8 @@
+import ctypes
 import math
+import platform
 import random
+import sys
 
 import pytest
 
@@ -34,11 +37,28 @@ class TestCellKeys:
     def test_rounding_at_the_edges_of_exact_arithmetic(self):
         # Each value beside the whole numbers on either side of it: the cell
         # it joins shows how it was rounded.
-        edges = [0.5, 1.5, 2.5, 0.49999999999999994, 2.0**52 - 0.5, 2.0**52 - 1.5, 2.0**52, 2.0**52 + 2,
-                 2.0**53 + 2, 2.0**62 + 2048, 2.0**63 - 1024, 2.0**63, 1e300, 5e-324]
+        # Every component: x and y are rounded side by side, z alone.
+        edges = [0.5, 1.5, 2.5, 0.49999999999999994, 2.0**51 - 0.5, 2.0**51 - 1.5, 2.0**51 + 0.5, 2.0**51 + 1.5,
+                 2.0**52 - 0.5, 2.0**52 - 1.5, 2.0**52, 2.0**52 + 2, 2.0**53 + 2, 2.0**62 + 2048, 2.0**63 - 1024, 2.0**63,
+                 1e300, 5e-324]
         values = [sign * v for v in edges for sign in (1, -1)]
-        points = [(c, 0, 0) for v in values for c in (v, math.floor(v) - 1.0, math.floor(v), math.ceil(v), math.ceil(v) + 1.0)]
+        near = [c for v in values for c in (v, math.floor(v) - 1.0, math.floor(v), math.ceil(v), math.ceil(v) + 1.0)]
+        points = [p for c in near for p in ((c, 0, 0), (0, c, 0), (0, 0, c), (c, c, c))]
         assert cleaned(points, [], 1.0) == expected(points, [], 1.0)
+
+    @pytest.mark.skipif(platform.machine() not in ("x86_64", "AMD64") or sys.platform != "linux", reason="x86 rounding modes through glibc")
+    def test_rounding_does_not_follow_the_floating_point_mode(self):
+        # Quotients here are exact, so only the rounding rule decides.
+        points = [(x, -x, x / 2) for x in (0.3, 0.5, 0.7, 1.5, 2.5, -0.3, -0.5, -2.5)]
+        libm = ctypes.CDLL("libm.so.6")
+        upward, downward, nearest = 0x800, 0x400, 0
+        for mode in (upward, downward):
+            libm.fesetround(mode)
+            try:
+                result = make_mesh(points, []).clean(1.0)
+            finally:
+                libm.fesetround(nearest)
+            assert exact_mesh(result) == expected(points, [], 1.0)
 
     def test_zero_tolerance_groups_by_sign(self):
         points = [(1, 2, 0), (5, 1e-300, 0), (-1, 2, 0), (-0.0, 3, 0.0), (0, 4, -0.0), (1e308, 7, 0)]
@@ -125,8 +145,18 @@ class TestAgainstReference:
     @pytest.mark.parametrize("tolerance", [0.05, 1.0])
     def test_many_cells(self, tolerance):
         # Enough distinct cells for the weld map to grow several times over.
+        # Cell keys of up to 21 bits a component are kept packed, others
+        # whole: components on either side of +-2**20 cells, saturated and
+        # NaN ones share meshes and faces with ordinary ones.
         rng = random.Random(42)
-        points = [tuple(rng.choice([rng.uniform(-20, 20), rng.randint(-40, 40) / 2, 1e300, -0.0]) for _ in range(3)) for _ in range(20_000)]
+
+        def near_packing_edge():
+            return rng.choice([-1, 1]) * (2**20 + rng.randint(-30, 30) + rng.choice([0.0, 0.3, 0.5, -0.5])) * tolerance
+
+        def coordinate():
+            return rng.choice([rng.uniform(-20, 20), rng.randint(-40, 40) / 2, 1e300, -0.0, near_packing_edge(), math.nan, -math.inf])
+
+        points = [(coordinate(), coordinate(), coordinate()) for _ in range(20_000)]
         faces = [[rng.randrange(len(points)) for _ in range(3)] for _ in range(5_000)]
         assert cleaned(points, faces, tolerance) == expected(points, faces, tolerance)
 

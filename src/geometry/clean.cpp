@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "core/rounding.hpp"
@@ -14,8 +15,21 @@ namespace {
 
 // The division is done as written (no reciprocal): keys must not depend on
 // how the compiler would like to rearrange it. Inlined so that the key is
-// built where the ring keeps it, not returned through memory.
-[[gnu::always_inline]] inline CellKey cell_key(const Vector3D& v, double tolerance) {
+// built where the ring keeps it, not returned through memory. `quick` is
+// can_round_small(), asked once.
+[[gnu::always_inline]] inline CellKey cell_key(const Vector3D& v, double tolerance, bool quick) {
+#if defined(__SSE2__)
+    // x and y side by side, z with a zero beside it.
+    const __m128d divisor = _mm_set1_pd(tolerance);
+    __m128i xy, z;
+    const bool xy_small = round_small(_mm_div_pd(_mm_loadu_pd(&v.x), divisor), xy);
+    const bool z_small = round_small(_mm_div_pd(_mm_load_sd(&v.z), divisor), z);
+    if (quick && xy_small && z_small) [[likely]] {
+        return {_mm_cvtsi128_si64(xy), _mm_cvtsi128_si64(_mm_unpackhi_epi64(xy, xy)), _mm_cvtsi128_si64(z)};
+    }
+#else
+    (void)quick;
+#endif
     return {round_saturating(v.x / tolerance), round_saturating(v.y / tolerance),
             round_saturating(v.z / tolerance)};
 }
@@ -32,24 +46,31 @@ std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> weld_vertices(const
     std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> welded_index;
     welded_index.reserve(input.size());
     welded.reserve(input.size() / 4);
+    advise_huge_pages(welded.data(), welded.capacity() * sizeof(Vector3D));
+    const bool quick = can_round_small();
     // Lookups miss the cache on large meshes: the slot of a vertex some
     // places ahead is requested early, so that several misses overlap. The
     // keys computed for that wait in a ring until their vertex comes up.
     constexpr std::size_t ahead = 16;
-    std::array<CellKey, ahead> upcoming;
+    constexpr std::size_t vertices_ahead = 256;
+    std::array<CellMap::Lookup, ahead> upcoming;
     const std::size_t count = input.size();
     for (std::size_t i = 0; i < std::min(ahead, count); ++i) {
-        upcoming[i] = cell_key(input[i], tolerance);
-        cells.prefetch(upcoming[i]);
+        upcoming[i] = cells.start_lookup(cell_key(input[i], tolerance, quick));
     }
+    std::uint64_t new_cell = 0;  // the number the next new cell gets
     for (std::size_t i = 0; i < count; ++i) {
-        const CellKey key = upcoming[i % ahead];
-        if (i + ahead < count) {
-            upcoming[i % ahead] = cell_key(input[i + ahead], tolerance);
-            cells.prefetch(upcoming[i % ahead]);
+        const CellMap::Lookup lookup = upcoming[i % ahead];
+        if (i + ahead < count) upcoming[i % ahead] = cells.start_lookup(cell_key(input[i + ahead], tolerance, quick));
+        // Reading the vertices in order stalls too on large meshes, though
+        // less: they are requested further ahead than their slots.
+        __builtin_prefetch(&input[std::min(i + vertices_ahead, count - 1)]);
+        const std::uint64_t cell = lookup.packs() ? cells.find_or_insert(lookup)
+                                                  : cells.find_or_insert_whole(cell_key(input[i], tolerance, quick));
+        if (cell == new_cell) {  // the first vertex of a new cell
+            welded.push_back(input[i]);
+            ++new_cell;
         }
-        const std::uint64_t cell = cells.find_or_insert(key);
-        if (cell == welded.size()) welded.push_back(input[i]);  // the first vertex of a new cell
         welded_index.push_back(static_cast<std::uint32_t>(cell));
     }
     return welded_index;
@@ -71,14 +92,29 @@ bool keep_face(std::vector<std::uint64_t>& corners) {
 Result<Mesh> clean_mesh(const Mesh& mesh, double tolerance) {
     std::vector<Vector3D> vertices;
     const auto welded_index = weld_vertices(mesh.vertices, tolerance, vertices);
+    const std::size_t vertex_count = welded_index.size();
 
     FaceList faces;
     faces.reserve(mesh.faces.size(), mesh.faces.indices().size());
     std::vector<std::uint64_t> corners;
+    // The face runs are read in order; on large meshes that stalls unless
+    // they are requested some way ahead.
+    const std::span<const std::size_t> offsets = mesh.faces.offsets();
+    const std::span<const std::uint64_t> indices = mesh.faces.indices();
     for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+        const Face face = mesh.faces[f];
+        __builtin_prefetch(&offsets[std::min(f + 256, offsets.size() - 1)]);
+        if (!indices.empty()) __builtin_prefetch(&indices[std::min(offsets[f] + 512, indices.size() - 1)]);
+        // Most faces are triangles, and a triangle survives only with three
+        // different corners.
+        if (face.size() == 3 && face[0] < vertex_count && face[1] < vertex_count && face[2] < vertex_count) {
+            const std::uint64_t a = welded_index[face[0]], b = welded_index[face[1]], c = welded_index[face[2]];
+            if (a != b && b != c && c != a) faces.push_back({a, b, c});
+            continue;
+        }
         corners.clear();
-        for (const std::uint64_t index : mesh.faces[f]) {
-            if (index >= welded_index.size()) {
+        for (const std::uint64_t index : face) {
+            if (index >= vertex_count) {
                 return index_error("Face " + std::to_string(f) + " references invalid index.");
             }
             const std::uint64_t welded = welded_index[index];
