@@ -138,7 +138,11 @@ struct Near {
     FaceRef ref;
     Bounds box;  // its grown box, as the face index compares it
     const FacingFacts* facts;
+    AxisDirection axis;  // facts->axis, at hand without following the pointer
 };
+
+// The direction opposite to one along an axis.
+AxisDirection reversed(AxisDirection d) { return static_cast<AxisDirection>(static_cast<unsigned>(d) ^ 1u); }
 
 // The faces of other meshes that face A (plane `plane`), among `hits`: those
 // whose grown boxes meet A's. Opposite normals within the tolerance, and B's
@@ -148,8 +152,18 @@ bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, 
                  std::vector<Facing>& out) {
     out.clear();
     bool above = false;
-    // Most faces near A do not face it: the normals are compared first.
-    auto opposite = [&](const Near& hit) { return dot(plane.normal, hit.facts->normal) < -(1.0 - scene.tolerance); };
+    const double limit = -(1.0 - scene.tolerance);
+    // Most faces near A do not face it: the normals are compared first, and
+    // those of box rooms by their directions alone. Two normals along the
+    // axes have a dot product of -1, 0 or 1; while the limit is at most 0
+    // (a tolerance of at most 1, or NaN), only opposite ones can pass.
+    const AxisDirection own = axis_direction(plane.normal);
+    const bool by_direction = own != AxisDirection::None && !(0.0 < limit);
+    const bool opposite_pass = -1.0 < limit;
+    auto opposite = [&](const Near& hit) {
+        if (by_direction && hit.axis != AxisDirection::None) return opposite_pass && hit.axis == reversed(own);
+        return dot(plane.normal, hit.facts->normal) < limit;
+    };
     hits.for_each(opposite, [&](const Near& hit) {
         const double depth = dot(plane.normal, hit.facts->centre) + plane.offset;
         if (!(depth > -scene.tolerance && depth <= scene.wall_thickness)) return;
@@ -161,6 +175,17 @@ bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, 
 
 }  // namespace
 
+AxisDirection axis_direction(const Vector3D& n) {
+    auto along = [](double lead, double a, double b, AxisDirection plus) {
+        if (a != 0.0 || b != 0.0) return AxisDirection::None;
+        if (lead == 1.0) return plus;
+        return lead == -1.0 ? static_cast<AxisDirection>(static_cast<unsigned>(plus) + 1) : AxisDirection::None;
+    };
+    if (n.x != 0.0) return along(n.x, n.y, n.z, AxisDirection::PlusX);
+    if (n.y != 0.0) return along(n.y, n.x, n.z, AxisDirection::PlusY);
+    return along(n.z, n.x, n.y, AxisDirection::PlusZ);
+}
+
 std::vector<FacingFacts> facing_facts(const std::vector<Mesh>& meshes,
                                       const std::vector<std::vector<FacePlane>>& planes) {
     std::size_t count = 0;
@@ -171,7 +196,8 @@ std::vector<FacingFacts> facing_facts(const std::vector<Mesh>& meshes,
         const Mesh& mesh = meshes[m];
         for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
             const FacePlane& plane = checked(checked(planes, m), f);
-            facts.push_back({plane.normal, plane.offset, face_centre(mesh, mesh.faces[f]), plane.valid});
+            facts.push_back({plane.normal, plane.offset, face_centre(mesh, mesh.faces[f]), plane.valid,
+                             axis_direction(plane.normal)});
         }
     }
     return facts;
@@ -186,7 +212,7 @@ std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t 
         if (hit.mesh == i) return std::nullopt;
         const FacingFacts& facts = checked(scene.facts, position);
         if (!facts.valid) return std::nullopt;
-        return Near{hit, grown, &facts};
+        return Near{hit, grown, &facts, facts.axis};
     };
     auto visit = [&](std::size_t f, const FacePlane& plane, const Bounds&, const FaceHits<Near>& near) {
         // Only faces of meshes above i give contacts; the rest only hide.
