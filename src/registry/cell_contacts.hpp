@@ -13,6 +13,7 @@
 #include "geometry/mesh.hpp"
 #include "planar/bounds.hpp"
 #include "planar/overlay.hpp"
+#include "planar/rectangle.hpp"
 #include "registry/face_index.hpp"
 #include "registry/face_plane.hpp"
 #include "registry/search.hpp"
@@ -27,13 +28,26 @@ struct CellContact {
     Vector3D contact_centroid;
 };
 
+// An aperture face that passes the box and plane tests against one contact
+// face at one depth, projected into that face's frame.
+struct FaceOpening {
+    std::size_t face = 0;  // the aperture step's own numbering
+    Polygon2D outline;
+    Rectangle2D extent;  // the outline's
+};
+
 // What the aperture step keeps from one contact of a mesh to the next: the
 // apertures near a box that holds the contact's (and, mostly, those of the
-// mesh's other faces), so that it need not ask its index per contact.
+// mesh's other faces), so that it need not ask its index per contact; and
+// the openings of the last contact face and depth asked about, which its
+// next contacts at that depth share.
 struct NearApertures {
     bool made = false;
     Bounds box;
     std::vector<std::uint64_t> groups;
+    const FacePlane* plane = nullptr;  // the contact face's, none before the first
+    double depth = 0.0;
+    std::vector<FaceOpening> openings;
 };
 
 // The queried face of a contact, as the aperture step needs it.
