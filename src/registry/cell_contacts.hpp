@@ -114,6 +114,11 @@ public:
         }
     }
 
+    // Every hit, and the box they are held to (none: all count), for a
+    // caller that picks its own among them.
+    std::span<const Hit> all() const { return all_; }
+    const Bounds* within() const { return within_; }
+
 private:
     std::span<const Hit> all_;
     const Bounds* within_;
@@ -124,6 +129,12 @@ inline constexpr std::size_t whole_mesh_query_faces = 64;
 
 // The hits one query's list holds before it first grows.
 inline constexpr std::size_t whole_mesh_query_hits = 128;
+
+// As below, with `gathered(hits)` called on the hits of each query as soon
+// as they are in, before the faces they serve are visited.
+template <class Keep, class Gathered, class Visit>
+void for_each_queried_face(const ContactScene& scene, std::size_t i, double growth, const Keep& keep,
+                           const Gathered& gathered, const Visit& visit);
 
 // Calls `visit(face position, plane, box, hits)` for every face of mesh i
 // that has a plane, in face order, with the face's box grown by `growth` and
@@ -141,6 +152,12 @@ inline constexpr std::size_t whole_mesh_query_hits = 128;
 template <class Keep, class Visit>
 void for_each_queried_face(const ContactScene& scene, std::size_t i, double growth, const Keep& keep,
                            const Visit& visit) {
+    for_each_queried_face(scene, i, growth, keep, [](const auto&) {}, visit);
+}
+
+template <class Keep, class Gathered, class Visit>
+void for_each_queried_face(const ContactScene& scene, std::size_t i, double growth, const Keep& keep,
+                           const Gathered& gathered, const Visit& visit) {
     using Hit = typename std::invoke_result_t<const Keep&, const FaceRef&, const Bounds&, std::uint64_t>::value_type;
     struct Queried {
         std::size_t face;
@@ -166,6 +183,7 @@ void for_each_queried_face(const ContactScene& scene, std::size_t i, double grow
         scene.faces.query_intersecting(box, [&](const FaceRef& hit, const Bounds& grown, std::uint64_t position) {
             if (std::optional<Hit> kept = keep(hit, grown, position)) hits.push_back(*kept);
         });
+        gathered(std::span<const Hit>(hits));
     };
     const bool whole_mesh =
         scene.search == Search::Indexed && !queried.empty() && queried.size() <= whole_mesh_query_faces;

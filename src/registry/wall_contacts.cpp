@@ -1,7 +1,9 @@
 #include "registry/wall_contacts.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <span>
 #include <tuple>
 #include <utility>
 
@@ -144,32 +146,65 @@ struct Near {
 // The direction opposite to one along an axis.
 AxisDirection reversed(AxisDirection d) { return static_cast<AxisDirection>(static_cast<unsigned>(d) ^ 1u); }
 
+// The hits of one query by the directions of their normals, each
+// direction's in the order the query gave them: one list, counted out.
+class HitsByDirection {
+public:
+    void sort(std::span<const Near> hits) {
+        std::array<std::size_t, directions + 1> next{};
+        for (const Near& hit : hits) ++next[index(hit.axis) + 1];
+        for (std::size_t d = 0; d < directions; ++d) next[d + 1] += next[d];
+        starts_ = next;
+        sorted_.resize(hits.size());
+        for (const Near& hit : hits) sorted_[next[index(hit.axis)]++] = &hit;
+    }
+
+    std::span<const Near* const> along(AxisDirection d) const {
+        return std::span<const Near* const>(sorted_).subspan(starts_[index(d)], starts_[index(d) + 1] - starts_[index(d)]);
+    }
+
+private:
+    static constexpr std::size_t directions = 7;
+    static std::size_t index(AxisDirection d) { return static_cast<std::size_t>(d); }
+
+    std::vector<const Near*> sorted_;
+    std::array<std::size_t, directions + 1> starts_{};
+};
+
 // The faces of other meshes that face A (plane `plane`), among `hits`: those
 // whose grown boxes meet A's. Opposite normals within the tolerance, and B's
 // vertex mean in front of A by more than minus the tolerance and at most the
-// wall thickness. True when one of them belongs to a mesh above i.
+// wall thickness. True when one of them belongs to a mesh above i. The order
+// of `out` is left to the caller, which sorts it.
 bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, const FaceHits<Near>& hits,
-                 std::vector<Facing>& out) {
+                 const HitsByDirection& by_direction, std::vector<Facing>& out) {
     out.clear();
     bool above = false;
     const double limit = -(1.0 - scene.tolerance);
+    const Bounds* within = hits.within();
+    auto take = [&](const Near& hit) {
+        if (within && !within->intersects(hit.box)) return;
+        const double depth = dot(plane.normal, hit.facts->centre) + plane.offset;
+        if (!(depth > -scene.tolerance && depth <= scene.wall_thickness)) return;
+        out.push_back({hit.ref, depth, {}});
+        above = above || hit.ref.mesh > i;
+    };
+    auto test_normal = [&](const Near& hit) {
+        if (dot(plane.normal, hit.facts->normal) < limit) take(hit);
+    };
     // Most faces near A do not face it: the normals are compared first, and
     // those of box rooms by their directions alone. Two normals along the
     // axes have a dot product of -1, 0 or 1; while the limit is at most 0
     // (a tolerance of at most 1, or NaN), only opposite ones can pass.
     const AxisDirection own = axis_direction(plane.normal);
-    const bool by_direction = own != AxisDirection::None && !(0.0 < limit);
-    const bool opposite_pass = -1.0 < limit;
-    auto opposite = [&](const Near& hit) {
-        if (by_direction && hit.axis != AxisDirection::None) return opposite_pass && hit.axis == reversed(own);
-        return dot(plane.normal, hit.facts->normal) < limit;
-    };
-    hits.for_each(opposite, [&](const Near& hit) {
-        const double depth = dot(plane.normal, hit.facts->centre) + plane.offset;
-        if (!(depth > -scene.tolerance && depth <= scene.wall_thickness)) return;
-        out.push_back({hit.ref, depth, {}});
-        above = above || hit.ref.mesh > i;
-    });
+    if (own == AxisDirection::None || 0.0 < limit) {
+        for (const Near& hit : hits.all()) test_normal(hit);
+        return above;
+    }
+    if (-1.0 < limit) {
+        for (const Near* hit : by_direction.along(reversed(own))) take(*hit);
+    }
+    for (const Near* hit : by_direction.along(AxisDirection::None)) test_normal(*hit);
     return above;
 }
 
@@ -214,9 +249,11 @@ std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t 
         if (!facts.valid) return std::nullopt;
         return Near{hit, grown, &facts, facts.axis};
     };
+    HitsByDirection by_direction;
+    auto gathered = [&](std::span<const Near> near) { by_direction.sort(near); };
     auto visit = [&](std::size_t f, const FacePlane& plane, const Bounds&, const FaceHits<Near>& near) {
         // Only faces of meshes above i give contacts; the rest only hide.
-        if (!find_facing(scene, i, plane, near, hits)) return;
+        if (!find_facing(scene, i, plane, near, by_direction, hits)) return;
         const WallFace face(scene, i, f, plane, openings);
         const std::vector<Facing> facing = face.facing(hits);
         if (scene.search == Search::Literal) {
@@ -225,7 +262,7 @@ std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t 
             face.contacts(facing, contacts);
         }
     };
-    for_each_queried_face(scene, i, scene.reach, other, visit);
+    for_each_queried_face(scene, i, scene.reach, other, gathered, visit);
     return contacts;
 }
 
