@@ -251,8 +251,9 @@ const std::vector<FaceOpening>& ApertureIndex::openings_of(const ContactFace& fa
     return near.openings;
 }
 
-void ApertureIndex::cut(MultiPolygon2D& region, const ContactFace& face) const {
-    if (region.empty() || faces_.empty()) return;
+std::optional<MultiPolygon2D> ApertureIndex::cut(const MultiPolygon2D& region, const ContactFace& face) const {
+    if (region.empty() || faces_.empty()) return std::nullopt;
+    std::optional<MultiPolygon2D> left;
     std::vector<FaceOpening> own;
     const std::vector<FaceOpening>& openings = openings_of(face, own);
     const Rectangle2D extent = rectangle_of(region);
@@ -274,10 +275,11 @@ void ApertureIndex::cut(MultiPolygon2D& region, const ContactFace& face) const {
             std::any_of(made.begin(), made.end(), [&](const Ring* r) { return same_ring(*r, outline); })) {
             continue;
         }
-        region = polygon_boolean(region, opening.outline, BooleanOp::Difference);
-        if (region.empty()) return;
+        left = polygon_boolean(left ? *left : region, opening.outline, BooleanOp::Difference);
+        if (left->empty()) return left;
         made.push_back(&outline);
     }
+    return left;
 }
 
 }  // namespace velmarin

@@ -32,7 +32,7 @@ class ApertureIndex final : public ApertureCut {
 public:
     ApertureIndex(const std::vector<Mesh>& apertures, double tolerance);
 
-    void cut(MultiPolygon2D& region, const ContactFace& face) const override;
+    std::optional<MultiPolygon2D> cut(const MultiPolygon2D& region, const ContactFace& face) const override;
 
 private:
     struct ApertureFace {

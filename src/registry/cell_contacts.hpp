@@ -66,11 +66,13 @@ struct ContactFace {
 
 // Cuts the aperture faces that lie between the contact face's plane and the
 // plane `depth` in front of it (`plane_between`) out of a contact region, in
-// the order of the registry's apertures and their faces.
+// the order of the registry's apertures and their faces. Nothing when no
+// face was cut: the region is then as it was, and the caller need not have
+// copied it.
 class ApertureCut {
 public:
     virtual ~ApertureCut() = default;
-    virtual void cut(MultiPolygon2D& region, const ContactFace& face) const = 0;
+    virtual std::optional<MultiPolygon2D> cut(const MultiPolygon2D& region, const ContactFace& face) const = 0;
 };
 
 // The shared, read-only inputs of every `find_cell_contacts` call.

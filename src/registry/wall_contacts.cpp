@@ -106,16 +106,20 @@ private:
     void add_contact(MultiPolygon2D region, const Facing& b, std::vector<WallContact>& out) const {
         const double whole = unsigned_area(region);
         if (!(whole > scene_.tolerance)) return;
-        MultiPolygon2D open = region;
-        scene_.apertures.cut(open, {mesh_, face_, plane_, frame_, box_, b.depth, &near_});
-        double area = unsigned_area(open);
-        double opening = whole - area;
-        if (!(opening > rounding_of(region))) {
-            open = std::move(region);  // not read again: the area is the whole
-            area = whole;
-            opening = 0.0;
+        const std::optional<MultiPolygon2D> cut =
+            scene_.apertures.cut(region, {mesh_, face_, plane_, frame_, box_, b.depth, &near_});
+        const MultiPolygon2D* open = &region;
+        double area = whole;
+        double opening = 0.0;
+        if (cut) {
+            const double left = unsigned_area(*cut);
+            if (whole - left > rounding_of(region)) {
+                open = &*cut;
+                area = left;
+                opening = whole - left;
+            }
         }
-        const Point2D centre = area_centroid(area > scene_.tolerance ? open : region);
+        const Point2D centre = area_centroid(area > scene_.tolerance ? *open : region);
         const Vector3D in_plane = in_space(frame_, centre);
         const double half = b.depth * 0.5;
         const Vector3D& n = plane_.normal;
