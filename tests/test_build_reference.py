@@ -127,6 +127,14 @@ def test_random_buildings_with_walls_shafts_and_slabs_agree(reference, seed):
     assert_same_graph(reference, meshes, wires, apertures, tolerance, rng.choice([thickness, thickness / 2]))
 
 
+@pytest.mark.parametrize("tolerance", [1.0, 1.5, float("nan")])
+def test_tolerances_that_let_faces_along_other_axes_face_agree(reference, tolerance):
+    # From a tolerance of 1 on, normals at right angles pass the normals' test.
+    building = generate_building(30, 5, door_ratio=1.0, wall_thickness=0.2)
+    meshes = building.meshes + [rotated(m, 0.4, 0.2) for m in building.meshes[:4]]
+    assert_same_graph(reference, meshes, [], building.apertures, tolerance, 0.25)
+
+
 def test_a_turned_and_tilted_building_with_walls_agrees(reference):
     building = generate_building(60, 8, door_ratio=1.0, column_ratio=0.5, wall_thickness=0.3)
     turn, tilt = 0.4, 0.2

@@ -3,6 +3,7 @@
 #include <clipper.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -14,6 +15,7 @@
 
 #include "core/fault.hpp"
 #include "core/rounding.hpp"
+#include "planar/bounds.hpp"
 
 namespace velmarin {
 
@@ -73,10 +75,10 @@ private:
         double max_x = -std::numeric_limits<double>::infinity();
         double max_y = -std::numeric_limits<double>::infinity();
         void add(const Point2D& p) {
-            min_x = std::fmin(min_x, p.x);
-            min_y = std::fmin(min_y, p.y);
-            max_x = std::fmax(max_x, p.x);
-            max_y = std::fmax(max_y, p.y);
+            min_x = Bounds::least(min_x, p.x);
+            min_y = Bounds::least(min_y, p.y);
+            max_x = Bounds::greatest(max_x, p.x);
+            max_y = Bounds::greatest(max_y, p.y);
         }
     };
 
@@ -158,11 +160,12 @@ bool in_low_range(const cl::IntPoint& p) {
     return -low_range <= p.X && p.X <= low_range && -low_range <= p.Y && p.Y <= low_range;
 }
 
-// Whether the rings are one ring of four grid points whose sides run along
-// the axes in turn, each of non-zero length.
-bool is_grid_rectangle(const cl::Paths& paths) {
-    if (paths.size() != 1 || paths[0].size() != 4) return false;
-    const cl::Path& p = paths[0];
+// The four corners of a ring that may be a rectangle on the grid.
+using Corners = std::array<cl::IntPoint, 4>;
+
+// Whether the four grid points, in ring order, are a rectangle whose sides
+// run along the axes in turn, each of non-zero length.
+bool is_grid_rectangle(const Corners& p) {
     for (std::size_t k = 0; k < 4; ++k) {
         const cl::IntPoint& a = p[k];
         const cl::IntPoint& b = p[(k + 1) % 4];
@@ -191,14 +194,14 @@ class RectangleOverlays {
 public:
     // The result when both operands are grid rectangles, as `read_tree`
     // would give it; empty otherwise.
-    std::optional<MultiPolygon2D> overlay(const cl::Paths& subject, const cl::Paths& clip, BooleanOp op,
+    std::optional<MultiPolygon2D> overlay(const Corners& subject, const Corners& clip, BooleanOp op,
                                           const Grid& grid, cl::Clipper& clipper, cl::PolyTree& tree) {
         if (!is_grid_rectangle(subject) || !is_grid_rectangle(clip)) return std::nullopt;
-        const Ranks xs(subject[0], clip[0], &cl::IntPoint::X);
-        const Ranks ys(subject[0], clip[0], &cl::IntPoint::Y);
+        const Ranks xs(subject, clip, &cl::IntPoint::X);
+        const Ranks ys(subject, clip, &cl::IntPoint::Y);
         std::uint64_t key = static_cast<std::uint64_t>(op);
         int shift = 2;
-        for (const cl::Path* ring : {&subject[0], &clip[0]}) {
+        for (const Corners* ring : {&subject, &clip}) {
             for (const cl::IntPoint& p : *ring) {
                 key |= static_cast<std::uint64_t>(xs.of(p.X) * 4 + ys.of(p.Y)) << shift;
                 shift += 4;
@@ -217,7 +220,7 @@ private:
     // opposite corners 0 and 2 of each ring hold both of its values.
     class Ranks {
     public:
-        Ranks(const cl::Path& a, const cl::Path& b, cl::cInt cl::IntPoint::*axis)
+        Ranks(const Corners& a, const Corners& b, cl::cInt cl::IntPoint::*axis)
             : values_{a[0].*axis, a[2].*axis, b[0].*axis, b[2].*axis} {
             std::sort(std::begin(values_), std::end(values_));
             count_ = static_cast<std::size_t>(std::unique(std::begin(values_), std::end(values_)) - values_);
@@ -301,15 +304,30 @@ Workspace& workspace() {
     return space;
 }
 
+// The four grid corners of a set of one ring of four points (five, closed),
+// the shape every operand that can be a grid rectangle has.
+std::optional<Corners> four_corners(const Paths2D& paths, const Grid& grid) {
+    if (paths.size() != 1 || paths[0].size() != 4) return std::nullopt;
+    Corners corners;
+    for (std::size_t k = 0; k < 4; ++k) corners[k] = grid.to_grid(paths[0][k]);
+    return corners;
+}
+
 MultiPolygon2D overlay(const Paths2D& subject, const Paths2D& clip, BooleanOp op) {
     const Grid grid(subject, clip);
     Workspace& space = workspace();
+    // Two rectangles are answered from their corners alone, without the
+    // library's own rings being filled.
+    if (const std::optional<Corners> a = four_corners(subject, grid)) {
+        if (const std::optional<Corners> b = four_corners(clip, grid)) {
+            if (std::optional<MultiPolygon2D> result =
+                    space.rectangles.overlay(*a, *b, op, grid, space.clipper, space.tree)) {
+                return std::move(*result);
+            }
+        }
+    }
     to_grid(subject, grid, space.subject);
     to_grid(clip, grid, space.clip);
-    if (std::optional<MultiPolygon2D> result =
-            space.rectangles.overlay(space.subject, space.clip, op, grid, space.clipper, space.tree)) {
-        return std::move(*result);
-    }
     cl::Clipper& clipper = space.clipper;
     clipper.Clear();
     const bool subject_added = clipper.AddPaths(space.subject, cl::ptSubject, true);

@@ -187,22 +187,18 @@ double ApertureIndex::reach(const ContactFace& face) const {
     return own_flatness + tolerance_ + tilted + slack;
 }
 
-void ApertureIndex::gather(const MultiPolygon2D& region, const ContactFace& face, std::vector<std::size_t>& out) const {
+void ApertureIndex::gather(const ContactFace& face, std::vector<FaceOpening>& out) const {
+    out.clear();
     const double distance = reach(face);
     if (distance < 0.0) return;
-    const Rectangle2D extent = rectangle_of(region);
-    const PlaneFrame& frame = face.frame;
     const Vector3D& n = face.plane.normal;
     const Bounds query = face.box.swept({n.x * face.depth, n.y * face.depth, n.z * face.depth}).grown(distance);
+    std::vector<std::size_t> passing;
     auto consider = [&](std::size_t k) {
         const ApertureFace& candidate = checked(faces_, k);
         if (!candidate.grown.intersects(query)) return;
         if (!plane_between(face.plane, candidate.plane, tolerance_, face.depth)) return;
-        if (extent.finite && !(meets(candidate.box, frame.origin, frame.u, extent.min_x, extent.max_x) &&
-                               meets(candidate.box, frame.origin, frame.v, extent.min_y, extent.max_y))) {
-            return;
-        }
-        out.push_back(k);
+        passing.push_back(k);
     };
     auto consider_group = [&](std::uint64_t g) {
         const FaceGroup& group = checked(groups_, g);
@@ -226,31 +222,64 @@ void ApertureIndex::gather(const MultiPolygon2D& region, const ContactFace& face
     } else {
         tree_.query(query, consider_group);
     }
-    std::sort(out.begin(), out.end());
+    std::sort(passing.begin(), passing.end());
+    out.reserve(passing.size());
+    for (std::size_t k : passing) {
+        const ApertureFace& hole = faces_[k];
+        Polygon2D outline = project_face(hole.mesh->vertices, hole.mesh->faces[hole.face], face.frame.origin,
+                                         face.frame.u, face.frame.v);
+        const Rectangle2D extent = rectangle_of(outline);
+        out.push_back({k, std::move(outline), extent});
+    }
 }
 
-void ApertureIndex::cut(MultiPolygon2D& region, const ContactFace& face) const {
-    if (region.empty() || faces_.empty()) return;
-    std::vector<std::size_t> reaching;
-    gather(region, face, reaching);
+// The openings depend on the contact face and the depth alone, not on the
+// region: the contacts of one face at one depth (a wall facing several
+// rooms) share them.
+const std::vector<FaceOpening>& ApertureIndex::openings_of(const ContactFace& face,
+                                                           std::vector<FaceOpening>& own) const {
+    if (!face.near) {
+        gather(face, own);
+        return own;
+    }
+    NearApertures& near = *face.near;
+    if (near.plane != &face.plane || !(near.depth == face.depth)) {
+        gather(face, near.openings);
+        near.plane = &face.plane;
+        near.depth = face.depth;
+    }
+    return near.openings;
+}
+
+std::optional<MultiPolygon2D> ApertureIndex::cut(const MultiPolygon2D& region, const ContactFace& face) const {
+    if (region.empty() || faces_.empty()) return std::nullopt;
+    std::optional<MultiPolygon2D> left;
+    std::vector<FaceOpening> own;
+    const std::vector<FaceOpening>& openings = openings_of(face, own);
     const Rectangle2D extent = rectangle_of(region);
-    std::vector<Ring> made;  // the outlines cut so far
-    for (std::size_t k : reaching) {
-        const ApertureFace& hole = faces_[k];
-        Polygon2D polygon = project_face(hole.mesh->vertices, hole.mesh->faces[hole.face], face.frame.origin,
-                                         face.frame.u, face.frame.v);
+    const PlaneFrame& frame = face.frame;
+    std::vector<const Ring*> made;  // the outlines cut so far
+    for (const FaceOpening& opening : openings) {
+        const ApertureFace& hole = faces_[opening.face];
+        // Only the faces whose boxes reach the region's extent.
+        if (extent.finite && !(meets(hole.box, frame.origin, frame.u, extent.min_x, extent.max_x) &&
+                               meets(hole.box, frame.origin, frame.v, extent.min_y, extent.max_y))) {
+            continue;
+        }
         // Cuts that cannot take any area are not made, so they cannot move
         // the region onto another rounding grid either: an outline that at
         // most touches the region (such as a door's sill beside a slab), and
         // one already cut (the two faces of a door that spans a wall).
-        if (rectangle_of(polygon).apart_from(extent) ||
-            std::any_of(made.begin(), made.end(), [&](const Ring& r) { return same_ring(r, polygon.exterior); })) {
+        const Ring& outline = opening.outline.exterior;
+        if (opening.extent.apart_from(extent) ||
+            std::any_of(made.begin(), made.end(), [&](const Ring* r) { return same_ring(*r, outline); })) {
             continue;
         }
-        region = polygon_boolean(region, polygon, BooleanOp::Difference);
-        if (region.empty()) return;
-        made.push_back(std::move(polygon.exterior));
+        left = polygon_boolean(left ? *left : region, opening.outline, BooleanOp::Difference);
+        if (left->empty()) return left;
+        made.push_back(&outline);
     }
+    return left;
 }
 
 }  // namespace velmarin

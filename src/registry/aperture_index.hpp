@@ -32,7 +32,7 @@ class ApertureIndex final : public ApertureCut {
 public:
     ApertureIndex(const std::vector<Mesh>& apertures, double tolerance);
 
-    void cut(MultiPolygon2D& region, const ContactFace& face) const override;
+    std::optional<MultiPolygon2D> cut(const MultiPolygon2D& region, const ContactFace& face) const override;
 
 private:
     struct ApertureFace {
@@ -59,7 +59,10 @@ private:
     // How far from the contact face an aperture face may lie and still reach
     // the region; negative when no aperture face can pass the plane tests.
     double reach(const ContactFace& face) const;
-    void gather(const MultiPolygon2D& region, const ContactFace& face, std::vector<std::size_t>& out) const;
+    // The faces that pass the box and plane tests against the contact face
+    // at its depth, in order, with their outlines in its frame.
+    void gather(const ContactFace& face, std::vector<FaceOpening>& out) const;
+    const std::vector<FaceOpening>& openings_of(const ContactFace& face, std::vector<FaceOpening>& own) const;
 
     double tolerance_;
     std::vector<ApertureFace> faces_;  // in the order of the apertures and their faces

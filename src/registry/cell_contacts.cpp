@@ -47,7 +47,9 @@ struct QueriedFace {
             return std::nullopt;
         }
         MultiPolygon2D region = polygon_boolean(own, project(other, other_face, frame), BooleanOp::Intersection);
-        scene.apertures.cut(region, {mesh, face, plane, frame, box, 0.0, &near});
+        if (auto cut = scene.apertures.cut(region, {mesh, face, plane, frame, box, 0.0, &near})) {
+            region = std::move(*cut);
+        }
         const double area = unsigned_area(region);
         if (!(area > scene.tolerance)) return std::nullopt;
         return CellContact{contact_type_of(plane.normal), mesh_index, hit.mesh, area,

@@ -13,6 +13,7 @@
 #include "geometry/mesh.hpp"
 #include "planar/bounds.hpp"
 #include "planar/overlay.hpp"
+#include "planar/rectangle.hpp"
 #include "registry/face_index.hpp"
 #include "registry/face_plane.hpp"
 #include "registry/search.hpp"
@@ -27,13 +28,26 @@ struct CellContact {
     Vector3D contact_centroid;
 };
 
+// An aperture face that passes the box and plane tests against one contact
+// face at one depth, projected into that face's frame.
+struct FaceOpening {
+    std::size_t face = 0;  // the aperture step's own numbering
+    Polygon2D outline;
+    Rectangle2D extent;  // the outline's
+};
+
 // What the aperture step keeps from one contact of a mesh to the next: the
 // apertures near a box that holds the contact's (and, mostly, those of the
-// mesh's other faces), so that it need not ask its index per contact.
+// mesh's other faces), so that it need not ask its index per contact; and
+// the openings of the last contact face and depth asked about, which its
+// next contacts at that depth share.
 struct NearApertures {
     bool made = false;
     Bounds box;
     std::vector<std::uint64_t> groups;
+    const FacePlane* plane = nullptr;  // the contact face's, none before the first
+    double depth = 0.0;
+    std::vector<FaceOpening> openings;
 };
 
 // The queried face of a contact, as the aperture step needs it.
@@ -52,11 +66,13 @@ struct ContactFace {
 
 // Cuts the aperture faces that lie between the contact face's plane and the
 // plane `depth` in front of it (`plane_between`) out of a contact region, in
-// the order of the registry's apertures and their faces.
+// the order of the registry's apertures and their faces. Nothing when no
+// face was cut: the region is then as it was, and the caller need not have
+// copied it.
 class ApertureCut {
 public:
     virtual ~ApertureCut() = default;
-    virtual void cut(MultiPolygon2D& region, const ContactFace& face) const = 0;
+    virtual std::optional<MultiPolygon2D> cut(const MultiPolygon2D& region, const ContactFace& face) const = 0;
 };
 
 // The shared, read-only inputs of every `find_cell_contacts` call.
@@ -100,6 +116,11 @@ public:
         }
     }
 
+    // Every hit, and the box they are held to (none: all count), for a
+    // caller that picks its own among them.
+    std::span<const Hit> all() const { return all_; }
+    const Bounds* within() const { return within_; }
+
 private:
     std::span<const Hit> all_;
     const Bounds* within_;
@@ -110,6 +131,12 @@ inline constexpr std::size_t whole_mesh_query_faces = 64;
 
 // The hits one query's list holds before it first grows.
 inline constexpr std::size_t whole_mesh_query_hits = 128;
+
+// As below, with `gathered(hits)` called on the hits of each query as soon
+// as they are in, before the faces they serve are visited.
+template <class Keep, class Gathered, class Visit>
+void for_each_queried_face(const ContactScene& scene, std::size_t i, double growth, const Keep& keep,
+                           const Gathered& gathered, const Visit& visit);
 
 // Calls `visit(face position, plane, box, hits)` for every face of mesh i
 // that has a plane, in face order, with the face's box grown by `growth` and
@@ -127,6 +154,12 @@ inline constexpr std::size_t whole_mesh_query_hits = 128;
 template <class Keep, class Visit>
 void for_each_queried_face(const ContactScene& scene, std::size_t i, double growth, const Keep& keep,
                            const Visit& visit) {
+    for_each_queried_face(scene, i, growth, keep, [](const auto&) {}, visit);
+}
+
+template <class Keep, class Gathered, class Visit>
+void for_each_queried_face(const ContactScene& scene, std::size_t i, double growth, const Keep& keep,
+                           const Gathered& gathered, const Visit& visit) {
     using Hit = typename std::invoke_result_t<const Keep&, const FaceRef&, const Bounds&, std::uint64_t>::value_type;
     struct Queried {
         std::size_t face;
@@ -152,6 +185,7 @@ void for_each_queried_face(const ContactScene& scene, std::size_t i, double grow
         scene.faces.query_intersecting(box, [&](const FaceRef& hit, const Bounds& grown, std::uint64_t position) {
             if (std::optional<Hit> kept = keep(hit, grown, position)) hits.push_back(*kept);
         });
+        gathered(std::span<const Hit>(hits));
     };
     const bool whole_mesh =
         scene.search == Search::Indexed && !queried.empty() && queried.size() <= whole_mesh_query_faces;

@@ -2,7 +2,8 @@
 
 namespace velmarin {
 
-void LiteralApertures::cut(MultiPolygon2D& region, const ContactFace& face) const {
+std::optional<MultiPolygon2D> LiteralApertures::cut(const MultiPolygon2D& region, const ContactFace& face) const {
+    std::optional<MultiPolygon2D> left;
     for (const Mesh& aperture : apertures_) {
         for (std::size_t g = 0; g < aperture.faces.size(); ++g) {
             const FacePlane plane = face_plane(aperture, g);
@@ -10,9 +11,10 @@ void LiteralApertures::cut(MultiPolygon2D& region, const ContactFace& face) cons
             // Subtracted whether or not it overlaps: elsewhere in the plane it leaves the region as it was.
             const Polygon2D hole =
                 project_face(aperture.vertices, aperture.faces[g], face.frame.origin, face.frame.u, face.frame.v);
-            region = polygon_boolean(region, hole, BooleanOp::Difference);
+            left = polygon_boolean(left ? *left : region, hole, BooleanOp::Difference);
         }
     }
+    return left;
 }
 
 }  // namespace velmarin

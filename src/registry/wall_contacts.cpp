@@ -1,7 +1,9 @@
 #include "registry/wall_contacts.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <span>
 #include <tuple>
 #include <utility>
 
@@ -104,16 +106,20 @@ private:
     void add_contact(MultiPolygon2D region, const Facing& b, std::vector<WallContact>& out) const {
         const double whole = unsigned_area(region);
         if (!(whole > scene_.tolerance)) return;
-        MultiPolygon2D open = region;
-        scene_.apertures.cut(open, {mesh_, face_, plane_, frame_, box_, b.depth, &near_});
-        double area = unsigned_area(open);
-        double opening = whole - area;
-        if (!(opening > rounding_of(region))) {
-            open = std::move(region);  // not read again: the area is the whole
-            area = whole;
-            opening = 0.0;
+        const std::optional<MultiPolygon2D> cut =
+            scene_.apertures.cut(region, {mesh_, face_, plane_, frame_, box_, b.depth, &near_});
+        const MultiPolygon2D* open = &region;
+        double area = whole;
+        double opening = 0.0;
+        if (cut) {
+            const double left = unsigned_area(*cut);
+            if (whole - left > rounding_of(region)) {
+                open = &*cut;
+                area = left;
+                opening = whole - left;
+            }
         }
-        const Point2D centre = area_centroid(area > scene_.tolerance ? open : region);
+        const Point2D centre = area_centroid(area > scene_.tolerance ? *open : region);
         const Vector3D in_plane = in_space(frame_, centre);
         const double half = b.depth * 0.5;
         const Vector3D& n = plane_.normal;
@@ -138,28 +144,86 @@ struct Near {
     FaceRef ref;
     Bounds box;  // its grown box, as the face index compares it
     const FacingFacts* facts;
+    AxisDirection axis;  // facts->axis, at hand without following the pointer
+};
+
+// The direction opposite to one along an axis.
+AxisDirection reversed(AxisDirection d) { return static_cast<AxisDirection>(static_cast<unsigned>(d) ^ 1u); }
+
+// The hits of one query by the directions of their normals, each
+// direction's in the order the query gave them: one list, counted out.
+class HitsByDirection {
+public:
+    void sort(std::span<const Near> hits) {
+        std::array<std::size_t, directions + 1> next{};
+        for (const Near& hit : hits) ++next[index(hit.axis) + 1];
+        for (std::size_t d = 0; d < directions; ++d) next[d + 1] += next[d];
+        starts_ = next;
+        sorted_.resize(hits.size());
+        for (const Near& hit : hits) sorted_[next[index(hit.axis)]++] = &hit;
+    }
+
+    std::span<const Near* const> along(AxisDirection d) const {
+        return std::span<const Near* const>(sorted_).subspan(starts_[index(d)], starts_[index(d) + 1] - starts_[index(d)]);
+    }
+
+private:
+    static constexpr std::size_t directions = 7;
+    static std::size_t index(AxisDirection d) { return static_cast<std::size_t>(d); }
+
+    std::vector<const Near*> sorted_;
+    std::array<std::size_t, directions + 1> starts_{};
 };
 
 // The faces of other meshes that face A (plane `plane`), among `hits`: those
 // whose grown boxes meet A's. Opposite normals within the tolerance, and B's
 // vertex mean in front of A by more than minus the tolerance and at most the
-// wall thickness. True when one of them belongs to a mesh above i.
+// wall thickness. True when one of them belongs to a mesh above i. The order
+// of `out` is left to the caller, which sorts it.
 bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, const FaceHits<Near>& hits,
-                 std::vector<Facing>& out) {
+                 const HitsByDirection& by_direction, std::vector<Facing>& out) {
     out.clear();
     bool above = false;
-    // Most faces near A do not face it: the normals are compared first.
-    auto opposite = [&](const Near& hit) { return dot(plane.normal, hit.facts->normal) < -(1.0 - scene.tolerance); };
-    hits.for_each(opposite, [&](const Near& hit) {
+    const double limit = -(1.0 - scene.tolerance);
+    const Bounds* within = hits.within();
+    auto take = [&](const Near& hit) {
+        if (within && !within->intersects(hit.box)) return;
         const double depth = dot(plane.normal, hit.facts->centre) + plane.offset;
         if (!(depth > -scene.tolerance && depth <= scene.wall_thickness)) return;
         out.push_back({hit.ref, depth, {}});
         above = above || hit.ref.mesh > i;
-    });
+    };
+    auto test_normal = [&](const Near& hit) {
+        if (dot(plane.normal, hit.facts->normal) < limit) take(hit);
+    };
+    // Most faces near A do not face it: the normals are compared first, and
+    // those of box rooms by their directions alone. Two normals along the
+    // axes have a dot product of -1, 0 or 1; while the limit is at most 0
+    // (a tolerance of at most 1, or NaN), only opposite ones can pass.
+    const AxisDirection own = axis_direction(plane.normal);
+    if (own == AxisDirection::None || 0.0 < limit) {
+        for (const Near& hit : hits.all()) test_normal(hit);
+        return above;
+    }
+    if (-1.0 < limit) {
+        for (const Near* hit : by_direction.along(reversed(own))) take(*hit);
+    }
+    for (const Near* hit : by_direction.along(AxisDirection::None)) test_normal(*hit);
     return above;
 }
 
 }  // namespace
+
+AxisDirection axis_direction(const Vector3D& n) {
+    auto along = [](double lead, double a, double b, AxisDirection plus) {
+        if (a != 0.0 || b != 0.0) return AxisDirection::None;
+        if (lead == 1.0) return plus;
+        return lead == -1.0 ? static_cast<AxisDirection>(static_cast<unsigned>(plus) + 1) : AxisDirection::None;
+    };
+    if (n.x != 0.0) return along(n.x, n.y, n.z, AxisDirection::PlusX);
+    if (n.y != 0.0) return along(n.y, n.x, n.z, AxisDirection::PlusY);
+    return along(n.z, n.x, n.y, AxisDirection::PlusZ);
+}
 
 std::vector<FacingFacts> facing_facts(const std::vector<Mesh>& meshes,
                                       const std::vector<std::vector<FacePlane>>& planes) {
@@ -171,7 +235,8 @@ std::vector<FacingFacts> facing_facts(const std::vector<Mesh>& meshes,
         const Mesh& mesh = meshes[m];
         for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
             const FacePlane& plane = checked(checked(planes, m), f);
-            facts.push_back({plane.normal, plane.offset, face_centre(mesh, mesh.faces[f]), plane.valid});
+            facts.push_back({plane.normal, plane.offset, face_centre(mesh, mesh.faces[f]), plane.valid,
+                             axis_direction(plane.normal)});
         }
     }
     return facts;
@@ -186,11 +251,13 @@ std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t 
         if (hit.mesh == i) return std::nullopt;
         const FacingFacts& facts = checked(scene.facts, position);
         if (!facts.valid) return std::nullopt;
-        return Near{hit, grown, &facts};
+        return Near{hit, grown, &facts, facts.axis};
     };
+    HitsByDirection by_direction;
+    auto gathered = [&](std::span<const Near> near) { by_direction.sort(near); };
     auto visit = [&](std::size_t f, const FacePlane& plane, const Bounds&, const FaceHits<Near>& near) {
         // Only faces of meshes above i give contacts; the rest only hide.
-        if (!find_facing(scene, i, plane, near, hits)) return;
+        if (!find_facing(scene, i, plane, near, by_direction, hits)) return;
         const WallFace face(scene, i, f, plane, openings);
         const std::vector<Facing> facing = face.facing(hits);
         if (scene.search == Search::Literal) {
@@ -199,7 +266,7 @@ std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t 
             face.contacts(facing, contacts);
         }
     };
-    for_each_queried_face(scene, i, scene.reach, other, visit);
+    for_each_queried_face(scene, i, scene.reach, other, gathered, visit);
     return contacts;
 }
 

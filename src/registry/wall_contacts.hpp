@@ -10,6 +10,7 @@
 // the openings took, make the contact.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "registry/cell_contacts.hpp"
@@ -24,6 +25,14 @@ struct WallContact {
     double opening_area = 0.0;  // what the openings took
 };
 
+// A unit normal that is exactly one of the six directions along the axes,
+// or none of them. The dot product of two such normals is exactly -1, 0 or
+// 1, so the facing test's outcome on them is known from the pair alone.
+// Opposite directions differ in the lowest bit.
+enum class AxisDirection : std::uint8_t { PlusX, MinusX, PlusY, MinusY, PlusZ, MinusZ, None };
+
+AxisDirection axis_direction(const Vector3D& normal);
+
 // What the facing test reads of a face the face index gives, kept in one
 // record per face in the index's position order: the hits of a query land
 // near each other there, where the planes and centres by mesh did not.
@@ -32,6 +41,7 @@ struct alignas(64) FacingFacts {
     double offset = 0.0;
     Vector3D centre;  // the face's vertex mean
     bool valid = false;  // whether the face has a plane
+    AxisDirection axis = AxisDirection::None;  // the normal's
 };
 
 // The facts of every face of every mesh, in the face index's positions (for
