@@ -2,9 +2,8 @@
 // objects that were stored, and the three methods both classes offer on it.
 //
 // Keys are compared by their UTF-8 bytes. The table hashes them with a key
-// of its own drawn from the operating system's random source, so no
-// enumeration order can be relied on and chosen keys cannot be made to
-// collide.
+// of its own (KeyedTextHash), so no enumeration order can be relied on and
+// chosen keys cannot be made to collide.
 #pragma once
 
 #include <string>
@@ -19,8 +18,6 @@ namespace velmarin::binding {
 
 class AttributeMap {
 public:
-    AttributeMap();
-
     // Inserts the entry, or puts `value` in place of the stored one and
     // releases that one before returning. The old value's finaliser thus
     // runs while the caller still holds its exclusive borrow of the owner.
@@ -57,14 +54,7 @@ public:
     }
 
 private:
-    struct Hasher {
-        using is_transparent = void;
-        HashKey key;
-        // Deliberately not noexcept: libstdc++ then keeps each entry's hash
-        // beside it, so a probe compares the bytes only of matching hashes.
-        std::size_t operator()(std::string_view text) const { return keyed_hash(key, text); }
-    };
-    using Entries = std::unordered_map<std::string, PyRef, Hasher, std::equal_to<>>;
+    using Entries = std::unordered_map<std::string, PyRef, KeyedTextHash, std::equal_to<>>;
 
     Entries entries_;
 };
