@@ -36,6 +36,16 @@ double rounding_of(const MultiPolygon2D& region) {
     return extent * extent * 0x1p-20;
 }
 
+// The apertures that took more than the rounding, by position (the takes
+// come in aperture order, one per aperture).
+std::vector<std::uint64_t> apertures_taking(const std::vector<ApertureTake>& takes, double rounding) {
+    std::vector<std::uint64_t> out;
+    for (const ApertureTake& take : takes) {
+        if (take.area > rounding) out.push_back(take.aperture);
+    }
+    return out;
+}
+
 // One face A of mesh i, with everything the faces facing it are compared in.
 class WallFace {
 public:
@@ -102,21 +112,26 @@ private:
     Polygon2D project_other(const Facing& b) const { return project(other_mesh(b), other_face(b), frame_); }
 
     // The region before the openings decides whether there is a contact, so
-    // a wall that is all door still links its rooms.
+    // a wall that is all door still links its rooms. The rounding that
+    // decides whether the openings took area decides which of them did.
     void add_contact(MultiPolygon2D region, const Facing& b, std::vector<WallContact>& out) const {
         const double whole = unsigned_area(region);
         if (!(whole > scene_.tolerance)) return;
+        std::vector<ApertureTake> takes;
         const std::optional<MultiPolygon2D> cut =
-            scene_.apertures.cut(region, {mesh_, face_, plane_, frame_, box_, b.depth, &near_});
+            scene_.apertures.cut(region, {mesh_, face_, plane_, frame_, box_, b.depth, &near_}, &takes);
         const MultiPolygon2D* open = &region;
         double area = whole;
         double opening = 0.0;
+        std::vector<std::uint64_t> apertures;
         if (cut) {
             const double left = unsigned_area(*cut);
-            if (whole - left > rounding_of(region)) {
+            const double rounding = rounding_of(region);
+            if (whole - left > rounding) {
                 open = &*cut;
                 area = left;
                 opening = whole - left;
+                apertures = apertures_taking(takes, rounding);
             }
         }
         const Point2D centre = area_centroid(area > scene_.tolerance ? *open : region);
@@ -124,7 +139,8 @@ private:
         const double half = b.depth * 0.5;
         const Vector3D& n = plane_.normal;
         const Vector3D between{in_plane.x + n.x * half, in_plane.y + n.y * half, in_plane.z + n.z * half};
-        out.push_back({{contact_type_of(n), mesh_index_, b.ref.mesh, area, between}, b.depth, opening});
+        out.push_back({{contact_type_of(n), mesh_index_, b.ref.mesh, area, between}, b.depth, opening,
+                       std::move(apertures)});
     }
 
     const WallScene& scene_;
@@ -178,18 +194,21 @@ private:
 // The faces of other meshes that face A (plane `plane`), among `hits`: those
 // whose grown boxes meet A's. Opposite normals within the tolerance, and B's
 // vertex mean in front of A by more than minus the tolerance and at most the
-// wall thickness. True when one of them belongs to a mesh above i. The order
-// of `out` is left to the caller, which sorts it.
+// wall thickness (the slab thickness when A makes a slab). True when one of
+// them belongs to a mesh above i. The order of `out` is left to the caller,
+// which sorts it.
 bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, const FaceHits<Near>& hits,
                  const HitsByDirection& by_direction, std::vector<Facing>& out) {
     out.clear();
     bool above = false;
     const double limit = -(1.0 - scene.tolerance);
+    const double thickness =
+        contact_type_of(plane.normal) == ContactType::HorizontalSlab ? scene.slab_thickness : scene.wall_thickness;
     const Bounds* within = hits.within();
     auto take = [&](const Near& hit) {
         if (within && !within->intersects(hit.box)) return;
         const double depth = dot(plane.normal, hit.facts->centre) + plane.offset;
-        if (!(depth > -scene.tolerance && depth <= scene.wall_thickness)) return;
+        if (!(depth > -scene.tolerance && depth <= thickness)) return;
         out.push_back({hit.ref, depth, {}});
         above = above || hit.ref.mesh > i;
     };
