@@ -153,13 +153,15 @@ def test_the_apertures_that_take_area_are_listed_ascending():
     assert rows[0][6:] == (pytest.approx(1.2 * 2.1 + 0.0625), [0, 1, 3])
     # Two solids of one door: the second takes nothing from what the first left.
     assert walled([LEFT, RIGHT], [elsewhere, elsewhere])[0][6:] == (pytest.approx(2.0), [0])
-    # One list per edge, which the caller may change.
     graph = SpatialRegistry([mesh(*LEFT), mesh(*RIGHT), mesh(*box((4.25, 3.25, 0), (8, 6, 3)))], [],
                             [mesh(*far)]).build_spatial_graph_with_walls(0.01, 0.25)
+    # One list per edge, made when first read and the very same after, which the caller may change.
     lists = [e.get_attribute("apertures") for e in graph.edges]
     assert lists == [[], []] and lists[0] is not lists[1]
     lists[0].append(7)
-    assert graph.edges[1].get_attribute("apertures") == []
+    assert graph.edges[0].get_all_attributes()["apertures"] is lists[0] and graph.edges[1].get_attribute("apertures") == []
+    graph.edges[1].set_attribute("apertures", (3,))
+    assert graph.edges[1].get_attribute("apertures") == (3,) and "apertures: [7]" in graph.to_cypher_queries()[-2]
 
 
 @pytest.mark.parametrize("seed", range(6))

@@ -312,11 +312,7 @@ PyRef make_graph_edge(EdgeRecord record) {
         if (!value) return {};
         edge.attributes.set(std::string(number.key), std::move(value));
     }
-    if (!positions.key.empty()) {
-        PyRef list = PyRef::steal(Converter<std::vector<std::uint64_t>>::cast(std::move(positions.values)));
-        if (!list) return {};
-        edge.attributes.set(std::string(positions.key), std::move(list));
-    }
+    if (!positions.key.empty()) edge.attributes.set_positions(std::string(positions.key), std::move(positions.values));
     return PyRef::steal(new_instance(std::move(edge)));
 }
 
