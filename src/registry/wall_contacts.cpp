@@ -50,7 +50,7 @@ std::vector<std::uint64_t> apertures_taking(const std::vector<ApertureTake>& tak
 class WallFace {
 public:
     WallFace(const WallScene& scene, std::size_t mesh_index, std::size_t face, const FacePlane& plane,
-             NearApertures& near)
+             NearApertures& near, std::vector<ApertureTake>& takes)
         : scene_(scene),
           mesh_index_(mesh_index),
           mesh_(checked(scene.meshes, mesh_index)),
@@ -60,7 +60,8 @@ public:
           frame_(plane_frame(plane.normal, checked(mesh_.vertices, checked(face_, 0)))),
           polygon_(project(mesh_, face_, frame_)),
           extent_(rectangle_of(polygon_)),
-          near_(near) {}
+          near_(near),
+          takes_(takes) {}
 
     // Every face of another mesh among `hits` that faces A, nearest first.
     // The indexed search leaves out the faces whose extents at most touch
@@ -117,9 +118,8 @@ private:
     void add_contact(MultiPolygon2D region, const Facing& b, std::vector<WallContact>& out) const {
         const double whole = unsigned_area(region);
         if (!(whole > scene_.tolerance)) return;
-        std::vector<ApertureTake> takes;
         const std::optional<MultiPolygon2D> cut =
-            scene_.apertures.cut(region, {mesh_, face_, plane_, frame_, box_, b.depth, &near_}, &takes);
+            scene_.apertures.cut(region, {mesh_, face_, plane_, frame_, box_, b.depth, &near_}, &takes_);
         const MultiPolygon2D* open = &region;
         double area = whole;
         double opening = 0.0;
@@ -131,7 +131,7 @@ private:
                 open = &*cut;
                 area = left;
                 opening = whole - left;
-                apertures = apertures_taking(takes, rounding);
+                apertures = apertures_taking(takes_, rounding);
             }
         }
         const Point2D centre = area_centroid(area > scene_.tolerance ? *open : region);
@@ -153,6 +153,7 @@ private:
     Polygon2D polygon_;
     Rectangle2D extent_;
     NearApertures& near_;  // the mesh's
+    std::vector<ApertureTake>& takes_;  // the mesh's, for each contact in turn
 };
 
 // A face of another mesh near mesh i, with what the facing test reads.
@@ -265,6 +266,7 @@ std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t 
     std::vector<WallContact> contacts;
     std::vector<Facing> hits;
     NearApertures openings;
+    std::vector<ApertureTake> takes;
     // Faces of other meshes with a plane.
     auto other = [&](const FaceRef& hit, const Bounds& grown, std::uint64_t position) -> std::optional<Near> {
         if (hit.mesh == i) return std::nullopt;
@@ -277,7 +279,7 @@ std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t 
     auto visit = [&](std::size_t f, const FacePlane& plane, const Bounds&, const FaceHits<Near>& near) {
         // Only faces of meshes above i give contacts; the rest only hide.
         if (!find_facing(scene, i, plane, near, by_direction, hits)) return;
-        const WallFace face(scene, i, f, plane, openings);
+        const WallFace face(scene, i, f, plane, openings, takes);
         const std::vector<Facing> facing = face.facing(hits);
         if (scene.search == Search::Literal) {
             face.literal_contacts(facing, contacts);
