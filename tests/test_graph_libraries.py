@@ -130,6 +130,9 @@ def test_parquet_fields_are_typed_where_the_values_agree(tmp_path):
         "tags": "list<element: int64>", "names": "list<element: string>", "spans": "list<element: double>"}
     assert all(fields[k].metadata == {b"velmarin": b"repr"} for k in ("mixed", "index", "length", "area"))
     assert all(fields[k].metadata is None for k in AGREEING)
+    built = {f.name: str(f.type) for f in pq.read_schema(tmp_path / "edges.parquet").field("attributes").type}
+    assert {k: built[k] for k in ("apertures", "wall_thickness", "opening_area")} == {
+        "apertures": "list<element: int64>", "wall_thickness": "double", "opening_area": "double"}
 
 
 def test_parquet_reads_subclasses_as_their_plain_values_and_others_as_text(tmp_path):

@@ -26,8 +26,10 @@ struct AttributeSnapshot {
     TextIds keys;
     std::vector<std::vector<std::pair<std::size_t, PyRef>>> columns;
 
-    void add(std::size_t position, const AttributeMap& attributes) {
-        attributes.for_each([&](std::string_view key, PyObject* value) {
+    // False with the error set when a value could not be made (a build's
+    // list of ints is made when first read).
+    bool add(std::size_t position, const AttributeMap& attributes) {
+        return attributes.for_each([&](std::string_view key, PyObject* value) {
             const std::uint32_t id = keys.id(key);
             if (id == columns.size()) columns.emplace_back();
             columns[id].emplace_back(position, PyRef::borrow(value));
@@ -50,27 +52,20 @@ struct GraphSnapshot {
     std::vector<std::uint64_t> wire_contacts;  // rows of wire_index, mesh_index
 };
 
-// The payload of an item that the graph holds. The snapshot runs no Python
-// code, so a glance at the borrow flag stands for a shared borrow held for
-// the read; a write holds the item only while a finaliser runs inside it.
-template <class P>
-const P& glance(const Instance<P>& item) {
-    if (!item.borrow.shareable()) fault("Already mutably borrowed");
-    return item.payload;
-}
-
 // Everything to_arrays returns, copied out of the objects before any array
-// is made: making one may run Python code (a collection, finalisers), which
-// may change attribute maps but not what was read.
-GraphSnapshot read_graph(const SpatialGraph& graph) {
-    GraphSnapshot s;
+// is made. Each item is borrowed while it is read: making a list that a
+// build left as positions may run Python code (a collection, finalisers),
+// which must not change the map being walked.
+bool read_graph(const SpatialGraph& graph, GraphSnapshot& s) {
     s.index.reserve(graph.nodes.size());
     s.centroid.reserve(graph.nodes.size());
-    visit_in_order(graph.nodes, [&](std::size_t i, const Instance<GraphNode>& item) {
-        const GraphNode& node = glance(item);
+    bool read = true;
+    visit_in_order(graph.nodes, [&](std::size_t i, Instance<GraphNode>& item) {
+        auto borrow = SharedBorrow::hold(item.borrow);
+        const GraphNode& node = item.payload;
         s.index.push_back(node.record.index);
         s.centroid.push_back(node.record.centroid);
-        s.node_attributes.add(i, node.attributes);
+        read = read && s.node_attributes.add(i, node.attributes);
     });
     const std::size_t m = graph.edges.size();
     s.node_a.reserve(m);
@@ -78,21 +73,22 @@ GraphSnapshot read_graph(const SpatialGraph& graph) {
     s.shared_area.reserve(m);
     s.contact_centroid.reserve(m);
     s.contact_type.reserve(m);
-    visit_in_order(graph.edges, [&](std::size_t i, const Instance<GraphEdge>& item) {
-        const GraphEdge& edge = glance(item);
+    visit_in_order(graph.edges, [&](std::size_t i, Instance<GraphEdge>& item) {
+        auto borrow = SharedBorrow::hold(item.borrow);
+        const GraphEdge& edge = item.payload;
         s.node_a.push_back(edge.record.node_a);
         s.node_b.push_back(edge.record.node_b);
         s.shared_area.push_back(edge.record.shared_area);
         s.contact_centroid.push_back(edge.record.contact_centroid);
         s.contact_type.push_back(s.contact_types.id(edge.record.contact_type));
-        s.edge_attributes.add(i, edge.attributes);
+        read = read && s.edge_attributes.add(i, edge.attributes);
     });
     s.wire_contacts.reserve(2 * graph.wire_contacts.size());
     for (const WireContact& contact : graph.wire_contacts) {
         s.wire_contacts.push_back(contact.wire_index);
         s.wire_contacts.push_back(contact.mesh_index);
     }
-    return s;
+    return read;
 }
 
 // --- to_arrays: the arrays ------------------------------------------------------------
@@ -447,7 +443,8 @@ Made graph_to_arrays(const SpatialGraph& graph) {
     PyRef numpy_module = import_numpy_for(graph_to_arrays_params);
     if (!numpy_module) return {};
     PyObject* numpy = numpy_module.get();
-    GraphSnapshot s = read_graph(graph);
+    GraphSnapshot s;
+    if (!read_graph(graph, s)) return {};
     const std::size_t n = s.index.size(), m = s.node_a.size();
     PyRef nodes = DictBuilder()
                       .add("index", [&] { return position_array(numpy, s.index, {n}); })
