@@ -1,13 +1,12 @@
 """The graph in networkx and rustworkx: a node per room, an edge per contact."""
 from __future__ import annotations
 
-import gc
-from collections.abc import Iterator, Mapping
-from contextlib import contextmanager
+from collections.abc import Mapping
 from types import ModuleType
 from typing import TYPE_CHECKING, Any, Optional
 
 from velmarin import SpatialGraph
+from velmarin_graph._collector import collector_paused
 from velmarin_graph._requirements import require
 
 if TYPE_CHECKING:
@@ -49,8 +48,8 @@ def to_networkx(graph: SpatialGraph) -> networkx.MultiGraph:
     >>> networkx.write_graphml(G, "building.graphml")  # scalar attributes only: see the README
     """
     nx = require("networkx", "to_networkx()")
-    arrays = graph.to_arrays()
     with collector_paused():
+        arrays = graph.to_arrays()
         multigraph = nx.MultiGraph()
         multigraph.add_nodes_from(enumerate(node_data(arrays["nodes"])))
         positions, ends_a, ends_b, data = edge_data(arrays, "to_networkx()")
@@ -72,28 +71,14 @@ def to_rustworkx(graph: SpatialGraph) -> rustworkx.PyGraph:
     >>> route = rustworkx.dijkstra_shortest_paths(G, 0, 5, weight_fn=lambda e: e["length"])[5]
     """
     rx = require("rustworkx", "to_rustworkx()")
-    arrays = graph.to_arrays()
     with collector_paused():
+        arrays = graph.to_arrays()
         pygraph = rx.PyGraph(multigraph=True)
         pygraph.add_nodes_from(node_data(arrays["nodes"]))
         _, ends_a, ends_b, data = edge_data(arrays, "to_rustworkx()")
         pygraph.add_edges_from(list(zip(ends_a, ends_b, data)))
     made: rustworkx.PyGraph = pygraph
     return made
-
-
-@contextmanager
-def collector_paused() -> Iterator[None]:
-    """Pauses the cyclic garbage collector (if it runs) while a graph is made:
-    its millions of new dicts and lists hold no cycles, and the collector
-    would otherwise walk them over and over (a third of to_networkx's time)."""
-    running = gc.isenabled()
-    gc.disable()
-    try:
-        yield
-    finally:
-        if running:
-            gc.enable()
 
 
 def node_data(nodes: Mapping[str, Any]) -> list[Data]:

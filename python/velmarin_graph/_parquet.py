@@ -30,6 +30,7 @@ from types import ModuleType
 from typing import TYPE_CHECKING, Any, Callable, Optional, Union
 
 from velmarin import SpatialGraph
+from velmarin_graph._collector import collector_paused
 from velmarin_graph._requirements import require
 
 if TYPE_CHECKING:
@@ -64,7 +65,8 @@ def write_parquet(graph: SpatialGraph, directory: Path) -> None:
     pa = require("pyarrow", "write_parquet()")
     pq = require("pyarrow.parquet", "write_parquet()")
     np = require("numpy", "write_parquet()")
-    arrays = graph.to_arrays()
+    with collector_paused():
+        arrays = graph.to_arrays()
     nodes, edges, contacts = arrays["nodes"], arrays["edges"], arrays["wire_contacts"]
     tables = {
         "nodes": table(pa, np, {"index": nodes["index"], **point_columns(np, nodes["centroid"])},
@@ -96,14 +98,15 @@ def read_parquet(directory: Path) -> SpatialGraph:
     nodes = read_table(pq, folder, "nodes", NODE_COLUMNS)
     edges = read_table(pq, folder, "edges", EDGE_COLUMNS)
     contacts = read_table(pq, folder, "wire_contacts", WIRE_COLUMNS)
-    return SpatialGraph.from_arrays({
-        "nodes": {"index": nodes["index"].to_numpy(), "centroid": point_array(np, nodes),
-                  "attributes": attribute_columns(nodes)},
-        "edges": {"node_a": edges["node_a"].to_numpy(), "node_b": edges["node_b"].to_numpy(),
-                  "shared_area": edges["shared_area"].to_numpy(), "contact_centroid": point_array(np, edges),
-                  "contact_type": texts(np, edges["contact_type"]), "attributes": attribute_columns(edges)},
-        "wire_contacts": np.column_stack([contacts[name].to_numpy() for name in WIRE_COLUMNS]),
-    })
+    with collector_paused():
+        return SpatialGraph.from_arrays({
+            "nodes": {"index": nodes["index"].to_numpy(), "centroid": point_array(np, nodes),
+                      "attributes": attribute_columns(nodes)},
+            "edges": {"node_a": edges["node_a"].to_numpy(), "node_b": edges["node_b"].to_numpy(),
+                      "shared_area": edges["shared_area"].to_numpy(), "contact_centroid": point_array(np, edges),
+                      "contact_type": texts(np, edges["contact_type"]), "attributes": attribute_columns(edges)},
+            "wire_contacts": np.column_stack([contacts[name].to_numpy() for name in WIRE_COLUMNS]),
+        })
 
 
 # --- writing ---------------------------------------------------------------------------
