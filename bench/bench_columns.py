@@ -13,8 +13,11 @@ Building.graph() gives them.
                           (the wire contacts, which Python cannot make, are
                           taken from the graph)
     to_networkx(graph)    against add_nodes_from and add_edges_from fed by walking
-                          the objects, with the same data ("length" by math.dist)
-    to_rustworkx(graph)   against the same for a rustworkx PyGraph
+                          the objects, with the same data ("length" by math.dist),
+                          with the cyclic collector running and paused (as
+                          velmarin_graph pauses it)
+    to_rustworkx(graph)   against the same for a rustworkx PyGraph, the collector
+                          running and paused
     write_parquet, then   against the graph saved and loaded through networkx
     read_parquet          (to_networkx included): GraphML (list attributes written
                           as their text), and JSON (node_link_data)
@@ -42,7 +45,7 @@ from velmarin_graph import read_parquet, to_networkx, to_rustworkx, write_parque
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from bench_graph import best_of, load  # noqa: E402
-from building import generate_building  # noqa: E402
+from building import collector_paused, generate_building  # noqa: E402
 
 ROOMS = 100_000
 SEED = 7
@@ -135,6 +138,12 @@ def rustworkx_by_hand(graph):
     return pygraph
 
 
+def paused_collector(make, graph):
+    """make(graph) with the cyclic collector paused, as velmarin_graph makes its graphs."""
+    with collector_paused():
+        return make(graph)
+
+
 def graphml_round_trip(graph, folder):
     multigraph = to_networkx(graph)
     for _, _, data in multigraph.edges(data=True):
@@ -189,17 +198,20 @@ def main():
     report("SpatialGraph.from_arrays()", ours, theirs, "making the objects one by one")
     del made, by_hand
 
-    (ours, _, multigraph), (theirs, _, reference) = best_of(runs, [lambda: to_networkx(graph),
-                                                                    lambda: networkx_by_hand(graph)])
+    (ours, _, multigraph), (theirs, _, reference), (paused, _, _) = best_of(runs, [
+        lambda: to_networkx(graph), lambda: networkx_by_hand(graph), lambda: paused_collector(networkx_by_hand, graph)])
     assert multigraph.number_of_nodes() == reference.number_of_nodes()
     assert multigraph.number_of_edges() == reference.number_of_edges()
     report("to_networkx()", ours, theirs, "add_nodes_from, add_edges_from by walking")
+    report("to_networkx()", ours, paused, "the same, the cyclic collector paused")
     del multigraph, reference
 
-    (ours, _, pygraph), (theirs, _, reference) = best_of(runs, [lambda: to_rustworkx(graph),
-                                                                 lambda: rustworkx_by_hand(graph)])
+    (ours, _, pygraph), (theirs, _, reference), (paused, _, _) = best_of(runs, [
+        lambda: to_rustworkx(graph), lambda: rustworkx_by_hand(graph),
+        lambda: paused_collector(rustworkx_by_hand, graph)])
     assert pygraph.num_edges() == reference.num_edges()
     report("to_rustworkx()", ours, theirs, "add_nodes_from, add_edges_from by walking")
+    report("to_rustworkx()", ours, paused, "the same, the cyclic collector paused")
     del pygraph, reference
 
     folder = Path(tempfile.mkdtemp())

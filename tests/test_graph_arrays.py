@@ -1,5 +1,6 @@
 """SpatialGraph.to_arrays and SpatialGraph.from_arrays, checked against the
 graph's objects read one by one."""
+import gc
 import random
 import struct
 import sys
@@ -215,7 +216,20 @@ def test_a_node_written_during_the_read_is_an_internal_fault(capfd):
     for written in (graph.nodes[0], graph.edges[0]):
         reported = run_while_written(written, graph.to_arrays)
         assert [type(r.exc_value).__name__ for r in reported] == ["PanicException"]
+        assert gc.isenabled()  # paused for the read, and running again after the fault
     capfd.readouterr()
+
+
+def test_the_collector_is_left_as_it_was():
+    graph = built_graphs()[1]
+    gc.disable()
+    try:
+        graph.to_arrays()
+        assert not gc.isenabled()
+    finally:
+        gc.enable()
+    graph.to_arrays()
+    assert gc.isenabled()
 
 
 def test_numpy_is_named_when_missing(monkeypatch):

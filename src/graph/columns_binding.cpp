@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "binding/arrays.hpp"
+#include "binding/collector.hpp"
 #include "core/text_ids.hpp"
 #include "geometry/mesh_rows.hpp"
 #include "graph/graph_columns.hpp"
@@ -444,7 +445,10 @@ Made graph_to_arrays(const SpatialGraph& graph) {
     if (!numpy_module) return {};
     PyObject* numpy = numpy_module.get();
     GraphSnapshot s;
-    if (!read_graph(graph, s)) return {};
+    {
+        CollectorPause pause;
+        if (!read_graph(graph, s)) return {};
+    }
     const std::size_t n = s.index.size(), m = s.node_a.size();
     PyRef nodes = DictBuilder()
                       .add("index", [&] { return position_array(numpy, s.index, {n}); })
