@@ -21,11 +21,14 @@ class Space:
 
 @dataclass(frozen=True)
 class Element:
-    """A door, window, opening or column: its IFC class and identity."""
+    """A door, window, opening, stair, ramp or column: its IFC class and
+    identity. An opening's `filling` is the door or window that fills it
+    (IfcRelFillsElement), None when nothing does."""
 
     global_id: str
     ifc_class: str
     name: str
+    filling: Optional[Element] = None
 
 
 class Building:

@@ -1,6 +1,7 @@
 """Element solids from ifcopenshell's geometry engine, as velmarin meshes and wires."""
 from __future__ import annotations
 
+import math
 import multiprocessing
 from typing import Any, Optional, Sequence
 
@@ -16,6 +17,10 @@ from velmarin_ifc._faces import solid_faces
 # millimetre is far below any building feature, and far above the rounding of
 # coordinates even kilometres from the origin.
 WELD_CELL = 1e-5
+
+# A face faces up when its unit normal's z exceeds this: the line at which the
+# graph build tells a slab contact (steeper normals) from a wall contact.
+FACING_UP = 0.707
 
 # The engine's Python layer is only partly typed.
 geom: Any = ifcopenshell.geom
@@ -71,6 +76,39 @@ def solid_mesh(solid: Solid) -> Optional[Mesh]:
         return None
     mesh = Mesh([Vector3D(x, y, z) for x, y, z in points], faces).clean(WELD_CELL)
     return mesh if mesh.faces else None
+
+
+def tread_mesh(solid: Solid) -> Optional[Mesh]:
+    """A stair's or ramp's solid as the faces that face up (treads, landings,
+    the ramp's surface), or None when it has none. Its risers and sides are
+    left out: they may lie flush with a wall between two rooms, which the
+    stair does not pass."""
+    mesh = solid_mesh(solid)
+    if mesh is None:
+        return None
+    points = mesh.vertices
+    treads = [face for face in mesh.faces if facing_up([points[i] for i in face])]
+    return Mesh(points, treads) if treads else None
+
+
+def facing_up(polygon: Sequence[Vector3D]) -> bool:
+    """Whether a polygon, wound counter-clockwise seen from outside, faces up."""
+    normal = face_normal(polygon)
+    return normal is not None and normal[2] > FACING_UP
+
+
+def face_normal(polygon: Sequence[Vector3D]) -> Optional[tuple[float, float, float]]:
+    """A polygon's unit normal (Newell's sums: towards the side from which it
+    runs counter-clockwise), None for a polygon without area."""
+    nx = ny = nz = 0.0
+    for a, b in zip(polygon, [*polygon[1:], polygon[0]]):
+        nx += (a.y - b.y) * (a.z + b.z)
+        ny += (a.z - b.z) * (a.x + b.x)
+        nz += (a.x - b.x) * (a.y + b.y)
+    length = math.sqrt(nx * nx + ny * ny + nz * nz)
+    if length == 0.0 or not math.isfinite(length):
+        return None
+    return nx / length, ny / length, nz / length
 
 
 def shared_corners(solid: Solid) -> tuple[list[tuple[float, float, float]], list[int]]:
