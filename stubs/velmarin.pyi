@@ -96,7 +96,16 @@ class SpatialGraph:
     def wire_contacts(self) -> list[WireContact]: ...
     def to_cypher_queries(self) -> list[str]: ...
     def find_shortest_path(self, start: SupportsIndex, end: SupportsIndex) -> list[int]: ...
-    def to_cypher_batches(self, batch_size: SupportsIndex) -> list[tuple[str, dict[str, Any]]]: ...
+    def to_cypher_batches(self, batch_size: SupportsIndex) -> list[tuple[str, dict[str, Any]]]:
+        """The graph as (query, parameters) pairs for a driver: the index on Room.index, then UNWIND
+        batches of at most batch_size rooms, then of their walls and slabs.
+
+        Attribute values travel as parameters: None (no property), bool, int, float and str as plain
+        values (a subclass as the value it holds, never through its own methods; an int beyond the
+        signed 64-bit range as the text of its decimal digits), a list or tuple whose items are all
+        bool, int, float or str as a list of those values (an array property; empty stays empty),
+        and anything else as its repr() text. Raises ValueError when batch_size is below 1.
+        """
 
 @final
 class Wire:
