@@ -176,7 +176,23 @@ class SpatialRegistry:
     @apertures.setter
     def apertures(self, value: Sequence[Mesh]) -> None: ...
     def build_spatial_graph(self, tolerance: _Float) -> SpatialGraph: ...
-    def build_spatial_graph_with_walls(self, tolerance: _Float, wall_thickness: _Float) -> SpatialGraph: ...
+    def build_spatial_graph_with_walls(
+        self, tolerance: _Float, wall_thickness: _Float, slab_thickness: _Float | None = None
+    ) -> SpatialGraph:
+        """The graph of rooms that walls up to ``wall_thickness`` and slabs up to
+        ``slab_thickness`` (None: ``wall_thickness``) keep apart, nearest first.
+
+        Every edge carries the attributes ``"wall_thickness"`` (float, the gap s),
+        ``"opening_area"`` (float, the area the openings took) and ``"apertures"``
+        (a new list of ints: the positions in ``registry.apertures``, ascending,
+        of the apertures whose cut took area: the area left before an aperture's
+        faces were cut, less the area left after them, above the overlay's
+        rounding, 2**-20 times the square of the longer side of the contact
+        region's bounding box; empty when ``opening_area`` is 0).
+
+        Raises ValueError for a ``wall_thickness`` or ``slab_thickness`` below 0,
+        NaN or infinite.
+        """
 
 @final
 class IfcParser:

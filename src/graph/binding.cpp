@@ -358,13 +358,16 @@ PyRef make_graph_node(NodeRecord record) {
 }
 
 PyRef make_graph_edge(EdgeRecord record) {
-    const std::vector<EdgeNumber> numbers = std::move(record.numbers);  // leaves the record's list empty
+    // Moved out, leaving the record's lists empty.
+    const std::vector<EdgeNumber> numbers = std::move(record.numbers);
+    EdgePositions positions = std::move(record.positions);
     GraphEdge edge{std::move(record), {}};
     for (const EdgeNumber& number : numbers) {
         PyRef value = PyRef::steal(PyFloat_FromDouble(number.value));
         if (!value) return {};
         edge.attributes.set(std::string(number.key), std::move(value));
     }
+    if (!positions.key.empty()) edge.attributes.set_positions(std::string(positions.key), std::move(positions.values));
     return PyRef::steal(new_instance(std::move(edge)));
 }
 
