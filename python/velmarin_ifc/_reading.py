@@ -12,7 +12,7 @@ import ifcopenshell.util.unit
 
 from velmarin import SpatialRegistry
 from velmarin_ifc._building import Building, Element, Space
-from velmarin_ifc._geometry import Solid, column_wire, element_solids, solid_mesh, tread_mesh
+from velmarin_ifc._geometry import Solid, column_wire, element_solids, opening_mesh, solid_mesh, tread_mesh
 
 APERTURE_CLASSES = ("IfcDoor", "IfcWindow", "IfcOpeningElement")
 # Each stair or ramp as its flights, or as its own body where it has none.
@@ -28,7 +28,8 @@ def read_building(path: Union[str, "os.PathLike[str]"]) -> Building:
     ifcopenshell's geometry engine makes the solids, on all cores but one.
     Every IfcSpace becomes a room (a mesh of planar faces facing out, welded
     at 0.01 mm, in world coordinates and metres whatever the model's unit),
-    every IfcDoor, IfcWindow and IfcOpeningElement an aperture, every
+    every IfcDoor, IfcWindow and IfcOpeningElement an aperture of the faces
+    through which it opens (a wall's, or where it lies flat, a slab's), every
     IfcStairFlight and IfcRampFlight (and every IfcStair or IfcRamp without
     flights) an aperture of the faces of its body that face up, its treads,
     so that it cuts the slabs it passes and never the walls beside it, and
@@ -83,7 +84,7 @@ def assemble(model: ifcopenshell.file, products: Products, solids: dict[int, Sol
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
     storeys: dict[int, tuple[str, float]] = {}
     rooms, room_records = converted(products.spaces, solids, solid_mesh, lambda s: space_record(s, metres, storeys))
-    openings, opening_records = converted(products.apertures, solids, solid_mesh, element_record)
+    openings, opening_records = converted(products.apertures, solids, opening_mesh, element_record)
     treads, tread_records = converted(products.flights, solids, tread_mesh, element_record)
     wires, wire_records = converted(products.columns, solids, column_wire, element_record)
     skipped = len(products.all()) - len(rooms) - len(openings) - len(treads) - len(wires)
