@@ -407,3 +407,34 @@ def test_plans_are_drawn(walkable, tmp_path):
     code = "import sys; sys.modules['matplotlib'] = None; import velmarin_ifc; velmarin_ifc.draw_plans(None, 'x.png')"
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60)
     assert "pip install 'velmarin[plot]'" in done.stderr
+
+
+# The shared models, each against its own space boundaries: the doors between
+# two spaces found as the passage between them, the exterior doors as exits of
+# their room, the virtual boundaries (the terrace's stair openings) as
+# passable. The small house has one door the boundaries give only one space,
+# internal: it leads to a room the model leaves out, and is an exit here.
+SHARED_MODELS = {  # doors between two spaces, exterior doors, virtual boundaries, other exits; passages; rooms out
+    "231110AC-11-Smiley-West-04-07-2007.ifc.gz": ((49, 35, 15, 0), {"door": 50, "opening": 15, "none": 122}, 70),
+    "ExampleHOM.ifc.gz": ((9, 1, 0, 1), {"door": 9, "none": 15}, 5),  # no stair: the ground floor only
+    "KIT-EDC_with_SB.ifc.gz": ((95, 0, 0, 0), {"door": 110, "none": 612}, 0),  # no door leads out
+}
+
+
+@pytest.mark.parametrize("name", list(SHARED_MODELS))
+def test_the_shared_models_agree_with_their_space_boundaries(name, tmp_path):
+    from collections import Counter
+
+    from space_boundaries import SHARED, agreement, unpacked
+
+    if not (SHARED / name).exists():
+        pytest.skip(f"{SHARED / name} is not there")
+    path = unpacked(name, tmp_path)
+    building = read_building(path)
+    found = agreement(building, ifcopenshell.open(str(path)))
+    (inner, outer, virtual, others), passages, out = SHARED_MODELS[name]
+    assert (found.inner_doors, found.outer_doors, found.virtual) == (inner, outer, virtual)
+    assert (found.inner_found, found.exits_found, found.virtual_walkable, len(found.other_exits)) == (
+        inner, outer, virtual, others)
+    assert Counter(e.get_attribute("passage") for e in building.graph().edges) == passages
+    assert sum(map(math.isfinite, building.egress().values())) == out

@@ -90,17 +90,19 @@ def find_exits(graph: SpatialGraph, registry: SpatialRegistry, apertures: Sequen
     if not candidates:
         return []
     meshes, rooms = registry.apertures, registry.meshes
-    walls = [wall_faces(mesh) for mesh in rooms]
     boxes = [bounds(mesh.vertices) for mesh in rooms]
+    walls: dict[int, list[WallFace]] = {}  # of the rooms near a candidate
     exits = []
     for global_id, ks in candidates.items():
         points = [p for k in ks for p in meshes[k].vertices]
         lo, hi = bounds(points)
         centre = ((lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2)
-        normals = [n for k in ks for n in face_normals(meshes[k])]
+        normals = list({n for k in ks for n in face_normals(meshes[k])})
         nearest: Optional[tuple[float, int]] = None
         for room, (low, high) in enumerate(boxes):
             if all(low[i] - wall_thickness <= centre[i] <= high[i] + wall_thickness for i in range(3)):
+                if room not in walls:
+                    walls[room] = wall_faces(rooms[room])
                 for face in walls[room]:
                     gap = gap_in_front(face, points, normals, centre, tolerance, wall_thickness)
                     if gap is not None and (nearest is None or (gap, room) < nearest):
@@ -116,14 +118,14 @@ def gap_in_front(face: WallFace, points: Sequence[Vector3D], normals: Sequence[P
     of its faces, its centre) stands, when it stands in the wall there; None
     when it does not."""
     n = face.normal
+    u, v = (i for i in range(3) if i != face.drop)
+    if not inside(face.outline, centre[u], centre[v]):
+        return None
     if not any(abs(n[0] * m[0] + n[1] * m[1] + n[2] * m[2]) > 1.0 - tolerance for m in normals):
         return None
     ahead = [n[0] * p.x + n[1] * p.y + n[2] * p.z - face.offset for p in points]
     near, far = min(ahead), max(ahead)
-    if near > wall_thickness or far <= -tolerance:
-        return None
-    u, v = (i for i in range(3) if i != face.drop)
-    return max(near, 0.0) if inside(face.outline, centre[u], centre[v]) else None
+    return max(near, 0.0) if near <= wall_thickness and far > -tolerance else None
 
 
 def wall_faces(mesh: Mesh) -> list[WallFace]:
