@@ -404,6 +404,8 @@ def test_plans_are_drawn(walkable, tmp_path):
     assert "<svg" in (tmp_path / "plans.svg").read_text()
     with pytest.raises(KeyError):
         draw_plans(walkable, picture, route=["attic"])
+    with pytest.raises(IndexError, match="no room at position 8"):
+        draw_plans(walkable, picture, route=[7, 8])
     code = "import sys; sys.modules['matplotlib'] = None; import velmarin_ifc; velmarin_ifc.draw_plans(None, 'x.png')"
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60)
     assert "pip install 'velmarin[plot]'" in done.stderr

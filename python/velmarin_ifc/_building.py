@@ -103,16 +103,22 @@ class Building:
         """The doors and unfilled openings that lead from a room to the
         outside, in aperture order: those that cut no contact between two
         rooms and stand in one room's outer wall (parallel to one of its
-        faces, over it, within the default wall thickness of it). Each `Exit`
-        gives the room's node position, the door's (or opening's) global id
-        and its centre. A model without doors has none."""
+        faces, over it, within the default wall thickness of it), found on the
+        graph `graph()` makes with its defaults (kept: see the class). Each
+        `Exit` gives the room's node position, the door's (or opening's)
+        global id and its centre. A model without doors has none.
+
+        >>> building.exits[0]  # doctest: +SKIP
+        Exit(room=0, global_id='26U1CDMhT8EvGp2cBpIWbM', centre=(1.95, 0.0, 1.05))
+        """
         return list(self._walked().exits)
 
     def route(self, start: str, end: str) -> list[str]:
         """The shortest way from one room to another (by the distance between
-        room centroids) through every passage but "none": doors, openings,
-        stairs and rooms open to each other; as the names of the rooms passed,
-        [] when there is none.
+        room centroids) through every passage but "none" of the graph `graph()`
+        makes with its defaults (kept: see the class): doors, openings, stairs
+        and rooms open to each other; as the names of the rooms passed, []
+        when there is none.
 
         A room is given by its global id, name or long name; a name that
         several rooms share raises ValueError, an unknown one KeyError.
@@ -126,16 +132,26 @@ class Building:
     def route_out(self, start: str) -> list[str]:
         """The rooms from `start` to the room of its nearest exit by distance
         walked (see `egress`), as names like `route`; [] when no exit can be
-        reached. Rooms are given and fail as in `route`."""
-        walk = self._walked()
-        return [self.spaces[i].name for i in walk.way_out().route(self.position(start))]
+        reached. Rooms are given and fail as in `route`.
+
+        >>> building.route_out("3.0.1")  # doctest: +SKIP
+        ['3.0.1', '3.0.3', '3.1.3']
+        """
+        first = self.position(start)
+        return [self.spaces[i].name for i in self._walked().way_out().route(first)]
 
     def egress(self) -> dict[str, float]:
         """The distance walked (metres) from each room to its nearest exit, by
         the room's global id; math.inf where none can be reached. A way leads
         from a room's centroid to the contact centroid of a passage and on to
         the next room's centroid, and at the end from the room's centroid to
-        the exit's centre; one search from all exits at once finds them."""
+        the exit's centre, over the passages and exits of the graph `graph()`
+        makes with its defaults (kept: see the class); one search from all
+        exits at once finds them.
+
+        >>> max(building.egress().values())  # doctest: +SKIP
+        9.87...
+        """
         distances = self._walked().way_out().distance
         return {space.global_id: d for space, d in zip(self.spaces, distances)}
 

@@ -13,7 +13,8 @@ if TYPE_CHECKING:
 
 DOOR, WINDOW, OPENING, STAIR = "door", "window", "opening", "stair"
 OPEN, NONE = "open", "none"
-# Every passage, the way through first: an edge takes the first whose element was cut.
+# Every passage, in the order an edge is given one: the first of door, opening
+# and stair of which an element was cut from it, else open or none.
 PASSAGES = (DOOR, OPENING, STAIR, OPEN, NONE)
 
 # What the classes read as apertures are, by the start of their names, which

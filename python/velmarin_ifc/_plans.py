@@ -32,7 +32,7 @@ FIGURE_INCHES = 16.0
 MARGIN = 0.8  # metres around the rooms of every panel
 LABEL_POINTS = 7.0
 
-Point = tuple[float, float]
+PlanPoint = tuple[float, float]
 Room = Union[int, str]
 
 
@@ -48,8 +48,8 @@ def draw_plans(building: Building, path: Union[str, os.PathLike[str]], graph: Op
     contact's centroid to the other's, coloured by its passage (door,
     opening, stair, open, none); an edge across a slab is a triangle at the
     contact's centroid in both rooms' panels, pointing up in the lower room
-    and down in the upper one. Exits are red diamonds, the route a wide
-    orange line through the passages it takes.
+    and down in the upper one. The building's exits (`Building.exits`) are
+    red diamonds, the route a wide orange line through the passages it takes.
 
     Parameters:
         building: what `read_building` read.
@@ -60,27 +60,27 @@ def draw_plans(building: Building, path: Union[str, os.PathLike[str]], graph: Op
             names (what `Building.route` and `route_out` give).
 
     Raises ImportError without matplotlib (``pip install 'velmarin[plot]'``),
-    KeyError or ValueError for a room of the route as `Building.position` does.
+    KeyError or ValueError for a room of the route as `Building.position`
+    does, IndexError for a position beyond the rooms.
 
     >>> draw_plans(building, "plans.png", route=building.route_out("0.04"))  # doctest: +SKIP
     """
     try:
-        import matplotlib
+        # A figure of its own, not pyplot's: the caller's backend and figures stay as they are.
+        from matplotlib.figure import Figure
     except ImportError as missing:
         raise ImportError("draw_plans draws with matplotlib, which is not installed; "
                           "install it with: pip install 'velmarin[plot]'") from missing
-    matplotlib.use("Agg")  # files only, whatever display the caller has
-    import matplotlib.pyplot as plt
 
     graph = graph if graph is not None else building._walked().graph
-    rooms = [room if isinstance(room, int) else building.position(room) for room in route or ()]
+    rooms = [room_position(building, room) for room in route or ()]
     storeys = Storeys(building)
     columns, rows = panel_grid(len(storeys.titles), storeys.extent())
     (x0, y0), (x1, y1) = storeys.extent()
     scale = min(METRE_INCHES, FIGURE_INCHES / (columns * (x1 - x0)))
     height = rows * ((y1 - y0) * scale + 0.4) + 0.8  # a title over each panel, the legend under them
-    figure, grid = plt.subplots(rows, columns, squeeze=False, figsize=(columns * (x1 - x0) * scale + 0.4, height))
-    axes = [ax for row in grid for ax in row]
+    figure = Figure(figsize=(columns * (x1 - x0) * scale + 0.4, height))
+    axes = list(figure.subplots(rows, columns, squeeze=False).flat)
     for k, ax in enumerate(axes):
         ax.set_xlim(x0, x1)
         ax.set_ylim(y0, y1)
@@ -100,7 +100,14 @@ def draw_plans(building: Building, path: Union[str, os.PathLike[str]], graph: Op
                   handlelength=2.5, columnspacing=1.2)
     figure.tight_layout(rect=(0, 0.6 / height, 1, 1))
     figure.savefig(os.fspath(path), dpi=110)
-    plt.close(figure)
+
+
+def room_position(building: Building, room: Room) -> int:
+    if not isinstance(room, int):
+        return building.position(room)
+    if not 0 <= room < len(building.spaces):
+        raise IndexError(f"no room at position {room}; the building has {len(building.spaces)}")
+    return room
 
 
 class Storeys:
@@ -112,12 +119,12 @@ class Storeys:
         levels = sorted({(s.elevation, s.storey) for s in building.spaces if not math.isnan(s.elevation)})
         self.titles = [f"{name or 'storey'} ({elevation:+.2f} m)" for elevation, name in levels]
         panel = {level: k for k, level in enumerate(levels)}
-        if any(math.isnan(s.elevation) for s in building.spaces):
+        if any(math.isnan(s.elevation) for s in building.spaces) or not levels:
             self.titles.append("outside any storey")
         self.of_room = [panel.get((s.elevation, s.storey), len(levels)) for s in building.spaces]
         self.floors = [Floor(mesh) for mesh in building.registry.meshes]
 
-    def extent(self) -> tuple[Point, Point]:
+    def extent(self) -> tuple[PlanPoint, PlanPoint]:
         points = [p for floor in self.floors for face in floor.faces for p in face] or [(0.0, 0.0)]
         xs, ys = [x for x, _ in points], [y for _, y in points]
         return (min(xs) - MARGIN, min(ys) - MARGIN), (max(xs) + MARGIN, max(ys) + MARGIN)
@@ -133,7 +140,7 @@ class Floor:
         self.outline = outline(self.faces)
 
 
-def outline(faces: list[list[Point]]) -> list[tuple[Point, Point]]:
+def outline(faces: list[list[PlanPoint]]) -> list[tuple[PlanPoint, PlanPoint]]:
     """The pieces of the faces' sides that one face runs along, or three, or
     any odd number: where faces meet, even where one's side ends halfway
     along another's, their sides cover each other twice."""
@@ -163,7 +170,7 @@ def facing_down(polygon: list[Vector3D]) -> bool:
     return normal is not None and normal[2] < -FACING_UP
 
 
-def panel_grid(panels: int, extent: tuple[Point, Point]) -> tuple[int, int]:
+def panel_grid(panels: int, extent: tuple[PlanPoint, PlanPoint]) -> tuple[int, int]:
     """Columns and rows of panels for a figure about half again as wide as high."""
     (x0, y0), (x1, y1) = extent
     aspect = (x1 - x0) / (y1 - y0)
@@ -195,7 +202,7 @@ def draw_rooms(axes: list[Axes], building: Building, storeys: Storeys, scale: fl
                 fontsize=max(size, 4.0), color=LABEL, zorder=7, linespacing=1.0)
 
 
-def draw_edges(axes: list[Axes], graph: SpatialGraph, storey_of: list[int], centres: list[Point]) -> None:
+def draw_edges(axes: list[Axes], graph: SpatialGraph, storey_of: list[int], centres: list[PlanPoint]) -> None:
     for edge in sorted(graph.edges, key=lambda e: -PASSAGES.index(passage_of(e))):  # the ways through on top
         colour, width, style = STYLE[passage_of(edge)]
         c = edge.contact_centroid
@@ -216,7 +223,7 @@ def draw_edges(axes: list[Axes], graph: SpatialGraph, storey_of: list[int], cent
                     markeredgecolor="white", markeredgewidth=0.6, zorder=layer + 0.5 if passage_of(edge) == NONE else 7)
 
 
-def draw_exits(axes: list[Axes], building: Building, storey_of: list[int], centres: list[Point]) -> None:
+def draw_exits(axes: list[Axes], building: Building, storey_of: list[int], centres: list[PlanPoint]) -> None:
     for way_out in building.exits:
         ax = axes[storey_of[way_out.room]]
         x, y, _ = way_out.centre
@@ -225,7 +232,7 @@ def draw_exits(axes: list[Axes], building: Building, storey_of: list[int], centr
         ax.plot([x], [y], "D", markersize=7, color=EXIT, markeredgecolor="white", zorder=8)
 
 
-def draw_route(axes: list[Axes], graph: SpatialGraph, storey_of: list[int], centres: list[Point],
+def draw_route(axes: list[Axes], graph: SpatialGraph, storey_of: list[int], centres: list[PlanPoint],
                rooms: list[int]) -> None:
     """The route through the contact centroid of the shortest passable edge
     between each two rooms it joins (straight from room to room where none is)."""
@@ -263,16 +270,16 @@ def passage_of(edge: GraphEdge) -> str:
     return passage if passage in STYLE else NONE
 
 
-def detour(edge: GraphEdge, centres: list[Point]) -> float:
+def detour(edge: GraphEdge, centres: list[PlanPoint]) -> float:
     c = edge.contact_centroid
     return math.dist(centres[edge.node_a], (c.x, c.y)) + math.dist((c.x, c.y), centres[edge.node_b])
 
 
-def signed_area(outline: Sequence[Point]) -> float:
+def signed_area(outline: Sequence[PlanPoint]) -> float:
     return sum(ax * by - bx * ay for (ax, ay), (bx, by) in zip(outline, [*outline[1:], outline[0]])) / 2
 
 
-def area_centroid(outline: Sequence[Point]) -> Point:
+def area_centroid(outline: Sequence[PlanPoint]) -> PlanPoint:
     area = signed_area(outline)
     if abs(area) < 1e-12:
         return sum(x for x, _ in outline) / len(outline), sum(y for _, y in outline) / len(outline)
