@@ -256,9 +256,9 @@ def walkable_layout():
                   storey_height=4.5)
 
 
-@pytest.fixture(scope="module")
-def walkable():
-    return building_of(ifc_model.ModelWriter(walkable_layout(), "IFC4", False).model)
+@pytest.fixture(scope="module", params=VARIANTS, ids=["IFC4-metres", "IFC2X3-millimetres"])
+def walkable(request):
+    return building_of(ifc_model.ModelWriter(walkable_layout(), *request.param).model)
 
 
 def ids_by_name(building):
