@@ -4,7 +4,9 @@
 IFC4 model and returns a `Building`: a `SpatialRegistry` of every IfcSpace
 as a room, every door, window and opening as an aperture and every column as
 a wire, with a record of each, the graph of rooms across walls and slabs,
-and routes through doors.
+and routes through doors. What it leaves out, and why, `Building.left_out`
+says; elements that would crash or stall the engine are left out before it
+runs, and `read_building(path, timeout=...)` reads in a child process.
 
 Needs ifcopenshell: ``pip install 'velmarin[ifc]'``.
 """
@@ -16,7 +18,7 @@ except ImportError as missing:
         "install it with: pip install 'velmarin[ifc]'"
     ) from missing
 
-from velmarin_ifc._building import Building, Element, Space
+from velmarin_ifc._building import Building, Element, LeftOut, Space
 from velmarin_ifc._reading import read_building
 
-__all__ = ["Building", "Element", "Space", "read_building"]
+__all__ = ["Building", "Element", "LeftOut", "Space", "read_building"]
