@@ -99,6 +99,32 @@ def test_placements_and_shapes_that_refer_back_or_astray_are_left_out(tmp_path):
     assert (len(building.spaces), len(building.apertures), len(building.columns)) == (7, 27, 1)
 
 
+def test_shapes_that_loop_or_refer_astray_are_left_out(tmp_path):
+    model = house()
+    doors, windows = model.by_type("IfcDoor"), model.by_type("IfcWindow")
+    solids = [e.Representation.Representations[0].Items[0] for e in (doors[1], doors[2], windows[1], windows[2])]
+    derived = model.createIfcDerivedProfileDef("AREA", None, solids[0].SweptArea, model.createIfcCartesianTransformationOperator2D(
+        None, None, model.createIfcCartesianPoint((0.0, 0.0)), 1.0), None)
+    derived.ParentProfile = solids[0].SweptArea = derived  # a profile derived from itself
+    boolean = model.createIfcBooleanResult("DIFFERENCE", solids[1], solids[1])
+    boolean.FirstOperand = boolean  # a difference of itself and the door, worked on for ever
+    doors[2].Representation.Representations[0].Items = [boolean]
+    curve = model.createIfcCompositeCurve([model.createIfcCompositeCurveSegment(
+        "CONTINUOUS", True, solids[2].SweptArea.OuterCurve)], False)
+    curve.Segments[0].ParentCurve = solids[2].SweptArea.OuterCurve = curve  # a curve one of whose segments is itself
+    revolved = model.createIfcRevolvedAreaSolid(solids[3].SweptArea, solids[3].Position, solids[3].Position.Location, 1.0)
+    windows[2].Representation.Representations[0].Items = [revolved]  # about an axis that is a point
+    building = read_building(written(model, tmp_path), timeout=120)
+
+    assert {g: r for g, r in left_out(building)} == {
+        doors[1].GlobalId: "reference cycle", doors[2].GlobalId: "reference cycle",
+        windows[1].GlobalId: "reference cycle", windows[2].GlobalId: "wrong reference",
+        model.by_type("IfcSpace")[-1].GlobalId: "no geometry"}
+    details = {e.global_id: e.detail for e in building.left_out}
+    assert details[doors[2].GlobalId] == f"its shape loops: #{boolean.id()}=IfcBooleanResult -> #{boolean.id()}=IfcBooleanResult"
+    assert details[windows[2].GlobalId].startswith(f"#{revolved.id()}=IfcRevolvedAreaSolid has Axis ")
+
+
 def test_lengths_no_building_holds_are_left_out_before_the_engine_sees_them(tmp_path):
     model = house("IFC2X3", millimetres=True)  # the bounds hold after the unit is applied
     columns, door = model.by_type("IfcColumn"), model.by_type("IfcDoor")[0]

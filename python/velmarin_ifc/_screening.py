@@ -5,12 +5,13 @@ and trusts what it finds. Mutating the shared models and generated ones
 showed what takes it down:
 - a loop of references: a placement relative to itself or in a ring, a
   representation map whose shape maps it, a composite curve one of whose
-  segments is the curve, a trimmed curve or a boolean result that is its
-  own basis or operand. The engine recurses until its stack runs out (a
-  segmentation fault), or for ever;
+  segments is the curve, a trimmed curve, profile or boolean result that is
+  its own basis, parent or operand. The engine recurses until its stack runs
+  out (a segmentation fault), or for ever;
 - a reference to an entity of another kind where the engine takes what it
   finds: a mapped item's source, a face set's points, a trimmed curve's
-  basis, a revolution's axis (a segmentation fault);
+  basis, a revolution's axis, a clipping's operand, a sweep's directrix (a
+  segmentation fault);
 - numbers no building holds: a circle is cut into segments of a bounded
   deviation, so a radius of 10^6 m takes seconds and 10^8 m minutes, and so
   does a revolution about an axis far away or through 10^10 radians; a
@@ -27,7 +28,7 @@ from __future__ import annotations
 import math
 import re
 from functools import lru_cache
-from typing import Any, Iterable, NamedTuple, Optional
+from typing import Any, Iterable, Optional
 
 import ifcopenshell
 import ifcopenshell.ifcopenshell_wrapper
@@ -94,36 +95,32 @@ RELATING_ELEMENT, RELATED_OPENING = 4, 5  # of an IfcRelVoidsElement's two ends
 LOCAL_PLACEMENTS = frozenset({"IfcLocalPlacement"})
 
 
-class Followed(NamedTuple):
-    """A reference the engine follows as it finds it: the type that holds it,
-    the attribute's position (read by position, several times faster than by
-    name, and the same in IFC2X3, IFC4 and IFC4X3), and the kind it must
-    refer to (None: any, as only a loop through it hurts)."""
-
-    holder: str
-    position: int
-    kind: Optional[str]
-
-
-# Mutated models that looped through these references, or put an entity of
-# another kind in those with a kind, took the engine down: a segmentation
-# fault, or a stall for a boolean result that is its own first operand.
+# The references the engine follows as it finds them, each by the type that
+# holds it and the attribute's name. Mutated models that looped through these,
+# or put an entity of another kind than the schema's in them, took the engine
+# down: a segmentation fault, or a stall for a boolean result that is its own
+# first operand. The models hold thousands of points, loops, faces and
+# placements, whose references the engine checks; these are rarer.
 FOLLOWED = (
-    Followed("IfcMappedItem", 0, "IfcRepresentationMap"),  # MappingSource
-    Followed("IfcRepresentationMap", 1, "IfcRepresentation"),  # MappedRepresentation
-    Followed("IfcTessellatedFaceSet", 0, "IfcCartesianPointList3D"),  # Coordinates
-    Followed("IfcRevolvedAreaSolid", 2, "IfcAxis1Placement"),  # Axis
-    Followed("IfcTrimmedCurve", 0, "IfcCurve"),  # BasisCurve
-    Followed("IfcCompositeCurveSegment", 2, None),  # ParentCurve
-    Followed("IfcBooleanResult", 1, None),  # FirstOperand
-    Followed("IfcBooleanResult", 2, None),  # SecondOperand
+    ("IfcMappedItem", "MappingSource"),
+    ("IfcRepresentationMap", "MappedRepresentation"),
+    ("IfcTessellatedFaceSet", "Coordinates"),
+    ("IfcCsgSolid", "TreeRootExpression"),
+    ("IfcBooleanResult", "FirstOperand"),
+    ("IfcBooleanResult", "SecondOperand"),
+    ("IfcRevolvedAreaSolid", "Axis"),
+    ("IfcSurfaceCurveSweptAreaSolid", "Directrix"),
+    ("IfcDerivedProfileDef", "ParentProfile"),
+    ("IfcCompositeProfileDef", "Profiles"),
+    ("IfcTrimmedCurve", "BasisCurve"),
+    ("IfcCompositeCurveSegment", "ParentCurve"),
 )
 
 # What closes a loop through the references above: a representation's items
 # (a map's shape holding a mapped item of the map) and a composite curve's
 # segments. Looked into only where a followed reference leads, as the models
 # hold thousands of both.
-CONTAINERS = (("IfcRepresentation", 3), ("IfcCompositeCurve", 0))  # Items, Segments
+CONTAINERS = (("IfcRepresentation", "Items"), ("IfcCompositeCurve", "Segments"))
 
 
 def reference_faults(model: ifcopenshell.file, products: list[Any]) -> dict[int, Fault]:
@@ -184,29 +181,30 @@ class Placements:
 
 def shape_faults(model: ifcopenshell.file) -> Iterable[tuple[Any, Fault]]:
     """The entities in shapes whose followed references lead to another kind
-    than they must, and one entity of each loop of them, each with its fault."""
+    than the schema's, and one entity of each loop of them, each with its fault."""
     entities: dict[int, Any] = {}
     leads: dict[int, list[int]] = {}  # where each entity's references lead, as far as a loop can go
     containers = []
-    for followed in FOLLOWED:
-        for holder in instances(model, followed.holder):
-            target = holder.get_argument(followed.position)
-            if target is None:
-                continue
-            if followed.kind is not None and not of_kind(target, followed.kind, frozenset({followed.kind})):
-                yield holder, ("wrong reference", f"{describe(holder)} refers to {describe(target)}, "
-                                                  f"where the engine takes an {followed.kind}")
-            elif isinstance(target, ENTITY) and looping(target.is_a(True)):
-                entities[holder.id()] = holder
-                leads.setdefault(holder.id(), []).append(target.id())
-                if target.id() not in entities:
-                    entities[target.id()] = target
-                    containers.append(target)
+    for holder_kind, name in FOLLOWED:
+        for holder in instances(model, holder_kind):
+            position, kinds = attribute(holder.is_a(True), name)
+            value = holder.get_argument(position)
+            for target in (value if isinstance(value, tuple) else () if value is None else (value,)):
+                kind = target.is_a(True) if isinstance(target, ENTITY) else ""
+                if not conforms(kind, kinds):
+                    yield holder, ("wrong reference", f"{describe(holder)} has {name} {describe(target)}, "
+                                                      f"where the engine takes {' or '.join(kinds)}")
+                elif looping(kind):
+                    entities[holder.id()] = holder
+                    leads.setdefault(holder.id(), []).append(target.id())
+                    if target.id() not in entities:
+                        entities[target.id()] = target
+                        containers.append(target)
     while containers:
         container = containers.pop()
-        for kind, position in CONTAINERS:
+        for kind, name in CONTAINERS:
             if container.id() not in leads and container.is_a(kind):
-                inner = [e for e in container.get_argument(position) or ()
+                inner = [e for e in referred(container.get_argument(attribute(container.is_a(True), name)[0]))
                          if isinstance(e, ENTITY) and looping(e.is_a(True))]
                 leads[container.id()] = [e.id() for e in inner]
                 for e in inner:
@@ -217,17 +215,57 @@ def shape_faults(model: ifcopenshell.file) -> Iterable[tuple[Any, Fault]]:
         yield entities[ring[0]], ("reference cycle", "its shape loops: " + loop([entities[k] for k in ring]))
 
 
+def referred(value: Any) -> list[Any]:
+    """The values an attribute refers to: the one, or those of a list; none if unset."""
+    if value is None:
+        return []
+    return list(value) if isinstance(value, (tuple, list)) else [value]
+
+
+def declaration(qualified_type: str) -> Any:
+    schema, name = qualified_type.split(".")
+    return ifcopenshell.ifcopenshell_wrapper.schema_by_name(schema).declaration_by_name(name)
+
+
+@lru_cache(maxsize=None)
+def attribute(qualified_type: str, name: str) -> tuple[int, tuple[str, ...]]:
+    """The position of an entity type's attribute (read by position, several
+    times faster than by name), and the entity types it may refer to."""
+    attributes = declaration(qualified_type).all_attributes()
+    position = next(k for k, a in enumerate(attributes) if a.name() == name)
+    return position, tuple(sorted(entity_kinds(attributes[position].type_of_attribute())))
+
+
+def entity_kinds(kind: Any) -> set[str]:
+    """The entity types a value of a type (an attribute's, or a declared one) may be."""
+    if hasattr(kind, "as_aggregation_type"):  # an attribute's type
+        if kind.as_aggregation_type() is not None:
+            return entity_kinds(kind.as_aggregation_type().type_of_element())
+        return entity_kinds(kind.as_named_type().declared_type()) if kind.as_named_type() is not None else set()
+    if kind.as_entity() is not None:
+        return {kind.name()}
+    if kind.as_select_type() is not None:
+        return set().union(*(entity_kinds(member) for member in kind.as_select_type().select_list()))
+    return set()
+
+
+@lru_cache(maxsize=None)
+def conforms(qualified_type: str, kinds: tuple[str, ...]) -> bool:
+    """Whether an entity of the type ("" for a value that is no entity) is of one of the kinds, or of a subtype."""
+    if not qualified_type:
+        return False
+    entity = declaration(qualified_type)
+    while entity is not None:
+        if entity.name() in kinds:
+            return True
+        entity = entity.supertype()
+    return False
+
+
 @lru_cache(maxsize=None)
 def looping(qualified_type: str) -> bool:
     """Whether entities of the type hold followed references or contain entities that do."""
-    schema, name = qualified_type.split(".")
-    kinds = {followed.holder for followed in FOLLOWED} | {kind for kind, _ in CONTAINERS}
-    declaration: Any = ifcopenshell.ifcopenshell_wrapper.schema_by_name(schema).declaration_by_name(name)
-    while declaration is not None:
-        if declaration.name() in kinds:
-            return True
-        declaration = declaration.supertype() if declaration.as_entity() is not None else None
-    return False
+    return conforms(qualified_type, tuple(holder for holder, _ in FOLLOWED) + tuple(kind for kind, _ in CONTAINERS))
 
 
 def instances(model: ifcopenshell.file, kind: str) -> list[Any]:
