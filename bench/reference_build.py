@@ -39,16 +39,20 @@ Where it departs from the letter of the algorithm, the result stays the same:
 
 The build across walls: for each face A of mesh i, the faces of every other
 mesh that face it (opposite normals within the tolerance, the vertex mean
-of B in front of A's plane by s, -tolerance < s <= wall thickness) among the
-hits of a tree of boxes grown by max(wall thickness, tolerance), taken in
-order of (s, mesh, face). What is left of A is carried from face to face:
-each face of a mesh above i gets what is left intersected with itself, and
-every face then takes itself away from what is left. A region with an area
-above the tolerance becomes an edge; the aperture faces parallel to A whose
-plane (offset signed as in the plane test) lies between A's plane and the
-plane s in front of it, within the tolerance beyond either, are subtracted
-in list order; the area they took counts as an opening only above
-2**-20 x (the larger side of the region's box)**2, the overlay's rounding.
+of B in front of A's plane by s, -tolerance < s <= the limit: the slab
+thickness when A makes a slab contact, the wall thickness otherwise) among
+the hits of a tree of boxes grown by max(wall thickness, slab thickness,
+tolerance), taken in order of (s, mesh, face). What is left of A is carried
+from face to face: each face of a mesh above i gets what is left
+intersected with itself, and every face then takes itself away from what is
+left. A region with an area above the tolerance becomes an edge; the
+aperture faces parallel to A whose plane (offset signed as in the plane
+test) lies between A's plane and the plane s in front of it, within the
+tolerance beyond either, are subtracted in list order; the area they took
+counts as an opening only above 2**-20 x (the larger side of the region's
+box)**2, the overlay's rounding, and then the edge lists the apertures
+whose faces took more than that rounding each (the area left before them
+less the area left after them).
 """
 from __future__ import annotations
 
@@ -114,12 +118,14 @@ def reference_build(meshes, wires, apertures, tolerance: float) -> ReferenceGrap
     return graph
 
 
-def reference_build_with_walls(meshes, wires, apertures, tolerance: float, wall_thickness: float) -> ReferenceGraph:
+def reference_build_with_walls(meshes, wires, apertures, tolerance: float, wall_thickness: float,
+                               slab_thickness: float | None = None) -> ReferenceGraph:
     graph = ReferenceGraph()
     graph.node_centroids = [vertex_mean(vertices) for vertices, _ in meshes]
     graph.wire_contacts = wire_contacts(meshes, wires)
     if len(meshes) >= 2 and tolerance > 0 and math.isfinite(tolerance):
-        graph.edges = wall_contacts(meshes, apertures, tolerance, wall_thickness)
+        slab = wall_thickness if slab_thickness is None else slab_thickness
+        graph.edges = wall_contacts(meshes, apertures, tolerance, wall_thickness, slab)
     return graph
 
 
@@ -271,22 +277,25 @@ class AperturePlanes:
     offsets: np.ndarray
     corners: List[np.ndarray]  # (k, 3) per face
     sizes: np.ndarray  # k per face
+    owners: np.ndarray  # the aperture's position per face
 
     @classmethod
     def of(cls, apertures):
-        normals, offsets, corners = [], [], []
-        for vertices, mesh_faces in apertures:
+        normals, offsets, corners, owners = [], [], [], []
+        for owner, (vertices, mesh_faces) in enumerate(apertures):
             for face in mesh_faces:
                 plane = newell_plane(vertices, face)
                 if plane is not None:
                     normals.append(plane[0])
                     offsets.append(plane[1])
                     corners.append(np.array([vertices[at] for at in face], dtype=np.float64))
+                    owners.append(owner)
         return cls(
             np.array(normals, dtype=np.float64).reshape(-1, 3),
             np.array(offsets, dtype=np.float64),
             corners,
             np.array([len(c) for c in corners], dtype=np.int64),
+            np.array(owners, dtype=np.int64),
         )
 
     def coplanar(self, normal, offset, tolerance):
@@ -394,8 +403,8 @@ def face_centre(vertices, face):
     return (sx / n, sy / n, sz / n)
 
 
-def wall_contacts(meshes, apertures, tolerance, wall_thickness) -> List[Edge]:
-    reach = max(wall_thickness, tolerance)
+def wall_contacts(meshes, apertures, tolerance, wall_thickness, slab_thickness) -> List[Edge]:
+    reach = max(wall_thickness, slab_thickness, tolerance)
     tree, owners = face_tree(meshes, reach)
     planes = [[newell_plane(vertices, face) for face in faces] for vertices, faces in meshes]
     centres = [[face_centre(vertices, face) for face in faces] for vertices, faces in meshes]
@@ -406,13 +415,14 @@ def wall_contacts(meshes, apertures, tolerance, wall_thickness) -> List[Edge]:
             if planes[i][a] is None:
                 continue
             normal, offset = planes[i][a]
+            limit = slab_thickness if abs(normal[2]) > SLAB_THRESHOLD else wall_thickness
             facing = []
             for hit in tree.intersection(grown_box(vertices, face, reach)):
                 j, b = owners[hit]
                 if j == i or planes[j][b] is None or not dot(normal, planes[j][b][0]) < -(1 - tolerance):
                     continue
                 s = dot(normal, centres[j][b]) + offset
-                if -tolerance < s <= wall_thickness:
+                if -tolerance < s <= limit:
                     facing.append((s, j, b))
             if not any(j > i for _, j, _ in facing):
                 continue
@@ -435,17 +445,23 @@ def wall_contact(i, j, s, region, plane, frame, openings, tolerance):
         return None
     normal, offset = plane
     cut = region
-    for opening in openings.projected(openings.between(normal, offset, tolerance, s), frame):
+    chosen = openings.between(normal, offset, tolerance, s)
+    takes = {}  # the area each aperture took, by position
+    for owner, opening in zip(openings.owners[chosen], openings.projected(chosen, frame)):
+        before = cut.area
         cut = polygonal(on_grid(shapely.difference, cut, opening))
+        takes[int(owner)] = takes.get(int(owner), 0.0) + before - cut.area
     x0, y0, x1, y1 = region.bounds
+    rounding = max(x1 - x0, y1 - y0) ** 2 * 2.0**-20
     taken = whole - cut.area
-    if not taken > max(x1 - x0, y1 - y0) ** 2 * 2.0**-20:
-        cut, taken = region, 0.0
+    took = [owner for owner, area in takes.items() if area > rounding]
+    if not taken > rounding:
+        cut, taken, took = region, 0.0, []
     centre = (cut if cut.area > tolerance else region).centroid
     origin, u, v = frame
     centroid = tuple(origin[k] + centre.x * u[k] + centre.y * v[k] + normal[k] * (s * 0.5) for k in range(3))
     kind = "HorizontalSlabContact" if abs(normal[2]) > SLAB_THRESHOLD else "VerticalWallContact"
-    return Edge(i, j, cut.area, centroid, kind, {"wall_thickness": s, "opening_area": taken})
+    return Edge(i, j, cut.area, centroid, kind, {"wall_thickness": s, "opening_area": taken, "apertures": took})
 
 
 def contact(meshes, i, face, j, b, plane, openings, tolerance):
@@ -512,12 +528,15 @@ def grouped_by_node_a(native_edges, reference_edges):
 def multiset_differences(native_edges, reference_edges, within):
     """Matches each native edge with an unused reference edge that agrees."""
 
+    def close(p, q):
+        return p == q if isinstance(p, list) else abs(p - q) <= within
+
     def agree(a: Edge, b: Edge) -> bool:
         return (
             (a.node_b, a.contact_type, sorted(a.attributes)) == (b.node_b, b.contact_type, sorted(b.attributes))
             and abs(a.shared_area - b.shared_area) <= within
             and all(abs(p - q) <= within for p, q in zip(a.contact_centroid, b.contact_centroid))
-            and all(abs(a.attributes[k] - b.attributes[k]) <= within for k in a.attributes)
+            and all(close(a.attributes[k], b.attributes[k]) for k in a.attributes)
         )
 
     left = list(reference_edges)

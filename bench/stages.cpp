@@ -124,7 +124,7 @@ double stages(const SpatialRegistry& registry, double tolerance, double wall_thi
     // As the build runs them: side by side on the pool.
     const Timing together = best(runs, [&] { run_side_by_side(wire_stage, index_stage, plane_stage, aperture_stage); });
     const ContactScene scene{registry.meshes, planes, *faces, *apertures, tolerance, Search::Indexed};
-    const WallScene wall_scene{scene, facts, wall_thickness, reach};
+    const WallScene wall_scene{scene, facts, wall_thickness, wall_thickness, reach};
     const std::size_t meshes = registry.meshes.size();
     const Timing parallel = best(runs, [&] {
         contacts = walls ? count_contacts<WallContact>(meshes, [&](std::size_t i) { return find_wall_contacts(wall_scene, i); })

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 #include <tbb/global_control.h>
 
@@ -16,9 +18,23 @@ namespace velmarin::fuzz {
 
 struct BuildCase {
     double tolerance;
-    double wall_thickness;  // read by the build across walls only
+    double wall_thickness;  // read by the build across walls only, as is
+    std::optional<double> slab_thickness;
     SpatialRegistry building;
 };
+
+// The slab thickness comes after the building, so that older inputs keep
+// their meaning: none past their end (a zero byte), otherwise the wall
+// thickness itself, any thickness the tolerance's reading gives, or a
+// multiple of the grid up to 4.
+inline std::optional<double> slab_thickness(Bytes& bytes, double wall_thickness) {
+    switch (bytes.byte() % 4) {
+        case 0: return std::nullopt;
+        case 1: return wall_thickness;
+        case 2: return bytes.tolerance();
+        default: return 0.25 * (bytes.byte() % 17);
+    }
+}
 
 // The builds run on one worker: the fuzzer has one core to itself at most,
 // and one thread keeps each run the same.
@@ -27,7 +43,9 @@ inline BuildCase build_case(const std::uint8_t* data, std::size_t size) {
     Bytes bytes(data, size);
     const double tolerance = bytes.tolerance();
     const double wall_thickness = bytes.tolerance();
-    return {tolerance, wall_thickness, bytes.building()};
+    SpatialRegistry building = bytes.building();
+    const std::optional<double> slab = slab_thickness(bytes, wall_thickness);
+    return {tolerance, wall_thickness, slab, std::move(building)};
 }
 
 // Whether every vertex and wire end lies within a kilometre of the origin.
@@ -48,8 +66,8 @@ inline bool near_the_origin(const SpatialRegistry& building) {
                        [&](const Wire& w) { return near(w.start) && near(w.end); });
 }
 
-// Nodes always agree to the bit; wire contacts and edges (their rooms, order
-// and type) for a building near the origin.
+// Nodes always agree to the bit; wire contacts and edges (their rooms, order,
+// type and listed apertures) for a building near the origin.
 inline void check_agreement(const SpatialRegistry& building, const GraphRecords& indexed, const GraphRecords& literal) {
     check(indexed.nodes.size() == literal.nodes.size(), "the searches give different node counts");
     for (std::size_t i = 0; i < indexed.nodes.size(); ++i) {
@@ -73,6 +91,8 @@ inline void check_agreement(const SpatialRegistry& building, const GraphRecords&
         const EdgeRecord& b = literal.edges[i];
         check(a.node_a == b.node_a && a.node_b == b.node_b && a.contact_type == b.contact_type,
               "the searches give different edges");
+        check(a.positions.key == b.positions.key && a.positions.values == b.positions.values,
+              "the searches list different apertures");
     }
 }
 

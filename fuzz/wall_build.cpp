@@ -1,6 +1,6 @@
 // The graph build across walls on small random buildings: a value error
-// for a bad wall thickness and nothing else, never a fault, and the indexed
-// search agreeing with the literal one (build_check.hpp).
+// for a bad wall or slab thickness and nothing else, never a fault, and the
+// indexed search agreeing with the literal one (build_check.hpp).
 #include <cstddef>
 #include <cstdint>
 
@@ -12,7 +12,8 @@ using namespace velmarin;
 namespace {
 
 Result<GraphRecords> build(const fuzz::BuildCase& input, Search search) {
-    return build_graph_with_walls(input.building, input.tolerance, input.wall_thickness, search);
+    return build_graph_with_walls(input.building, input.tolerance, input.wall_thickness, input.slab_thickness,
+                                  search);
 }
 
 }  // namespace

@@ -96,7 +96,16 @@ class SpatialGraph:
     def wire_contacts(self) -> list[WireContact]: ...
     def to_cypher_queries(self) -> list[str]: ...
     def find_shortest_path(self, start: SupportsIndex, end: SupportsIndex) -> list[int]: ...
-    def to_cypher_batches(self, batch_size: SupportsIndex) -> list[tuple[str, dict[str, Any]]]: ...
+    def to_cypher_batches(self, batch_size: SupportsIndex) -> list[tuple[str, dict[str, Any]]]:
+        """The graph as (query, parameters) pairs for a driver: the index on Room.index, then UNWIND
+        batches of at most batch_size rooms, then of their walls and slabs.
+
+        Attribute values travel as parameters: None (no property), bool, int, float and str as plain
+        values (a subclass as the value it holds, never through its own methods; an int beyond the
+        signed 64-bit range as the text of its decimal digits), a list or tuple whose items are all
+        bool, int, float or str as a list of those values (an array property; empty stays empty),
+        and anything else as its repr() text. Raises ValueError when batch_size is below 1.
+        """
 
 @final
 class Wire:
@@ -167,7 +176,23 @@ class SpatialRegistry:
     @apertures.setter
     def apertures(self, value: Sequence[Mesh]) -> None: ...
     def build_spatial_graph(self, tolerance: _Float) -> SpatialGraph: ...
-    def build_spatial_graph_with_walls(self, tolerance: _Float, wall_thickness: _Float) -> SpatialGraph: ...
+    def build_spatial_graph_with_walls(
+        self, tolerance: _Float, wall_thickness: _Float, slab_thickness: _Float | None = None
+    ) -> SpatialGraph:
+        """The graph of rooms that walls up to ``wall_thickness`` and slabs up to
+        ``slab_thickness`` (None: ``wall_thickness``) keep apart, nearest first.
+
+        Every edge carries the attributes ``"wall_thickness"`` (float, the gap s),
+        ``"opening_area"`` (float, the area the openings took) and ``"apertures"``
+        (a new list of ints: the positions in ``registry.apertures``, ascending,
+        of the apertures whose cut took area: the area left before an aperture's
+        faces were cut, less the area left after them, above the overlay's
+        rounding, 2**-20 times the square of the longer side of the contact
+        region's bounding box; empty when ``opening_area`` is 0).
+
+        Raises ValueError for a ``wall_thickness`` or ``slab_thickness`` below 0,
+        NaN or infinite.
+        """
 
 @final
 class IfcParser:

@@ -170,12 +170,13 @@ def _split(rng, lo, hi, pieces):
 
 
 def random_building(rng, width=6, depth=5, storeys=3, rooms_per_storey=6, openings=8, columns=12, tolerance=0.01,
-                    wall=0.0, shafts=0, overlaps=True):
+                    wall=0.0, shafts=0, overlaps=True, void=0.0):
     """Rooms that fill storeys; with a `wall` thickness, each room shrunk by
     half of it on every side (walls and slabs between them), the openings
     boxes that span the walls, and `shafts` thin boxes standing in the walls
     and slabs between rooms. `overlaps`: sometimes a twin of a room and a room
-    that overlaps others."""
+    that overlaps others. `void`: every room's ceiling lowered by that much,
+    a void above it under the slab."""
     b = Building()
     z = 0
     for _ in range(storeys):
@@ -195,6 +196,7 @@ def random_building(rng, width=6, depth=5, storeys=3, rooms_per_storey=6, openin
         b.openings.append(Opening(axis, at, lo, hi, wall))
     if wall:
         b.rooms = [Room(tuple(c + wall / 2 for c in r.lo), tuple(c - wall / 2 for c in r.hi)) for r in b.rooms]
+    b.rooms = [Room(r.lo, (r.hi[0], r.hi[1], r.hi[2] - void)) for r in b.rooms]
     for _ in range(shafts):
         axis = rng.randrange(3)
         lo, hi = _random_rectangle(rng, extent, axis)

@@ -19,8 +19,9 @@ def reference():
     return reference_build
 
 
-def assert_same_graph(reference, meshes, wires, apertures, tolerance, wall_thickness=None):
-    """The build without walls, or across walls of `wall_thickness`."""
+def assert_same_graph(reference, meshes, wires, apertures, tolerance, wall_thickness=None, slab_thickness=None):
+    """The build without walls, or across walls of `wall_thickness` (and
+    slabs of `slab_thickness`)."""
     import velmarin
 
     def mesh(plain):
@@ -35,8 +36,9 @@ def assert_same_graph(reference, meshes, wires, apertures, tolerance, wall_thick
         native = registry.build_spatial_graph(tolerance)
         expected = reference.reference_build(meshes, wires, apertures, tolerance)
     else:
-        native = registry.build_spatial_graph_with_walls(tolerance, wall_thickness)
-        expected = reference.reference_build_with_walls(meshes, wires, apertures, tolerance, wall_thickness)
+        native = registry.build_spatial_graph_with_walls(tolerance, wall_thickness, slab_thickness)
+        expected = reference.reference_build_with_walls(meshes, wires, apertures, tolerance, wall_thickness,
+                                                        slab_thickness)
     assert reference.graph_differences(native, expected) == []
     return native
 
@@ -114,17 +116,22 @@ def test_a_generated_building_with_walls_agrees(reference, seed):
     assert {(e.node_a, e.node_b) for e in graph.edges} == {(e.node_a, e.node_b) for e in plain.edges}
     doors = [e.get_attribute("opening_area") for e in graph.edges if e.get_attribute("opening_area") > 0]
     assert doors == pytest.approx([DOOR_WIDTH * DOOR_HEIGHT] * building.doors)
+    # Each door is listed by the one edge it passes.
+    listed = sorted(k for e in graph.edges for k in e.get_attribute("apertures"))
+    assert len(listed) == building.doors and len(set(listed)) == building.doors
 
 
 @pytest.mark.parametrize("seed", range(4))
 def test_random_buildings_with_walls_shafts_and_slabs_agree(reference, seed):
     rng = random.Random(300 + seed)
-    tolerance, thickness = rng.choice([0.01, 0.05]), rng.choice([0.25, 0.5])
-    building = random_building(rng, openings=12, tolerance=tolerance, wall=thickness, shafts=5)
+    tolerance, thickness, void = rng.choice([0.01, 0.05]), rng.choice([0.25, 0.5]), 0.5 * (seed % 2)
+    building = random_building(rng, openings=12, tolerance=tolerance, wall=thickness, shafts=5, void=void)
     meshes, wires, apertures = as_plain(building)
-    # Some walls thicker than the build looks across, some rooms nudged.
+    # Some walls thicker than the build looks across, some rooms nudged, some
+    # slabs and voids within reach of the slab limit.
     meshes = [moved(m, [rng.choice((0.0, 0.0, 0.3, -0.3)) * tolerance for _ in range(3)]) for m in meshes]
-    assert_same_graph(reference, meshes, wires, apertures, tolerance, rng.choice([thickness, thickness / 2]))
+    slab = (None, thickness + void, 2 * (thickness + void), thickness / 2)[seed]
+    assert_same_graph(reference, meshes, wires, apertures, tolerance, rng.choice([thickness, thickness / 2]), slab)
 
 
 @pytest.mark.parametrize("tolerance", [1.0, 1.5, float("nan")])

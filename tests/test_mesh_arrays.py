@@ -86,6 +86,18 @@ class TestFromArrays:
             mesh = Mesh.from_arrays(vertices, faces)
             assert mesh.vertices == [] and mesh.faces == []
 
+    # Every numpy dtype: its one-letter codes (complex, text, times, void, object included), a
+    # structured one and, where numpy has it, variable-length text.
+    @pytest.mark.filterwarnings("error")
+    @pytest.mark.parametrize("dtype", [] if np is None else sorted(set(np.typecodes["All"])) + [
+        np.dtype([("a", "i4"), ("b", "c16")]), *([np.dtypes.StringDType()] if hasattr(np, "dtypes") and
+                                                 hasattr(np.dtypes, "StringDType") else [])], ids=str)
+    def test_an_empty_faces_array_of_any_dtype_is_no_face_without_a_warning(self, dtype):
+        for shape in [(0,), (0, 3), (0, 5)]:
+            assert Mesh.from_arrays(SQUARE, np.empty(shape, dtype=dtype)).faces == []
+        with pytest.raises(ValueError, match=r"^Face 0 has < 3 vertices\.$"):  # empty rows are faces still
+            Mesh.from_arrays(SQUARE, np.empty((2, 0), dtype=dtype))
+
     def test_validation_is_the_list_constructors(self):
         for faces in ([[0, 1, 2], [0, 1, 2**64 - 1]], [[0, 1, 2], [2, 9, 1], [7, 7, 7]], [[0, 1], [0, 9]]):
             assert outcome(Mesh.from_arrays, SQUARE, np.array(faces, dtype=np.uint64)) == outcome(make_mesh, SQUARE, faces)

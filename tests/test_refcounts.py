@@ -55,6 +55,10 @@ class Metres(float):
     pass
 
 
+class Count(int):
+    pass
+
+
 class Unprintable:
     def __repr__(self):
         raise LookupError
@@ -63,7 +67,8 @@ class Unprintable:
 def graph_with(value):
     node, wall = GraphNode(0, P), GraphEdge(0, 1, 2.0, R, "VerticalWallContact")
     for item in (node, wall):
-        for key, attribute in {"v": value, "m": Metres(1.5), "l": [1], "n": None, "index": 7}.items():
+        for key, attribute in {"v": value, "m": Metres(1.5), "l": [1, Count(2), Metres(2.5), 2**64, "x"], "t": (),
+                               "nested": [[1]], "n": None, "index": 7, "c": Count(3), "big": -(2**64)}.items():
             item.set_attribute(key, attribute)
     return SpatialGraph([node], [wall], [])
 

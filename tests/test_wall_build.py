@@ -27,8 +27,8 @@ def door(at, y0, y1, height=2.0, depth=0.25):
     return box((at, y0, 0), (at + depth, y1, height))
 
 
-def walled(meshes, apertures=(), thickness=0.25, tolerance=0.01, search="public"):
-    return graph_rows(meshes, (), apertures, tolerance, search, wall_thickness=thickness)[1]
+def walled(meshes, apertures=(), thickness=0.25, tolerance=0.01, search="public", slab=None):
+    return graph_rows(meshes, (), apertures, tolerance, search, wall_thickness=thickness, slab_thickness=slab)[1]
 
 
 # Two rooms 3 m deep and high, a 0.25 m wall between them at x = 4 .. 4.25.
@@ -39,21 +39,21 @@ SHAFT = box((4.0625, 1, 0), (4.1875, 2, 3))
 @pytest.mark.parametrize("thickness, found", [(0.25, True), (0.3, True), (0.24, False), (0.0, False)])
 def test_rooms_across_a_wall_up_to_the_thickness(thickness, found):
     edges = walled([LEFT, RIGHT], thickness=thickness)
-    assert edges == ([(0, 1, 9.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0)] if found else [])
+    assert edges == ([(0, 1, 9.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0, [])] if found else [])
 
 
 def test_a_shaft_in_the_wall_hides_what_lies_behind_it_whatever_the_positions():
     edges = walled([LEFT, RIGHT, SHAFT])
     # From the left room's face nearest first: the shaft, then the rest of the wall.
     assert [e[:2] for e in edges] == [(0, 2), (0, 1), (1, 2)]
-    assert_same_edges(edges, [(0, 2, 3.0, (4.03125, 1.5, 1.5), WALL, 0.0625, 0.0),
-                              (0, 1, 6.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0),
-                              (1, 2, 3.0, (4.21875, 1.5, 1.5), WALL, 0.0625, 0.0)])
+    assert_same_edges(edges, [(0, 2, 3.0, (4.03125, 1.5, 1.5), WALL, 0.0625, 0.0, []),
+                              (0, 1, 6.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0, []),
+                              (1, 2, 3.0, (4.21875, 1.5, 1.5), WALL, 0.0625, 0.0, [])])
     # A shaft at a lower position than both rooms hides just the same.
     rows = walled([SHAFT, LEFT, RIGHT])
-    assert_same_edges(rows, [(0, 1, 3.0, (4.03125, 1.5, 1.5), WALL, 0.0625, 0.0),
-                             (1, 2, 6.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0),
-                             (0, 2, 3.0, (4.21875, 1.5, 1.5), WALL, 0.0625, 0.0)])
+    assert_same_edges(rows, [(0, 1, 3.0, (4.03125, 1.5, 1.5), WALL, 0.0625, 0.0, []),
+                             (1, 2, 6.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0, []),
+                             (0, 2, 3.0, (4.21875, 1.5, 1.5), WALL, 0.0625, 0.0, [])])
     # A duct as wide as the wall leaves the rooms unlinked.
     duct = box((4.0625, -1, -1), (4.1875, 4, 4))
     assert {e[:2] for e in walled([LEFT, duct, RIGHT])} == {(0, 1), (1, 2)}
@@ -84,17 +84,84 @@ MIDDLE = (4.125, 1.5, 1.5)
 )
 def test_openings_between_the_two_surfaces_are_cut(opening, area, centroid, opening_area):
     edges = walled([LEFT, RIGHT], [opening])
-    assert_same_edges(edges, [(0, 1, area, centroid, WALL, 0.25, opening_area)])
+    assert_same_edges(edges, [(0, 1, area, centroid, WALL, 0.25, opening_area, [0] if opening_area else [])])
 
 
 def test_slabs_between_storeys_and_rooms_facing_several():
     below = box((0, 0, 0), (4, 3, 3))
     above_left, above_right = box((0, 0, 3.25), (2, 3, 6)), box((2.25, 0, 3.25), (4, 3, 6))
     edges = walled([above_left, below, above_right])
-    assert_same_edges(edges, [(0, 1, 6.0, (1, 1.5, 3.125), SLAB, 0.25, 0.0),
-                              (1, 2, 5.25, (3.125, 1.5, 3.125), SLAB, 0.25, 0.0),
-                              (0, 2, 8.25, (2.125, 1.5, 4.625), WALL, 0.25, 0.0)])
+    assert_same_edges(edges, [(0, 1, 6.0, (1, 1.5, 3.125), SLAB, 0.25, 0.0, []),
+                              (1, 2, 5.25, (3.125, 1.5, 3.125), SLAB, 0.25, 0.0, []),
+                              (0, 2, 8.25, (2.125, 1.5, 4.625), WALL, 0.25, 0.0, [])])
     assert [e[:2] for e in edges] == [(0, 1), (0, 2), (1, 2)]
+
+
+# A room above a 1.8 m ceiling void and 0.25 m slab (its floor 2.05 m above the
+# ceiling below), a plenum room filling the void's left half, and a room beside,
+# 1 m away across the wall.
+BELOW, ABOVE = box((0, 0, 0), (4, 3, 3)), box((0, 0, 5.05), (4, 3, 8))
+PLENUM, BESIDE = box((0, 0, 3.25), (2, 3, 4.8)), box((5, 0, 0), (8, 3, 3))
+
+
+@pytest.mark.parametrize("search", ["public", "literal", "indexed"])
+def test_the_slab_limit_reaches_across_a_ceiling_void_to_what_nothing_hides(search):
+    edges = walled([BELOW, ABOVE, PLENUM, BESIDE], thickness=0.25, slab=2.1, search=search)
+    # Through the right half only: the plenum hides the left from the room below.
+    assert_same_edges(edges, [(0, 2, 6.0, (1, 1.5, 3.125), SLAB, 0.25, 0.0, []),
+                              (0, 1, 6.0, (3, 1.5, 4.025), SLAB, 2.05, 0.0, []),
+                              (1, 2, 6.0, (1, 1.5, 4.925), SLAB, 0.25, 0.0, [])])
+    # Without the plenum, the whole ceiling; not within a slab limit of 2.0.
+    assert_same_edges(walled([BELOW, ABOVE], slab=2.1, search=search), [(0, 1, 12.0, (2, 1.5, 4.025), SLAB, 2.05, 0.0, [])])
+    assert walled([BELOW, ABOVE], slab=2.0, search=search) == []
+    # The wall limit keeps to walls, the slab limit to slabs.
+    assert [e[:2] for e in walled([BELOW, ABOVE, PLENUM, BESIDE], thickness=1.0, slab=0.25, search=search)] == [
+        (0, 2), (0, 3), (1, 2)]
+
+
+@pytest.mark.parametrize("seed", range(3))
+def test_a_slab_thickness_of_none_or_the_wall_thickness_gives_the_graph_without_it(seed):
+    rng = random.Random(500 + seed)
+    meshes, _, apertures = as_plain(random_building(rng, openings=12, wall=0.25, shafts=3, void=0.5))
+    registry = SpatialRegistry([mesh(*m) for m in meshes], [], [mesh(*a) for a in apertures])
+
+    def rows(*arguments, **keywords):
+        graph = registry.build_spatial_graph_with_walls(*arguments, **keywords)
+        return [(e.node_a, e.node_b, e.shared_area, e.contact_type, sorted(e.get_all_attributes().items()))
+                for e in graph.edges]
+
+    today = rows(0.01, 0.25)
+    assert any(e[4][0][1] for e in today)  # some edge lists an aperture
+    assert rows(0.01, 0.25, None) == today
+    assert rows(0.01, wall_thickness=0.25, slab_thickness=0.25) == today
+    # The voids open with a slab limit that reaches across them.
+    deeper = rows(0.01, 0.25, 0.75)
+    assert {e[:2] for e in deeper} > {e[:2] for e in today}
+
+
+def test_the_apertures_that_take_area_are_listed_ascending():
+    frame = box((4, 0.9, 0), (4.25, 2.1, 2.1))  # an opening, filled by the door inside it
+    filling = box((4.05, 1, 0), (4.2, 2, 2))
+    elsewhere = door(4, 1, 2)[0], door(4, 1, 2)[1]
+    far = box((0, 5, 0), (0.25, 6, 2))  # in no wall between the rooms
+    window = box((4, 2.5, 2.5), (4.25, 2.75, 2.75))
+    rows = walled([LEFT, RIGHT], [far, frame, filling, window])
+    # The opening is cut before the door it holds, which then takes nothing.
+    assert rows[0][6:] == (pytest.approx(1.2 * 2.1 + 0.0625), [1, 3])
+    # Cut first, the door takes its own area and the opening the frame around it.
+    rows = walled([LEFT, RIGHT], [window, filling, far, frame])
+    assert rows[0][6:] == (pytest.approx(1.2 * 2.1 + 0.0625), [0, 1, 3])
+    # Two solids of one door: the second takes nothing from what the first left.
+    assert walled([LEFT, RIGHT], [elsewhere, elsewhere])[0][6:] == (pytest.approx(2.0), [0])
+    graph = SpatialRegistry([mesh(*LEFT), mesh(*RIGHT), mesh(*box((4.25, 3.25, 0), (8, 6, 3)))], [],
+                            [mesh(*far)]).build_spatial_graph_with_walls(0.01, 0.25)
+    # One list per edge, made when first read and the very same after, which the caller may change.
+    lists = [e.get_attribute("apertures") for e in graph.edges]
+    assert lists == [[], []] and lists[0] is not lists[1]
+    lists[0].append(7)
+    assert graph.edges[0].get_all_attributes()["apertures"] is lists[0] and graph.edges[1].get_attribute("apertures") == []
+    graph.edges[1].set_attribute("apertures", (3,))
+    assert graph.edges[1].get_attribute("apertures") == (3,) and "apertures: [7]" in graph.to_cypher_queries()[-2]
 
 
 @pytest.mark.parametrize("seed", range(6))
@@ -124,6 +191,11 @@ def test_bad_thickness_values(thickness, text):
     with pytest.raises(ValueError) as info:
         registry.build_spatial_graph_with_walls(0.01, thickness)
     assert str(info.value) == f"wall_thickness must be a finite number of 0 or more, not {text}"
+    with pytest.raises(ValueError) as info:
+        registry.build_spatial_graph_with_walls(0.01, 0.25, thickness)
+    assert str(info.value) == f"slab_thickness must be a finite number of 0 or more, not {text}"
+    with pytest.raises(ValueError, match="^wall_thickness"):  # the wall thickness is checked first
+        registry.build_spatial_graph_with_walls(0.01, thickness, thickness)
 
 
 def test_the_arguments():
@@ -135,8 +207,16 @@ def test_the_arguments():
     with pytest.raises(TypeError) as info:
         registry.build_spatial_graph_with_walls(0.01, "0.25")
     assert_noted(info.value, "wall_thickness")
+    with pytest.raises(TypeError) as info:
+        registry.build_spatial_graph_with_walls(0.01, 0.25, "2")
+    assert_noted(info.value, "slab_thickness")
+    with pytest.raises(TypeError, match=r"^SpatialRegistry.build_spatial_graph_with_walls\(\) takes from 2 to 3 "
+                                        r"positional arguments but 4 were given$"):
+        registry.build_spatial_graph_with_walls(0.01, 0.25, 2.0, 1.0)
+    with pytest.raises(TypeError, match="missing 1 required positional argument: 'wall_thickness'$"):
+        registry.build_spatial_graph_with_walls(0.01, slab_thickness=2.0)
     method = SpatialRegistry.build_spatial_graph_with_walls
-    assert method.__text_signature__ == "($self, tolerance, wall_thickness)"
+    assert method.__text_signature__ == "($self, tolerance, wall_thickness, slab_thickness=None)"
     assert method.__doc__.startswith("The dual graph of rooms that walls and slabs keep apart")
 
 
@@ -144,28 +224,30 @@ def test_the_numbers_are_attributes_the_export_writes():
     graph = SpatialRegistry([mesh(*LEFT), mesh(*RIGHT)], [], [mesh(*door(4, 1, 2))]).build_spatial_graph_with_walls(
         0.01, 0.25)
     edge = graph.edges[0]
-    assert edge.get_all_attributes() == {"wall_thickness": 0.25, "opening_area": 2.0}
+    assert edge.get_all_attributes() == {"wall_thickness": 0.25, "opening_area": 2.0, "apertures": [0]}
     statement = graph.to_cypher_queries()[-1]
-    assert "wall_thickness: 0.25" in statement and "opening_area: 2" in statement
+    assert "wall_thickness: 0.25" in statement and "opening_area: 2" in statement and "apertures: [0]" in statement
 
 
 @needs_probe
 @pytest.mark.parametrize("seed", range(6))
 def test_the_indexed_search_agrees_with_the_literal_one(seed):
     rng = random.Random(2000 + seed)
-    tolerance, thickness = 0.05, rng.choice([0.25, 0.5])
+    tolerance, thickness, void = 0.05, rng.choice([0.25, 0.5]), rng.choice([0.0, 0.5])
+    slab = rng.choice([None, thickness + void, 2 * thickness + void])
     building = random_building(rng, width=7, depth=6, storeys=3, rooms_per_storey=7, openings=25,
-                               tolerance=tolerance, wall=thickness, shafts=6)
+                               tolerance=tolerance, wall=thickness, shafts=6, void=void)
     meshes, wires, apertures = as_plain(building)
     apertures += awkward_apertures(rng, tolerance)
     # Rooms of many faces take another path through the face index than boxes do.
     meshes[:4] = [subdivided(*room, 4) for room in meshes[:4]]
-    literal = graph_rows(meshes, wires, apertures, tolerance, "literal", thickness)
-    indexed = graph_rows(meshes, wires, apertures, tolerance, "indexed", thickness)
+    literal = graph_rows(meshes, wires, apertures, tolerance, "literal", thickness, slab)
+    indexed = graph_rows(meshes, wires, apertures, tolerance, "indexed", thickness, slab)
     assert indexed[0] == literal[0] and indexed[2] == literal[2]
     assert [e[:2] for e in indexed[1]] == [e[:2] for e in literal[1]]
     assert_same_edges(indexed[1], literal[1], tol=1e-6)
     assert any(e[6] > 0 for e in indexed[1]) and any(0 < e[5] < thickness for e in indexed[1])
+    assert any(len(e[7]) > 1 for e in indexed[1])
 
 
 @needs_probe

@@ -36,30 +36,35 @@ std::string callable_text(const char* owner, const char* name) {
     return text + "()";
 }
 
-std::string signature_line(const char* name, std::span<const char* const> names, bool with_self) {
+std::string signature_line(const char* name, ParameterList parameters, bool with_self) {
     std::string line = std::string(name) + "(";
     bool first = true;
     if (with_self) {
         line += "$self";
         first = false;
     }
-    for (const char* parameter : names) {
+    for (std::size_t i = 0; i < parameters.names.size(); ++i) {
         if (!first) line += ", ";
-        line += parameter;
+        line += parameters.names[i];
+        if (i >= parameters.required) line += "=None";
         first = false;
     }
     return line + ")";
 }
 
-bool bind_arguments(const char* owner, const char* name, std::span<const char* const> names,
-                    PyObject* args, PyObject* kwargs, std::span<PyObject*> slots) {
+bool bind_arguments(const char* owner, const char* name, ParameterList parameters, PyObject* args, PyObject* kwargs,
+                    std::span<PyObject*> slots) {
+    const std::span<const char* const> names = parameters.names;
     std::fill(slots.begin(), slots.end(), nullptr);
     const Py_ssize_t given = args ? PyTuple_Size(args) : 0;
     if (given < 0) return false;
     if (static_cast<std::size_t>(given) > names.size()) {
-        raise_type_error(callable_text(owner, name) + " takes " + std::to_string(names.size()) +
-                         " positional arguments but " + std::to_string(given) +
-                         (given == 1 ? " was given" : " were given"));
+        const std::string most = std::to_string(names.size());
+        const std::string takes = parameters.required == names.size()
+                                      ? most
+                                      : "from " + std::to_string(parameters.required) + " to " + most;
+        raise_type_error(callable_text(owner, name) + " takes " + takes + " positional arguments but " +
+                         std::to_string(given) + (given == 1 ? " was given" : " were given"));
         return false;
     }
     for (Py_ssize_t i = 0; i < given; ++i) slots[static_cast<std::size_t>(i)] = PyTuple_GetItem(args, i);
@@ -88,7 +93,12 @@ bool bind_arguments(const char* owner, const char* name, std::span<const char* c
 
     std::vector<const char*> missing;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        if (!slots[i]) missing.push_back(names[i]);
+        if (slots[i]) continue;
+        if (i < parameters.required) {
+            missing.push_back(names[i]);
+        } else {
+            slots[i] = Py_None;
+        }
     }
     if (!missing.empty()) {
         raise_type_error(callable_text(owner, name) + " missing " + std::to_string(missing.size()) +

@@ -156,6 +156,13 @@ bool read_block(PyObject* numpy, PyObject* array, const RowShape& shape, const c
         refuse(PyExc_ValueError, shape.parameter, rule.c_str(), given.get());
         return false;
     }
+    // Without elements there is nothing to convert: numpy is not asked to,
+    // since it warns of (or refuses) a lossy conversion even when no value
+    // would be lost, as from an empty complex or structured array.
+    if (extents[0] == 0 || extents[1] == 0) {
+        out = Block{PyRef::borrow(array), nullptr, extents[0], extents[1]};
+        return true;
+    }
     // C-contiguous, aligned, a plain ndarray: a copy unless `array` is all that already.
     PyRef name = text_object(dtype);
     PyRef requirements = PyRef::steal(Py_BuildValue("[sss]", "C", "A", "E"));

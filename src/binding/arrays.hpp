@@ -93,8 +93,9 @@ PyRef new_block(PyObject* numpy, std::initializer_list<std::size_t> shape, const
 
 }  // namespace detail
 
-// `array` (from as_array) converted by numpy to C-contiguous rows of T. A
-// wrong shape is a ValueError; numpy's own failures pass through.
+// `array` (from as_array) converted by numpy to C-contiguous rows of T (one
+// without elements, of any dtype, is not converted). A wrong shape is a
+// ValueError; numpy's own failures pass through.
 template <class T>
 bool read_rows(PyObject* numpy, PyObject* array, const RowShape& shape, ArrayRows<T>& out) {
     detail::Block block;

@@ -3,6 +3,7 @@
 #include <sys/random.h>
 
 #include <random>
+#include <utility>
 
 namespace velmarin::binding {
 
@@ -31,16 +32,31 @@ HashKey next_map_key() {
 AttributeMap::AttributeMap() : entries_(0, Hasher{next_map_key()}) {}
 
 void AttributeMap::set(std::string key, PyRef value) {
-    auto [entry, inserted] = entries_.try_emplace(std::move(key), std::move(value));
-    if (!inserted) {
-        // Released at the end of this block, while the owner is still borrowed.
-        PyRef old = std::exchange(entry->second, std::move(value));
-    }
+    Slot& slot = entries_.try_emplace(std::move(key)).first->second;
+    // Released at the end of this block, while the owner is still borrowed.
+    PyRef old = std::exchange(slot.object, std::move(value));
+    slot.positions = {};
+}
+
+void AttributeMap::set_positions(std::string key, std::vector<std::uint64_t> positions) {
+    Slot& slot = entries_.try_emplace(std::move(key)).first->second;
+    PyRef old = std::move(slot.object);
+    slot.positions = std::move(positions);
 }
 
 PyRef AttributeMap::get(std::string_view key) const {
     auto entry = entries_.find(key);
-    return entry == entries_.end() ? PyRef() : entry->second;
+    if (entry == entries_.end()) return PyRef();
+    return PyRef::borrow(object_of(entry->second));
+}
+
+PyObject* AttributeMap::object_of(Slot& slot) {
+    if (!slot.object) {
+        slot.object = PyRef::steal(Converter<std::vector<std::uint64_t>>::cast(slot.positions));
+        if (!slot.object) return nullptr;
+        slot.positions = {};
+    }
+    return slot.object.get();
 }
 
 PyRef AttributeMap::to_dict() const {

@@ -41,17 +41,18 @@ struct Converter<std::uint64_t> {
     static PyObject* cast(std::uint64_t value) { return PyLong_FromUnsignedLongLong(value); }
 };
 
-template <>
-struct Converter<std::optional<std::uint64_t>> {
-    static bool load(PyObject* object, std::optional<std::uint64_t>& out) {
+// None, or what T reads.
+template <class T>
+struct Converter<std::optional<T>> {
+    static bool load(PyObject* object, std::optional<T>& out) {
         if (object == Py_None) {
             out.reset();
             return true;
         }
-        return Converter<std::uint64_t>::load(object, out.emplace());
+        return Converter<T>::load(object, out.emplace());
     }
-    static PyObject* cast(const std::optional<std::uint64_t>& value) {
-        if (value) return Converter<std::uint64_t>::cast(*value);
+    static PyObject* cast(const std::optional<T>& value) {
+        if (value) return Converter<T>::cast(*value);
         Py_INCREF(Py_None);
         return Py_None;
     }

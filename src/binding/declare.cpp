@@ -19,9 +19,8 @@ int refuse_deletion() {
     return -1;
 }
 
-std::string method_doc(const char* name, std::span<const char* const> names, bool with_self,
-                       const char* sentence) {
-    return signature_line(name, names, with_self) + "\n--\n\n" + sentence;
+std::string method_doc(const char* name, ParameterList parameters, bool with_self, const char* sentence) {
+    return signature_line(name, parameters, with_self) + "\n--\n\n" + sentence;
 }
 
 ClassDef make_class_def(ClassSpec spec, Py_ssize_t basic_size, destructor dealloc) {

@@ -282,8 +282,7 @@ PyGetSetDef field(const char* name) {
     return property<Member, Member>(name);
 }
 
-std::string method_doc(const char* name, std::span<const char* const> names, bool with_self,
-                       const char* sentence);
+std::string method_doc(const char* name, ParameterList parameters, bool with_self, const char* sentence);
 
 template <auto Impl, const auto& P>
 PyMethodDef method(const char* sentence = "") {

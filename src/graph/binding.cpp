@@ -2,6 +2,8 @@
 #include "graph/binding.hpp"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "binding/declare.hpp"
 #include "geometry/binding.hpp"
@@ -163,19 +165,72 @@ constexpr Params graph_to_cypher_queries{"SpatialGraph", "to_cypher_queries"};
 
 // --- SpatialGraph.to_cypher_batches ------------------------------------------------
 
-// What a driver is given for an attribute value: None (no property), a
-// bool, an int, a float or a str as a plain value of its own type (a
-// subclass, such as an enum member or a NumPy float, as the plain value it
-// holds, which every driver can send), and anything else as the text of its
-// repr(), as the statements write it.
-PyRef parameter_value(PyObject* value) {
-    if (value == Py_None || PyBool_Check(value) || PyLong_CheckExact(value) || PyFloat_CheckExact(value) ||
-        PyUnicode_CheckExact(value)) {
+// An int as the integer it holds, or, beyond the signed 64-bit integers
+// that a database holds (FalkorDB stores 2^63 as 2^63 - 1), as the text of
+// its decimal digits. Neither reading calls the subclass's __int__,
+// __index__ or __str__.
+PyRef integer_value(PyObject* value) {
+    int overflow = 0;
+    const long long held = PyLong_AsLongLongAndOverflow(value, &overflow);
+    if (overflow != 0) return PyRef::steal(PyNumber_ToBase(value, 10));
+    if (held == -1 && PyErr_Occurred()) return {};
+    if (PyLong_CheckExact(value)) return PyRef::borrow(value);
+    return PyRef::steal(PyLong_FromLongLong(held));
+}
+
+bool is_scalar(PyObject* value) {
+    return PyLong_Check(value) || PyFloat_Check(value) || PyUnicode_Check(value);  // bool is an int
+}
+
+PyRef scalar_value(PyObject* value) {
+    if (PyBool_Check(value) || PyFloat_CheckExact(value) || PyUnicode_CheckExact(value)) {
         return PyRef::borrow(value);
     }
-    if (PyLong_Check(value)) return PyRef::steal(PyNumber_Long(value));
+    if (PyLong_Check(value)) return integer_value(value);
     if (PyFloat_Check(value)) return PyRef::steal(PyFloat_FromDouble(PyFloat_AsDouble(value)));
-    if (PyUnicode_Check(value)) return PyRef::steal(PyUnicode_FromObject(value));
+    return PyRef::steal(PyUnicode_FromObject(value));
+}
+
+// The items of a list or tuple, held before any is converted: converting
+// allocates, and a collection that starts then may run a finaliser that
+// changes the list. None when an item is not a scalar.
+std::optional<std::vector<PyRef>> scalar_items(PyObject* sequence) {
+    const bool list = PyList_Check(sequence);
+    const Py_ssize_t count = list ? PyList_Size(sequence) : PyTuple_Size(sequence);
+    std::vector<PyRef> items;
+    items.reserve(static_cast<std::size_t>(count));
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        PyObject* item = list ? PyList_GetItem(sequence, i) : PyTuple_GetItem(sequence, i);
+        if (!is_scalar(item)) return std::nullopt;
+        items.push_back(PyRef::borrow(item));
+    }
+    return items;
+}
+
+PyRef array_value(const std::vector<PyRef>& items) {
+    PyRef array = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(items.size())));
+    if (!array) return {};
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        PyRef value = scalar_value(items[i].get());
+        if (!value) return {};
+        PyList_SetItem(array.get(), static_cast<Py_ssize_t>(i), value.release());
+    }
+    return array;
+}
+
+// What a driver is given for an attribute value: None (no property), a
+// bool, an int, a float or a str as a plain value of its own type, a list
+// or tuple of those as a list of them (an array property), and anything
+// else as the text of its repr(), as the statements write it. A subclass
+// (an enum member, a NumPy float, a named tuple) goes as the plain value it
+// holds, read without calling any of its methods, so no override can change
+// or refuse the value on its way.
+PyRef parameter_value(PyObject* value) {
+    if (value == Py_None) return PyRef::borrow(value);
+    if (is_scalar(value)) return scalar_value(value);
+    if (PyList_Check(value) || PyTuple_Check(value)) {
+        if (std::optional<std::vector<PyRef>> items = scalar_items(value)) return array_value(*items);
+    }
     return PyRef::steal(PyObject_Repr(value));
 }
 
@@ -303,13 +358,16 @@ PyRef make_graph_node(NodeRecord record) {
 }
 
 PyRef make_graph_edge(EdgeRecord record) {
-    const std::vector<EdgeNumber> numbers = std::move(record.numbers);  // leaves the record's list empty
+    // Moved out, leaving the record's lists empty.
+    const std::vector<EdgeNumber> numbers = std::move(record.numbers);
+    EdgePositions positions = std::move(record.positions);
     GraphEdge edge{std::move(record), {}};
     for (const EdgeNumber& number : numbers) {
         PyRef value = PyRef::steal(PyFloat_FromDouble(number.value));
         if (!value) return {};
         edge.attributes.set(std::string(number.key), std::move(value));
     }
+    if (!positions.key.empty()) edge.attributes.set_positions(std::string(positions.key), std::move(positions.values));
     return PyRef::steal(new_instance(std::move(edge)));
 }
 
@@ -414,7 +472,9 @@ const ClassDef& class_def<SpatialGraph>() {
                     "The graph as (query, parameters) pairs for a driver's run(query, parameters): the index on "
                     "Room.index, then UNWIND batches of at most batch_size rooms, then of their SHARES_WALL "
                     "relationships. Every value travels as a parameter: floats stay floats, keys and texts stay "
-                    "data; attribute values that are None, bool, int, float or str go as plain values, others as "
+                    "data; attribute values that are None, bool, int, float or str go as plain values (a subclass "
+                    "as the value it holds, an int beyond the signed 64-bit range as the text of its digits), a "
+                    "list or tuple of bool, int, float and str as a list of them (an array property), others as "
                     "their repr() text, and a room's or wall's own property wins over an attribute of its name. "
                     "Skip the first pair for a database that already holds the index."),
             },

@@ -25,6 +25,13 @@ struct EdgeNumber {
     double value = 0.0;
 };
 
+// Positions a build attaches to an edge as one list of integers. The key is
+// text with static storage; an empty key means no list.
+struct EdgePositions {
+    std::string_view key;
+    std::vector<std::uint64_t> values;
+};
+
 // One contact between two cells. The ends are positions in the node list
 // for the path search and `index` values for the Cypher export; a built
 // graph keeps the two equal.
@@ -34,9 +41,10 @@ struct EdgeRecord {
     double shared_area = 0.0;
     Vector3D contact_centroid;
     std::string contact_type;
-    // Handed to the edge's attribute map (as floats) when the edge object is
-    // made, and not kept in the record.
+    // Handed to the edge's attribute map (as floats, and a list of ints)
+    // when the edge object is made, and not kept in the record.
     std::vector<EdgeNumber> numbers = {};
+    EdgePositions positions = {};
 };
 
 // A linear element (by its position in the registry's wires) passing

@@ -112,7 +112,7 @@ Bounds mesh_box(const Mesh& mesh) {
 ApertureIndex::ApertureIndex(const std::vector<Mesh>& apertures, double tolerance)
     : tolerance_(tolerance), tree_(index_faces(apertures)) {}
 
-void ApertureIndex::add_face(const Mesh& mesh, std::size_t face) {
+void ApertureIndex::add_face(const Mesh& mesh, std::uint64_t aperture, std::size_t face) {
     const FacePlane plane = face_plane(mesh, face);
     // A plane with a non-finite part fails every plane test.
     if (!plane.valid || !is_finite(plane.normal) || !std::isfinite(plane.offset)) return;
@@ -124,7 +124,7 @@ void ApertureIndex::add_face(const Mesh& mesh, std::size_t face) {
         const double squared = dot(q, q);  // squared until all are in
         if (squared > radius_) radius_ = squared;  // as fmax: NaN leaves it
     }
-    faces_.push_back({&mesh, face, plane, box, box.grown(flatness(mesh, indices, plane))});
+    faces_.push_back({&mesh, aperture, face, plane, box, box.grown(flatness(mesh, indices, plane))});
 }
 
 std::vector<BoxIndex::Entry> ApertureIndex::index_faces(const std::vector<Mesh>& apertures) {
@@ -134,9 +134,10 @@ std::vector<BoxIndex::Entry> ApertureIndex::index_faces(const std::vector<Mesh>&
     groups_.reserve(apertures.size());
     std::vector<BoxIndex::Entry> entries;
     entries.reserve(apertures.size());
-    for (const Mesh& mesh : apertures) {
+    for (std::size_t a = 0; a < apertures.size(); ++a) {
+        const Mesh& mesh = apertures[a];
         const std::size_t begin = faces_.size();
-        for (std::size_t g = 0; g < mesh.faces.size(); ++g) add_face(mesh, g);
+        for (std::size_t g = 0; g < mesh.faces.size(); ++g) add_face(mesh, a, g);
         if (faces_.size() == begin) continue;
         Bounds all;
         for (std::size_t k = begin; k < faces_.size(); ++k) all.add(faces_[k].grown);
@@ -251,7 +252,9 @@ const std::vector<FaceOpening>& ApertureIndex::openings_of(const ContactFace& fa
     return near.openings;
 }
 
-std::optional<MultiPolygon2D> ApertureIndex::cut(const MultiPolygon2D& region, const ContactFace& face) const {
+std::optional<MultiPolygon2D> ApertureIndex::cut(const MultiPolygon2D& region, const ContactFace& face,
+                                                 std::vector<ApertureTake>* takes) const {
+    TakeTally tally(takes);
     if (region.empty() || faces_.empty()) return std::nullopt;
     std::optional<MultiPolygon2D> left;
     std::vector<FaceOpening> own;
@@ -275,10 +278,12 @@ std::optional<MultiPolygon2D> ApertureIndex::cut(const MultiPolygon2D& region, c
             std::any_of(made.begin(), made.end(), [&](const Ring* r) { return same_ring(*r, outline); })) {
             continue;
         }
+        tally.start(hole.aperture, left ? *left : region);
         left = polygon_boolean(left ? *left : region, opening.outline, BooleanOp::Difference);
-        if (left->empty()) return left;
+        if (left->empty()) break;
         made.push_back(&outline);
     }
+    if (left) tally.finish(*left);
     return left;
 }
 

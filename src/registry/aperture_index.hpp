@@ -32,11 +32,13 @@ class ApertureIndex final : public ApertureCut {
 public:
     ApertureIndex(const std::vector<Mesh>& apertures, double tolerance);
 
-    std::optional<MultiPolygon2D> cut(const MultiPolygon2D& region, const ContactFace& face) const override;
+    std::optional<MultiPolygon2D> cut(const MultiPolygon2D& region, const ContactFace& face,
+                                      std::vector<ApertureTake>* takes) const override;
 
 private:
     struct ApertureFace {
         const Mesh* mesh;
+        std::uint64_t aperture;  // the mesh's position in the apertures
         std::size_t face;
         FacePlane plane;
         Bounds box;
@@ -54,7 +56,7 @@ private:
         double spread = 0.0;  // largest distance of a member's normal from `normal`
     };
 
-    void add_face(const Mesh& mesh, std::size_t face);
+    void add_face(const Mesh& mesh, std::uint64_t aperture, std::size_t face);
     std::vector<BoxIndex::Entry> index_faces(const std::vector<Mesh>& apertures);
     // How far from the contact face an aperture face may lie and still reach
     // the region; negative when no aperture face can pass the plane tests.

@@ -47,7 +47,7 @@ struct QueriedFace {
             return std::nullopt;
         }
         MultiPolygon2D region = polygon_boolean(own, project(other, other_face, frame), BooleanOp::Intersection);
-        if (auto cut = scene.apertures.cut(region, {mesh, face, plane, frame, box, 0.0, &near})) {
+        if (auto cut = scene.apertures.cut(region, {mesh, face, plane, frame, box, 0.0, &near}, nullptr)) {
             region = std::move(*cut);
         }
         const double area = unsigned_area(region);

@@ -64,15 +64,60 @@ struct ContactFace {
     NearApertures* near = nullptr;
 };
 
+// What one aperture's faces took from a region: the area left before they
+// were cut less the area left after them.
+struct ApertureTake {
+    std::uint64_t aperture = 0;  // its position in the registry's apertures
+    double area = 0.0;
+};
+
 // Cuts the aperture faces that lie between the contact face's plane and the
 // plane `depth` in front of it (`plane_between`) out of a contact region, in
 // the order of the registry's apertures and their faces. Nothing when no
 // face was cut: the region is then as it was, and the caller need not have
-// copied it.
+// copied it. With `takes`, also what each aperture whose faces were cut
+// took, in aperture order; an aperture that took nothing may be listed with
+// an area of about zero (the overlay's rounding) or left out.
 class ApertureCut {
 public:
     virtual ~ApertureCut() = default;
-    virtual std::optional<MultiPolygon2D> cut(const MultiPolygon2D& region, const ContactFace& face) const = 0;
+    virtual std::optional<MultiPolygon2D> cut(const MultiPolygon2D& region, const ContactFace& face,
+                                              std::vector<ApertureTake>* takes) const = 0;
+};
+
+// Keeps the tally of `ApertureCut::cut`'s takes while the faces of one
+// aperture after the other are cut.
+class TakeTally {
+public:
+    explicit TakeTally(std::vector<ApertureTake>* takes) : takes_(takes) {
+        if (takes_) takes_->clear();
+    }
+
+    // Before a face of `aperture` is cut from `left`.
+    void start(std::uint64_t aperture, const MultiPolygon2D& left) {
+        if (!takes_ || (open_ && aperture == aperture_)) return;
+        const double before = unsigned_area(left);
+        close(before);
+        aperture_ = aperture;
+        before_ = before;
+        open_ = true;
+    }
+
+    // After the last face was cut, leaving `left`.
+    void finish(const MultiPolygon2D& left) {
+        if (takes_ && open_) close(unsigned_area(left));
+        open_ = false;
+    }
+
+private:
+    void close(double left) {
+        if (open_) takes_->push_back({aperture_, before_ - left});
+    }
+
+    std::vector<ApertureTake>* takes_;
+    bool open_ = false;
+    std::uint64_t aperture_ = 0;
+    double before_ = 0.0;
 };
 
 // The shared, read-only inputs of every `find_cell_contacts` call.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "registry/aperture_index.hpp"
 #include "registry/by_position.hpp"
@@ -42,13 +44,13 @@ EdgeRecord edge_of(const CellContact& c) {
 // The records (each with a text on the heap) are made here rather than in
 // the tasks: made there, they were slower to make and to release.
 template <class Contact, class Convert>
-std::vector<EdgeRecord> records_of(const std::vector<std::vector<Contact>>& per_mesh, const Convert& convert) {
+std::vector<EdgeRecord> records_of(std::vector<std::vector<Contact>> per_mesh, const Convert& convert) {
     std::size_t count = 0;
     for (const auto& list : per_mesh) count += list.size();
     std::vector<EdgeRecord> records;
     records.reserve(count);
-    for (const auto& list : per_mesh) {
-        for (const Contact& contact : list) records.push_back(convert(contact));
+    for (auto& list : per_mesh) {
+        for (Contact& contact : list) records.push_back(convert(contact));
     }
     return records;
 }
@@ -87,20 +89,27 @@ SharedInputs prepare(const SpatialRegistry& registry, double tolerance, double r
 std::vector<EdgeRecord> edges(const SpatialRegistry& registry, double tolerance, Search search,
                               const SharedInputs& shared) {
     const ContactScene scene{registry.meshes, shared.planes, *shared.faces, *shared.apertures, tolerance, search};
-    const auto per_mesh = run_by_position<std::vector<CellContact>>(
+    auto per_mesh = run_by_position<std::vector<CellContact>>(
         registry.meshes.size(), [&](std::size_t i) { return find_cell_contacts(scene, i); });
-    return records_of(per_mesh, edge_of);
+    return records_of(std::move(per_mesh), edge_of);
 }
 
-std::vector<EdgeRecord> wall_edges(const SpatialRegistry& registry, double tolerance, double wall_thickness,
-                                   double reach, Search search, const SharedInputs& shared) {
+// How far apart faces may lie and still face each other.
+struct Thickness {
+    double wall;
+    double slab;
+};
+
+std::vector<EdgeRecord> wall_edges(const SpatialRegistry& registry, double tolerance, Thickness most, double reach,
+                                   Search search, const SharedInputs& shared) {
     const WallScene scene{{registry.meshes, shared.planes, *shared.faces, *shared.apertures, tolerance, search},
-                          shared.facts, wall_thickness, reach};
-    const auto per_mesh = run_by_position<std::vector<WallContact>>(
+                          shared.facts, most.wall, most.slab, reach};
+    auto per_mesh = run_by_position<std::vector<WallContact>>(
         registry.meshes.size(), [&](std::size_t i) { return find_wall_contacts(scene, i); });
-    return records_of(per_mesh, [](const WallContact& c) {
+    return records_of(std::move(per_mesh), [](WallContact& c) {
         EdgeRecord edge = edge_of(c.contact);
         edge.numbers = {{"wall_thickness", c.thickness}, {"opening_area", c.opening_area}};
+        edge.positions = {"apertures", std::move(c.apertures)};
         return edge;
     });
 }
@@ -124,16 +133,19 @@ GraphRecords build_graph(const SpatialRegistry& registry, double tolerance, Sear
 }
 
 Result<GraphRecords> build_graph_with_walls(const SpatialRegistry& registry, double tolerance, double wall_thickness,
-                                            Search search) {
-    if (!(wall_thickness >= 0.0) || !std::isfinite(wall_thickness)) {
-        return value_error("wall_thickness must be a finite number of 0 or more, not " + shortest_text(wall_thickness));
+                                            std::optional<double> slab_thickness, Search search) {
+    const Thickness most{wall_thickness, slab_thickness.value_or(wall_thickness)};
+    for (const auto& [name, value] : {std::pair{"wall_thickness", most.wall}, std::pair{"slab_thickness", most.slab}}) {
+        if (!(value >= 0.0) || !std::isfinite(value)) {
+            return value_error(std::string(name) + " must be a finite number of 0 or more, not " + shortest_text(value));
+        }
     }
     // Grown by the tolerance at least, so that faces that touch are found as
     // the build without walls finds them.
-    const double reach = std::fmax(wall_thickness, tolerance);
+    const double reach = std::fmax(std::fmax(most.wall, most.slab), tolerance);
     GraphRecords graph;
     const SharedInputs shared = prepare(registry, tolerance, reach, true, search, graph);
-    if (shared.faces) graph.edges = wall_edges(registry, tolerance, wall_thickness, reach, search, shared);
+    if (shared.faces) graph.edges = wall_edges(registry, tolerance, most, reach, search, shared);
     return graph;
 }
 

@@ -14,7 +14,8 @@ public:
     LiteralApertures(const std::vector<Mesh>& apertures, double tolerance)
         : apertures_(apertures), tolerance_(tolerance) {}
 
-    std::optional<MultiPolygon2D> cut(const MultiPolygon2D& region, const ContactFace& face) const override;
+    std::optional<MultiPolygon2D> cut(const MultiPolygon2D& region, const ContactFace& face,
+                                      std::vector<ApertureTake>* takes) const override;
 
 private:
     const std::vector<Mesh>& apertures_;

@@ -36,11 +36,21 @@ double rounding_of(const MultiPolygon2D& region) {
     return extent * extent * 0x1p-20;
 }
 
+// The apertures that took more than the rounding, by position (the takes
+// come in aperture order, one per aperture).
+std::vector<std::uint64_t> apertures_taking(const std::vector<ApertureTake>& takes, double rounding) {
+    std::vector<std::uint64_t> out;
+    for (const ApertureTake& take : takes) {
+        if (take.area > rounding) out.push_back(take.aperture);
+    }
+    return out;
+}
+
 // One face A of mesh i, with everything the faces facing it are compared in.
 class WallFace {
 public:
     WallFace(const WallScene& scene, std::size_t mesh_index, std::size_t face, const FacePlane& plane,
-             NearApertures& near)
+             NearApertures& near, std::vector<ApertureTake>& takes)
         : scene_(scene),
           mesh_index_(mesh_index),
           mesh_(checked(scene.meshes, mesh_index)),
@@ -50,7 +60,8 @@ public:
           frame_(plane_frame(plane.normal, checked(mesh_.vertices, checked(face_, 0)))),
           polygon_(project(mesh_, face_, frame_)),
           extent_(rectangle_of(polygon_)),
-          near_(near) {}
+          near_(near),
+          takes_(takes) {}
 
     // Every face of another mesh among `hits` that faces A, nearest first.
     // The indexed search leaves out the faces whose extents at most touch
@@ -102,21 +113,25 @@ private:
     Polygon2D project_other(const Facing& b) const { return project(other_mesh(b), other_face(b), frame_); }
 
     // The region before the openings decides whether there is a contact, so
-    // a wall that is all door still links its rooms.
+    // a wall that is all door still links its rooms. The rounding that
+    // decides whether the openings took area decides which of them did.
     void add_contact(MultiPolygon2D region, const Facing& b, std::vector<WallContact>& out) const {
         const double whole = unsigned_area(region);
         if (!(whole > scene_.tolerance)) return;
         const std::optional<MultiPolygon2D> cut =
-            scene_.apertures.cut(region, {mesh_, face_, plane_, frame_, box_, b.depth, &near_});
+            scene_.apertures.cut(region, {mesh_, face_, plane_, frame_, box_, b.depth, &near_}, &takes_);
         const MultiPolygon2D* open = &region;
         double area = whole;
         double opening = 0.0;
+        std::vector<std::uint64_t> apertures;
         if (cut) {
             const double left = unsigned_area(*cut);
-            if (whole - left > rounding_of(region)) {
+            const double rounding = rounding_of(region);
+            if (whole - left > rounding) {
                 open = &*cut;
                 area = left;
                 opening = whole - left;
+                apertures = apertures_taking(takes_, rounding);
             }
         }
         const Point2D centre = area_centroid(area > scene_.tolerance ? *open : region);
@@ -124,7 +139,8 @@ private:
         const double half = b.depth * 0.5;
         const Vector3D& n = plane_.normal;
         const Vector3D between{in_plane.x + n.x * half, in_plane.y + n.y * half, in_plane.z + n.z * half};
-        out.push_back({{contact_type_of(n), mesh_index_, b.ref.mesh, area, between}, b.depth, opening});
+        out.push_back({{contact_type_of(n), mesh_index_, b.ref.mesh, area, between}, b.depth, opening,
+                       std::move(apertures)});
     }
 
     const WallScene& scene_;
@@ -137,6 +153,7 @@ private:
     Polygon2D polygon_;
     Rectangle2D extent_;
     NearApertures& near_;  // the mesh's
+    std::vector<ApertureTake>& takes_;  // the mesh's, for each contact in turn
 };
 
 // A face of another mesh near mesh i, with what the facing test reads.
@@ -178,18 +195,21 @@ private:
 // The faces of other meshes that face A (plane `plane`), among `hits`: those
 // whose grown boxes meet A's. Opposite normals within the tolerance, and B's
 // vertex mean in front of A by more than minus the tolerance and at most the
-// wall thickness. True when one of them belongs to a mesh above i. The order
-// of `out` is left to the caller, which sorts it.
+// wall thickness (the slab thickness when A makes a slab). True when one of
+// them belongs to a mesh above i. The order of `out` is left to the caller,
+// which sorts it.
 bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, const FaceHits<Near>& hits,
                  const HitsByDirection& by_direction, std::vector<Facing>& out) {
     out.clear();
     bool above = false;
     const double limit = -(1.0 - scene.tolerance);
+    const double thickness =
+        contact_type_of(plane.normal) == ContactType::HorizontalSlab ? scene.slab_thickness : scene.wall_thickness;
     const Bounds* within = hits.within();
     auto take = [&](const Near& hit) {
         if (within && !within->intersects(hit.box)) return;
         const double depth = dot(plane.normal, hit.facts->centre) + plane.offset;
-        if (!(depth > -scene.tolerance && depth <= scene.wall_thickness)) return;
+        if (!(depth > -scene.tolerance && depth <= thickness)) return;
         out.push_back({hit.ref, depth, {}});
         above = above || hit.ref.mesh > i;
     };
@@ -246,6 +266,7 @@ std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t 
     std::vector<WallContact> contacts;
     std::vector<Facing> hits;
     NearApertures openings;
+    std::vector<ApertureTake> takes;
     // Faces of other meshes with a plane.
     auto other = [&](const FaceRef& hit, const Bounds& grown, std::uint64_t position) -> std::optional<Near> {
         if (hit.mesh == i) return std::nullopt;
@@ -258,7 +279,7 @@ std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t 
     auto visit = [&](std::size_t f, const FacePlane& plane, const Bounds&, const FaceHits<Near>& near) {
         // Only faces of meshes above i give contacts; the rest only hide.
         if (!find_facing(scene, i, plane, near, by_direction, hits)) return;
-        const WallFace face(scene, i, f, plane, openings);
+        const WallFace face(scene, i, f, plane, openings, takes);
         const std::vector<Facing> facing = face.facing(hits);
         if (scene.search == Search::Literal) {
             face.literal_contacts(facing, contacts);

@@ -3,11 +3,12 @@
 // A face B of another mesh faces the queried face A when their normals are
 // opposite within the tolerance and B's vertex mean lies in front of A (along
 // A's normal) by more than minus the tolerance and at most the wall
-// thickness. Seen from A, the faces that face it are taken nearest first,
+// thickness, or the slab thickness when A's normal makes the contact a slab
+// (`contact_type_of`). Seen from A, the faces that face it are taken nearest first,
 // and each keeps only the part of A that nearer ones left uncovered: a room
 // is never linked through a shaft or another room between. The openings
-// between the two planes are cut from what B keeps; what remains, and what
-// the openings took, make the contact.
+// between the two planes are cut from what B keeps; what remains, what the
+// openings took and which apertures took it make the contact.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,10 @@ struct WallContact {
     CellContact contact;
     double thickness = 0.0;     // how far B's vertex mean lies in front of A
     double opening_area = 0.0;  // what the openings took
+    // The positions of the apertures that took more than the overlay's
+    // rounding, ascending; none when the openings took no more than it
+    // together (opening_area 0).
+    std::vector<std::uint64_t> apertures;
 };
 
 // A unit normal that is exactly one of the six directions along the axes,
@@ -54,7 +59,8 @@ std::vector<FacingFacts> facing_facts(const std::vector<Mesh>& meshes,
 struct WallScene : ContactScene {
     const std::vector<FacingFacts>& facts;  // by the face index's positions
     double wall_thickness;
-    double reach;  // max(wall_thickness, tolerance)
+    double slab_thickness;  // in place of the wall thickness for a slab
+    double reach;  // max(wall_thickness, slab_thickness, tolerance)
 };
 
 // The contacts of mesh i with meshes at higher positions: by face of mesh i

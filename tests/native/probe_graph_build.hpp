@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -17,9 +18,10 @@ namespace probe_graph {
 
 using Points = std::vector<std::vector<double>>;
 using Faces = FaceList;
-// The edge's numbers (the walls build's thickness and opening area) last.
-using EdgeRow =
-    std::tuple<std::uint64_t, std::uint64_t, double, double, double, double, std::string, std::vector<double>>;
+// The edge's numbers (the walls build's thickness and opening area) and
+// its positions (the walls build's apertures) last.
+using EdgeRow = std::tuple<std::uint64_t, std::uint64_t, double, double, double, double, std::string,
+                           std::vector<double>, std::vector<std::uint64_t>>;
 using Rows = std::tuple<std::vector<std::tuple<double, double, double>>, std::vector<EdgeRow>,
                         std::vector<std::tuple<std::uint64_t, std::uint64_t>>>;
 
@@ -58,7 +60,8 @@ inline Rows rows_of(const GraphRecords& graph) {
         std::vector<double> numbers;
         for (const EdgeNumber& number : e.numbers) numbers.push_back(number.value);
         std::get<1>(rows).emplace_back(e.node_a, e.node_b, e.shared_area, e.contact_centroid.x,
-                                       e.contact_centroid.y, e.contact_centroid.z, e.contact_type, numbers);
+                                       e.contact_centroid.y, e.contact_centroid.z, e.contact_type, numbers,
+                                       e.positions.values);
     }
     for (const WireContact& w : graph.wire_contacts) std::get<2>(rows).emplace_back(w.wire_index, w.mesh_index);
     return rows;
@@ -75,21 +78,24 @@ inline Rows indexed(std::vector<Points> mv, std::vector<Faces> mf, Points w, std
 
 // The walls build in either search; a bad thickness raises as the method does.
 inline Result<Rows> walls(std::vector<Points> mv, std::vector<Faces> mf, Points w, std::vector<Points> av,
-                          std::vector<Faces> af, double tolerance, double wall_thickness, Search search) {
+                          std::vector<Faces> af, double tolerance, double wall_thickness,
+                          std::optional<double> slab_thickness, Search search) {
     Result<GraphRecords> graph =
-        build_graph_with_walls(registry_of(mv, mf, w, av, af), tolerance, wall_thickness, search);
+        build_graph_with_walls(registry_of(mv, mf, w, av, af), tolerance, wall_thickness, slab_thickness, search);
     if (!graph.ok()) return graph.error();
     return rows_of(graph.value());
 }
 inline Result<Rows> walls_literal(std::vector<Points> mv, std::vector<Faces> mf, Points w, std::vector<Points> av,
-                                  std::vector<Faces> af, double tolerance, double wall_thickness) {
+                                  std::vector<Faces> af, double tolerance, double wall_thickness,
+                                  std::optional<double> slab_thickness) {
     return walls(std::move(mv), std::move(mf), std::move(w), std::move(av), std::move(af), tolerance, wall_thickness,
-                 Search::Literal);
+                 slab_thickness, Search::Literal);
 }
 inline Result<Rows> walls_indexed(std::vector<Points> mv, std::vector<Faces> mf, Points w, std::vector<Points> av,
-                                  std::vector<Faces> af, double tolerance, double wall_thickness) {
+                                  std::vector<Faces> af, double tolerance, double wall_thickness,
+                                  std::optional<double> slab_thickness) {
     return walls(std::move(mv), std::move(mf), std::move(w), std::move(av), std::move(af), tolerance, wall_thickness,
-                 Search::Indexed);
+                 slab_thickness, Search::Indexed);
 }
 
 constexpr Params literal_params{nullptr, "graph_build_literal", "mesh_vertices", "mesh_faces", "wires",
@@ -97,9 +103,11 @@ constexpr Params literal_params{nullptr, "graph_build_literal", "mesh_vertices",
 constexpr Params indexed_params{nullptr, "graph_build_indexed", "mesh_vertices", "mesh_faces", "wires",
                                 "aperture_vertices", "aperture_faces", "tolerance"};
 constexpr Params walls_literal_params{nullptr, "graph_build_walls_literal", "mesh_vertices", "mesh_faces", "wires",
-                                      "aperture_vertices", "aperture_faces", "tolerance", "wall_thickness"};
+                                      "aperture_vertices", "aperture_faces", "tolerance", "wall_thickness",
+                                      DefaultsToNone{"slab_thickness"}};
 constexpr Params walls_indexed_params{nullptr, "graph_build_walls_indexed", "mesh_vertices", "mesh_faces", "wires",
-                                      "aperture_vertices", "aperture_faces", "tolerance", "wall_thickness"};
+                                      "aperture_vertices", "aperture_faces", "tolerance", "wall_thickness",
+                                      DefaultsToNone{"slab_thickness"}};
 
 }  // namespace probe_graph
 
