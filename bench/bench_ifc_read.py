@@ -3,8 +3,9 @@
     .venv/bin/python bench/bench_ifc_read.py [--repeat 7] [MODEL.ifc[.gz] ...]
 
 For each model (by default the shared ones in ../shared/models), times
-read_building three ways, alternating so that the machine's load falls on
-each alike, and reports the best of ``--repeat`` runs:
+read_building three ways, in turn and in alternating order so that the
+machine's load falls on each alike, and reports the best of ``--repeat``
+runs (and the ratio of the medians for the processor time):
 - as it reads, the checks included;
 - without the checks (the same read with the screening replaced by one that
   finds nothing), the baseline;
@@ -17,26 +18,21 @@ work on the machine: read them with the load averages printed beside them.
 from __future__ import annotations
 
 import argparse
-import gzip
 import os
 import resource
+import statistics
+import sys
 import tempfile
 import time
 from pathlib import Path
 from typing import Any, Callable
 from unittest import mock
 
-from velmarin_ifc import read_building
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 
-SHARED = Path(__file__).resolve().parents[2] / "shared" / "models"
+from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 
-
-def unzipped(path: Path, folder: str) -> Path:
-    if path.suffix != ".gz":
-        return path
-    target = Path(folder) / path.stem
-    target.write_bytes(gzip.decompress(path.read_bytes()))
-    return target
+from velmarin_ifc import read_building  # noqa: E402
 
 
 def measure(path: Path, repeat: int) -> None:
@@ -45,18 +41,19 @@ def measure(path: Path, repeat: int) -> None:
         "unchecked": lambda: unchecked(path),
         "in a child": lambda: read_building(path, timeout=600),
     }
-    times: dict[str, list[float]] = {name: [] for name in ways}
+    wall: dict[str, list[float]] = {name: [] for name in ways}
     processor: dict[str, list[float]] = {name: [] for name in ways}
-    for _ in range(repeat):
-        for name, read in ways.items():
+    for round in range(repeat):
+        for name, read in (ways.items() if round % 2 == 0 else reversed(ways.items())):
             start, used = time.perf_counter(), processor_time()
             read()
-            times[name].append(time.perf_counter() - start)
+            wall[name].append(time.perf_counter() - start)
             processor[name].append(processor_time() - used)
-    checked, bare, child = (min(times[name]) for name in ways)
-    checked_cpu, bare_cpu = min(processor["checked"]), min(processor["unchecked"])
-    print(f"{path.name}: checked {checked:.3f} s, unchecked {bare:.3f} s ({checked / bare:.3f}x; "
-          f"processor time {checked_cpu:.3f} s against {bare_cpu:.3f} s, {checked_cpu / bare_cpu:.3f}x); "
+    checked, bare, child = (min(wall[name]) for name in ways)
+    checked_cpu, bare_cpu = (min(processor[name]) for name in ("checked", "unchecked"))
+    print(f"{path.name}: checked {checked:.3f} s, unchecked {bare:.3f} s ({checked / bare:.3f}x; processor time "
+          f"{checked_cpu:.3f} s against {bare_cpu:.3f} s, {checked_cpu / bare_cpu:.3f}x, median "
+          f"{statistics.median(processor['checked']) / statistics.median(processor['unchecked']):.3f}x); "
           f"in a child {child:.3f} s ({child / checked:.2f}x, +{child - checked:.3f} s)")
 
 
@@ -73,14 +70,14 @@ def unchecked(path: Path) -> Any:
 
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("models", nargs="*", type=Path)
+    parser.add_argument("models", nargs="*", type=Path, help="plain IFC files (default: the shared models)")
     parser.add_argument("--repeat", type=int, default=7)
     args = parser.parse_args()
-    models = args.models or sorted(SHARED.glob("*.ifc.gz"))
     print(f"{os.cpu_count()} cores; load average {' '.join(f'{x:.1f}' for x in os.getloadavg())}")
     with tempfile.TemporaryDirectory() as folder:
+        models = args.models or [unpacked(name, folder) for name in MODELS if (SHARED / name).exists()]
         for model in models:
-            measure(unzipped(model, folder), args.repeat)
+            measure(model, args.repeat)
     print(f"load average {' '.join(f'{x:.1f}' for x in os.getloadavg())}")
 
 

@@ -26,7 +26,7 @@ import sys
 from typing import Any, Union
 
 from velmarin import Mesh, Vector3D, Wire
-from velmarin_ifc._reading import Parts, opened, parts_of
+from velmarin_ifc._reading import Parts, parts_read
 
 # The child: the caller's import path first, then the read. Only the standard
 # library is imported before the path is set.
@@ -94,7 +94,7 @@ def serve(path: str, seconds: float) -> None:
     if hasattr(signal, "setitimer") and math.isfinite(seconds):
         signal.setitimer(signal.ITIMER_REAL, seconds + OUTLIVE)  # SIGALRM's default action ends the process
     try:
-        outcome: tuple[str, Any] = ("parts", sent(parts_of(*opened(path))))
+        outcome: tuple[str, Any] = ("parts", sent(parts_read(path)))
     except Exception as error:  # the caller raises it as its own
         outcome = ("error", error)
     try:

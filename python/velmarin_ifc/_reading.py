@@ -2,8 +2,10 @@
 from __future__ import annotations
 
 import math
+import mmap
 import os
-from typing import Any, Callable, NamedTuple, Optional, TypeVar, Union
+from contextlib import contextmanager, suppress
+from typing import Any, Callable, Iterator, NamedTuple, Optional, TypeVar, Union
 
 import ifcopenshell
 import ifcopenshell.util.element
@@ -13,7 +15,7 @@ import ifcopenshell.util.unit
 from velmarin import Mesh, SpatialRegistry, Wire
 from velmarin_ifc._building import Building, Element, LeftOut, Space
 from velmarin_ifc._geometry import Solid, column_wire, element_solids, opening_mesh, solid_mesh, tread_mesh
-from velmarin_ifc._screening import Fault, Placements, of_kind, screened
+from velmarin_ifc._screening import Fault, Placements, Text, of_kind, screened
 
 APERTURE_CLASSES = ("IfcDoor", "IfcWindow", "IfcOpeningElement")
 # Each stair or ramp as its flights, or as its own body where it has none.
@@ -73,25 +75,43 @@ def read_building(path: Union[str, "os.PathLike[str]"], timeout: Optional[float]
         from velmarin_ifc._isolated import read_isolated
 
         return building_from(read_isolated(path, timeout))
-    return building_from(parts_of(*opened(path)))
+    return building_from(parts_read(path))
 
 
-def opened(path: str) -> tuple[ifcopenshell.file, bytes]:
-    """The model in the file, and its STEP text."""
+def parts_read(path: str) -> Parts:
+    """The parts of the model in the file."""
     try:
         model = ifcopenshell.open(path)
     except (ifcopenshell.Error, OSError, RuntimeError) as error:  # its parser and its wrapper fail alike
         raise ValueError(f"{path!r} is not an IFC model ({error})") from None
     if not isinstance(model, ifcopenshell.file):
         raise ValueError(f"{path!r} is not an IFC model")
+    with step_text(path, model) as text:
+        return parts_of(model, text)
+
+
+@contextmanager
+def step_text(path: str, model: Any) -> Iterator[Text]:
+    """The model's STEP text: the file mapped into memory (reading it would
+    take as long as looking through it), or for a zipped or XML model, or a
+    file that cannot be mapped, the text written anew."""
     with open(path, "rb") as file:
-        text = file.read()
-    if not text.lstrip().startswith(b"ISO-10303-21"):  # a zipped or XML model: its text is written anew
-        text = step_text(model)
-    return model, text
+        try:
+            mapped = mmap.mmap(file.fileno(), 0, access=mmap.ACCESS_READ)
+        except (OSError, ValueError):
+            mapped = None
+        if mapped is not None:
+            try:
+                if mapped[:64].lstrip().startswith(b"ISO-10303-21"):
+                    yield mapped
+                    return
+            finally:
+                with suppress(BufferError):  # a view of it kept alive by a traceback: it closes when collected
+                    mapped.close()
+    yield written_text(model)
 
 
-def step_text(model: Any) -> bytes:
+def written_text(model: Any) -> bytes:
     return str(model.to_string()).encode()
 
 
@@ -113,10 +133,10 @@ def building_from(parts: Parts) -> Building:
 
 
 def building_of(model: ifcopenshell.file) -> Building:
-    return building_from(parts_of(model, step_text(model)))
+    return building_from(parts_of(model, written_text(model)))
 
 
-def parts_of(model: ifcopenshell.file, text: bytes) -> Parts:
+def parts_of(model: ifcopenshell.file, text: Text) -> Parts:
     products = Products(model)
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
     faults = screened(model, products.all(), text, metres)

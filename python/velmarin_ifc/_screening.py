@@ -26,9 +26,10 @@ a read in a child process bounds (`read_building`'s timeout).
 from __future__ import annotations
 
 import math
+import mmap
 import re
 from functools import lru_cache
-from typing import Any, Iterable, Optional
+from typing import Any, Iterable, Optional, Union
 
 import ifcopenshell
 import ifcopenshell.ifcopenshell_wrapper
@@ -36,9 +37,11 @@ import numpy as np
 
 from velmarin_ifc._building import Reason
 
-# The longest length a shape may hold, in metres: ten times the largest
-# buildings' length, so that no real model comes near it, and small enough
-# that a circle of that radius is cut into segments in a fraction of a second.
+# The longest length a shape may hold, in metres: several times the largest
+# buildings' length, so that no real model comes near it. The engine cuts a
+# circle of that radius into segments in half a second, but a pipe swept
+# along a path with a radius of one kilometre already takes it two: the bound
+# rules out the absurd, not every shape that is slow to make.
 LENGTH_BOUND = 1e4
 
 # How far a placement may move what it places, in metres. Models placed on a
@@ -63,11 +66,14 @@ LENGTHS = frozenset({"IfcLengthMeasure", "IfcPositiveLengthMeasure", "IfcNonNega
 
 Fault = tuple[Reason, str]
 
+# A model's STEP text: its file mapped into memory, or bytes.
+Text = Union[bytes, mmap.mmap]
+
 # The engine's entities, whose Python layer is only partly typed.
 ENTITY: Any = ifcopenshell.entity_instance
 
 
-def screened(model: ifcopenshell.file, products: list[Any], text: bytes, metres: float) -> dict[int, Fault]:
+def screened(model: ifcopenshell.file, products: list[Any], text: Text, metres: float) -> dict[int, Fault]:
     """The products to leave out, by step id, each with the first fault found in it.
 
     `text` is the model's STEP text; `metres` the length of its length unit."""
@@ -186,8 +192,12 @@ def shape_faults(model: ifcopenshell.file) -> Iterable[tuple[Any, Fault]]:
     leads: dict[int, list[int]] = {}  # where each entity's references lead, as far as a loop can go
     containers = []
     for holder_kind, name in FOLLOWED:
-        for holder in instances(model, holder_kind):
-            position, kinds = attribute(holder.is_a(True), name)
+        holders = instances(model, holder_kind)
+        if not holders:
+            continue
+        # Subtypes keep the attributes they inherit where they were.
+        position, kinds = attribute(f"{model.schema_identifier}.{holder_kind}", name)
+        for holder in holders:
             value = holder.get_argument(position)
             for target in (value if isinstance(value, tuple) else () if value is None else (value,)):
                 kind = target.is_a(True) if isinstance(target, ENTITY) else ""
@@ -252,9 +262,7 @@ def entity_kinds(kind: Any) -> set[str]:
 @lru_cache(maxsize=None)
 def conforms(qualified_type: str, kinds: tuple[str, ...]) -> bool:
     """Whether an entity of the type ("" for a value that is no entity) is of one of the kinds, or of a subtype."""
-    if not qualified_type:
-        return False
-    entity = declaration(qualified_type)
+    entity = declaration(qualified_type).as_entity() if qualified_type else None  # not a typed value either
     while entity is not None:
         if entity.name() in kinds:
             return True
@@ -304,7 +312,7 @@ def rings(graph: dict[int, list[int]]) -> list[list[int]]:
 
 # Numbers.
 
-def number_faults(model: ifcopenshell.file, products: list[Any], text: bytes, metres: float) -> dict[int, Fault]:
+def number_faults(model: ifcopenshell.file, products: list[Any], text: Text, metres: float) -> dict[int, Fault]:
     """The products whose placement or shape holds a number beyond the bounds."""
     if not metres > 0:  # a unit without length: every length is absurd, and none can be scaled
         metres = math.inf
@@ -324,7 +332,7 @@ def number_faults(model: ifcopenshell.file, products: list[Any], text: bytes, me
     return faults
 
 
-def records_with_long_numbers(text: bytes, digits: int) -> set[int]:
+def records_with_long_numbers(text: Text, digits: int) -> set[int]:
     """The ids of the records whose text holds a number of `digits` or more
     digits before its point, or one with a positive exponent (and some that
     only look so, in strings).
@@ -365,7 +373,7 @@ def long_numbers(data: Any, digits: int, block: int = SCAN_BLOCK) -> Iterable[tu
 RECORD = re.compile(rb"#(\d+)\s*=")
 
 
-def record_at(text: bytes, position: int) -> Optional[int]:
+def record_at(text: Text, position: int) -> Optional[int]:
     """The id of the record whose text holds the position (records begin a line), or None in the header."""
     start = position
     while True:
