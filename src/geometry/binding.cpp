@@ -58,11 +58,6 @@ struct FaceArray {
 constexpr Params mesh_from_arrays_params{"Mesh", "from_arrays", "vertices", "faces"};
 constexpr Params mesh_to_arrays_params{"Mesh", "to_arrays"};
 
-template <std::size_t N>
-PyRef import_numpy_for(const Params<N>& params) {
-    return import_numpy(callable_text(params.owner, params.name));
-}
-
 }  // namespace
 
 template <>
