@@ -53,7 +53,7 @@ def read_building(path: Union[str, "os.PathLike[str]"], timeout: Optional[float]
         timeout: None reads in this process. A number of seconds reads in a
             child process instead (the engine and the faces; the registry is
             made here), which is ended when the time runs out. It costs the
-            start of a Python interpreter (about 0.2 s) and bounds what no
+            start of a Python interpreter (0.25-0.3 s) and bounds what no
             check can foresee: a crash of the engine ends the child, not the
             caller, and a model that takes too long ends in TimeoutError.
 
