@@ -38,7 +38,7 @@ import ifcopenshell  # noqa: E402
 from building import STOREY_HEIGHT, generate_building  # noqa: E402
 from ifc_model import Layout, LayoutOpening, LayoutRoom, house_layout, write_model  # noqa: E402
 from velmarin_ifc._geometry import element_solids, engine_threads  # noqa: E402
-from velmarin_ifc._reading import Products, assemble  # noqa: E402
+from velmarin_ifc._reading import Products, assemble, building_from  # noqa: E402
 
 
 def generated_layout(rooms: int, seed: int = 7) -> Layout:
@@ -81,7 +81,7 @@ def measure(name: str, layout: Layout, repeat: int) -> None:
     cores = os.cpu_count() or 1
     every_core, _ = best_of(repeat, lambda: element_solids(model, products.all(), threads=cores))
     cascade, _ = best_of(repeat, lambda: element_solids(model, products.all(), kernel="opencascade"))
-    registry, building = best_of(repeat, lambda: assemble(model, products, solids))
+    registry, building = best_of(repeat, lambda: building_from(assemble(model, products, solids)))
     graph_time, graph = best_of(repeat, lambda: building.graph())
     ours, theirs = registry + graph_time, parse + geometry
     total = ours + theirs
