@@ -175,7 +175,7 @@ class WeldKeys : public testing::TestWithParam<double> {};
 TEST_P(WeldKeys, WeldAsRoundSaturatingKeys) {
     const double tolerance = GetParam();
     std::mt19937_64 random(22);
-    for (int mode : {FE_TONEAREST, FE_UPWARD, FE_TOWARDZERO}) {
+    for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
         const RoundingMode changed(mode);
         const std::vector<Vector3D> vertices = edge_vertices(tolerance, random);
         const Result<Mesh> welded = clean_mesh(Mesh{vertices, {}}, tolerance);
