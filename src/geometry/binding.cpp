@@ -1,10 +1,14 @@
 // Vector3D, Wire and Mesh, and Mesh from and to numpy arrays.
 #include "geometry/binding.hpp"
 
+#include <optional>
+
 #include "binding/arrays.hpp"
 #include "binding/declare.hpp"
 #include "geometry/clean.hpp"
+#include "geometry/coplanar_faces.hpp"
 #include "geometry/mesh_rows.hpp"
+#include "geometry/orient.hpp"
 #include "geometry/slice.hpp"
 
 namespace velmarin::binding {
@@ -40,6 +44,21 @@ Result<std::tuple<Mesh, Mesh>> mesh_slice(const Mesh& mesh, Vector3D normal, Vec
     return std::tuple{std::move(sliced.value().above), std::move(sliced.value().below)};
 }
 constexpr Params mesh_slice_params{"Mesh", "slice_by_plane", "normal", "origin"};
+
+Result<Mesh> mesh_merge_equal_vertices(const Mesh& mesh) { return merge_equal_vertices(mesh); }
+constexpr Params mesh_merge_equal_vertices_params{"Mesh", "merge_equal_vertices"};
+
+Result<Mesh> mesh_orient_outward(const Mesh& mesh) { return orient_outward(mesh); }
+constexpr Params mesh_orient_outward_params{"Mesh", "orient_outward"};
+
+Result<Mesh> mesh_merge_coplanar_faces(const Mesh& mesh, std::optional<double> normal_tolerance,
+                                       std::optional<double> offset_tolerance) {
+    const CoplanarTolerance defaults;
+    return merge_coplanar_faces(mesh, {normal_tolerance.value_or(defaults.normal),
+                                       offset_tolerance.value_or(defaults.offset)});
+}
+constexpr Params mesh_merge_coplanar_faces_params{"Mesh", "merge_coplanar_faces", DefaultsToNone{"normal_tolerance"},
+                                                  DefaultsToNone{"offset_tolerance"}};
 
 }  // namespace
 
@@ -220,6 +239,22 @@ const ClassDef& class_def<Mesh>() {
                 method<mesh_slice, mesh_slice_params>(
                     "True 3D Freeform Mesh Slicing Engine. Splits an arbitrary mesh using a 3D Plane.\n"
                     "Returns a tuple of two valid 3D meshes (above_plane_mesh, below_plane_mesh)."),
+                method<mesh_merge_equal_vertices, mesh_merge_equal_vertices_params>(
+                    "Returns the mesh with every set of vertices at equal coordinates made one (== on each\n"
+                    "coordinate: -0.0 is 0.0, NaN equals nothing): the first of each set, in their order.\n"
+                    "Faces are renumbered onto them and otherwise kept, none dropped."),
+                method<mesh_orient_outward, mesh_orient_outward_params>(
+                    "Returns the mesh with its faces wound alike across every edge exactly two of them\n"
+                    "share, and each connected shell turned whole (corners reversed) where it then\n"
+                    "encloses a negative volume: a closed solid's faces all face out. Vertices and face\n"
+                    "order stay; a flat shell keeps the winding of its lowest face."),
+                method<mesh_merge_coplanar_faces, mesh_merge_coplanar_faces_params>(
+                    "Returns the mesh with coplanar faces that share edges merged into the polygon they\n"
+                    "tile, wound as they were. Faces are coplanar when their unit normals have\n"
+                    "n1 . n2 > 1 - normal_tolerance (None: 1e-9) and their planes' offsets from the origin\n"
+                    "differ by less than offset_tolerance (None: 1e-6, in the mesh's unit). A group\n"
+                    "whose outline is not one simple loop (a hole, faces touching at a corner, faces\n"
+                    "wound against each other) stays as its faces. Vertices stay."),
                 static_method<mesh_from_arrays, mesh_from_arrays_params>(
                     "Builds a Mesh from arrays, validated as Mesh(vertices, faces) is: vertices an (n, 3)\n"
                     "array of reals (any float or integer dtype, any memory order, or nested lists),\n"
