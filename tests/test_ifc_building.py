@@ -123,29 +123,6 @@ def test_without_ifcopenshell_the_import_says_how_to_install_it():
     assert "ImportError" in done.stderr and "pip install 'velmarin[ifc]'" in done.stderr
 
 
-def test_triangles_become_the_polygons_they_tile_facing_out():
-    from velmarin_ifc._faces import solid_faces
-
-    # An L-shaped floor in four triangles, one of them turned, under a flat roof in two.
-    floor = [(0, 0, 0), (2, 0, 0), (2, 1, 0), (1, 1, 0), (1, 2, 0), (0, 2, 0)]
-    points = floor + [(0, 0, 1), (2, 0, 1), (2, 2, 1)]
-    faces = solid_faces(points, [(0, 3, 2), (0, 2, 1), (3, 0, 5), (5, 3, 4), (6, 7, 8)])
-    first = [face[face.index(min(face)):] + face[:face.index(min(face))] for face in faces]
-    assert sorted(first, key=len) == [[6, 7, 8], [0, 5, 4, 3, 2, 1]]
-    # The same solid with every triangle's corners given apart, as some engines give them.
-    from velmarin_ifc._geometry import shared_corners
-    triangles = [(0, 3, 2), (0, 2, 1), (3, 0, 5), (5, 3, 4), (6, 7, 8)]
-    apart = [c for t in triangles for k in t for c in points[k]]
-    again, corners = shared_corners((apart, list(range(15))))
-    assert again == [points[k] for k in (0, 3, 2, 1, 5, 4, 6, 7, 8)] and len(corners) == 15
-    corners = iter(corners)
-    assert sorted(map(len, solid_faces(again, list(zip(corners, corners, corners))))) == [3, 6]
-    # A square ring has two outlines: it stays as its triangles.
-    ring = [(0, 0, 0), (3, 0, 0), (3, 3, 0), (0, 3, 0), (1, 1, 0), (2, 1, 0), (2, 2, 0), (1, 2, 0)]
-    triangles = [(0, 1, 5), (0, 5, 4), (1, 2, 6), (1, 6, 5), (2, 3, 7), (2, 7, 6), (3, 0, 4), (3, 4, 7)]
-    assert sorted(map(len, solid_faces(ring, triangles))) == [3] * 8
-
-
 # Each pair of rooms facing each other: across what, the area before the
 # openings are cut, the openings' area. Doors are 0.9 m x 2.1 m, the stair
 # void 1.0 m x 2.5 m; rooms are 2.7 m high.

@@ -9,7 +9,6 @@ import ifcopenshell.geom
 import ifcopenshell.ifcopenshell_wrapper
 
 from velmarin import Mesh, Vector3D, Wire
-from velmarin_ifc._faces import solid_faces
 
 # Vertices closer than this are one. The engine answers in metres whatever the
 # model's unit, so a fixed length serves every model: a hundredth of a
@@ -63,13 +62,14 @@ def element_solids(model: ifcopenshell.file, products: Sequence[Any], threads: i
 
 
 def solid_mesh(solid: Solid) -> Optional[Mesh]:
-    """The solid as a welded mesh of planar faces, or None when nothing with an area is left."""
-    points, indices = shared_corners(solid)
-    corners = iter(indices)
-    faces = solid_faces(points, list(zip(corners, corners, corners)))
-    if not faces:
-        return None
-    mesh = Mesh([Vector3D(x, y, z) for x, y, z in points], faces).clean(WELD_CELL)
+    """The solid as a welded mesh of planar faces facing out, or None when
+    nothing with an area is left. The engine may repeat a point for every
+    triangle it bounds: those are made one before the triangles are wound and
+    merged across the corners they share."""
+    coordinates, indices = solid
+    xyz, corners = iter(coordinates), iter(indices)
+    triangles = Mesh([Vector3D(x, y, z) for x, y, z in zip(xyz, xyz, xyz)], list(zip(corners, corners, corners)))
+    mesh = triangles.merge_equal_vertices().orient_outward().merge_coplanar_faces().clean(WELD_CELL)
     return mesh if mesh.faces else None
 
 

@@ -1,0 +1,40 @@
+"""The rooms and apertures velmarin_ifc makes of the shared models' solids
+are, to the last bit, those the plain Python version of the face work made."""
+import gzip
+from pathlib import Path
+
+import pytest
+
+ifcopenshell = pytest.importorskip("ifcopenshell")
+
+from mesh_support import exact_mesh  # noqa: E402
+from velmarin import Mesh, Vector3D  # noqa: E402
+from velmarin_ifc._faces import solid_faces  # noqa: E402
+from velmarin_ifc._geometry import WELD_CELL, element_solids, shared_corners, solid_mesh  # noqa: E402
+from velmarin_ifc._reading import Products  # noqa: E402
+
+MODELS = Path(__file__).resolve().parents[2] / "shared" / "models"
+NAMES = ["231110AC-11-Smiley-West-04-07-2007", "ExampleHOM", "KIT-EDC_with_SB"]
+
+
+def python_mesh(solid):
+    points, indices = shared_corners(solid)
+    corners = iter(indices)
+    faces = solid_faces(points, list(zip(corners, corners, corners)))
+    mesh = Mesh([Vector3D(x, y, z) for x, y, z in points], faces).clean(WELD_CELL)
+    return mesh if mesh.faces else None
+
+
+@pytest.mark.parametrize("name", NAMES)
+def test_the_shared_models_meshes_are_unchanged(name):
+    path = MODELS / f"{name}.ifc.gz"
+    if not path.exists():
+        pytest.skip(f"{path} is not there")
+    model = ifcopenshell.file.from_string(gzip.decompress(path.read_bytes()).decode())
+    products = Products(model)
+    solids = element_solids(model, products.spaces + products.apertures)
+    assert len(solids) > 50
+    for solid in solids.values():
+        native, python = solid_mesh(solid), python_mesh(solid)
+        assert (native is None) == (python is None)
+        assert native is None or exact_mesh(native) == exact_mesh(python)
