@@ -6,14 +6,19 @@ adds a stair void from the hall to the landing; `write_model(path, layout)`
 writes any layout as an IFC4 or IFC2X3 model with ifcopenshell's authoring API:
 
 - every room an IfcSpace inside 0.2 m walls (`WALL`): its clear area is its
-  rectangle on the wall axes shrunk by half a wall on each side, from its
-  storey's floor to the underside of the 0.3 m slab above it (`SLAB`). Ground
-  floor spaces are extruded profiles, the spaces above faceted breps;
+  rectangle on the wall axes shrunk by half a wall on each side (but on its
+  open sides, where it meets the next room on the axis with no wall between),
+  from its storey's floor to the underside of the 0.3 m slab above it
+  (`SLAB`), or lower, to a suspended ceiling, where it is given a height.
+  Ground floor spaces are extruded profiles, the spaces above faceted breps;
 - every wall run on one axis of one storey an IfcWall, every storey an
   IfcSlab on top; each door and window an IfcOpeningElement through its wall
   (exactly the wall's thickness) filled by an IfcDoor or IfcWindow whose body
-  is a 5 cm leaf in the middle of the wall; each stair void an
-  IfcOpeningElement through the slab, exactly its thickness;
+  is a 5 cm leaf in the middle of the wall, each doorway such an opening
+  that nothing fills; each stair void an IfcOpeningElement through the slab,
+  exactly its thickness;
+- each flight an IfcStairFlight from its storey's floor to the next one's,
+  its body a box for each step;
 - every column an IfcColumn of 0.3 m square from floor to slab;
 - one IfcSpace without any geometry, as exporters write a room that was
   never placed.
@@ -30,7 +35,7 @@ from __future__ import annotations
 
 import os
 from dataclasses import dataclass, field
-from typing import Any, Literal, Sequence
+from typing import Any, Literal, Optional, Sequence
 
 import ifcopenshell
 import ifcopenshell.api.aggregate
@@ -46,7 +51,6 @@ from house import STOREY_HEIGHT, build_house
 
 WALL = 0.2
 SLAB = 0.3
-CLEAR_HEIGHT = STOREY_HEIGHT - SLAB
 COLUMN = 0.3
 LEAF = 0.05
 STAIR_VOID = (0.4, 0.6, 1.4, 3.1)  # in the hall, x0, y0, x1, y1: 1.0 m x 2.5 m
@@ -62,22 +66,37 @@ class LayoutRoom:
     name: str  # its LongName
     storey: int
     axes: Rectangle  # on the wall axes
+    height: Optional[float] = None  # up to a suspended ceiling; None: to the slab
+    # The sides ("x0", "y0", "x1" or "y1") with no wall, where the room reaches
+    # the axis; the room across must be open there too, along the same span.
+    open: tuple[str, ...] = ()
 
     @property
     def clear(self) -> Rectangle:
         x0, y0, x1, y1 = self.axes
-        h = WALL / 2
-        return x0 + h, y0 + h, x1 - h, y1 - h
+
+        def inset(side: str) -> float:
+            return 0.0 if side in self.open else WALL / 2
+
+        return x0 + inset("x0"), y0 + inset("y0"), x1 - inset("x1"), y1 - inset("y1")
 
 
 @dataclass(frozen=True)
 class LayoutOpening:
-    kind: str  # "door" or "window"
+    kind: str  # "door", "window" or "doorway" (an opening nothing fills)
     storey: int
     start: tuple[float, float]  # its width on a wall axis, from start to end
     end: tuple[float, float]
     sill: float  # above the storey's floor
     height: float
+
+
+@dataclass(frozen=True)
+class LayoutFlight:
+    storey: int  # from this storey's floor to the next one's
+    footprint: Rectangle
+    rising: str  # towards "+x" or "+y"
+    risers: int
 
 
 @dataclass
@@ -87,6 +106,8 @@ class Layout:
     stairs: list[tuple[int, Rectangle]]  # a void in the slab above the storey
     columns: list[tuple[int, float, float]]  # storey, x, y
     unplaced: list[str] = field(default_factory=list)  # long names of spaces without geometry
+    flights: list[LayoutFlight] = field(default_factory=list)
+    storey_height: float = STOREY_HEIGHT
 
     @property
     def storeys(self) -> int:
@@ -127,9 +148,10 @@ def wall_runs(rooms: Sequence[LayoutRoom]) -> list[tuple[str, float, float, floa
     sides: dict[tuple[str, float], list[tuple[float, float]]] = {}
     for room in rooms:
         x0, y0, x1, y1 = room.axes
-        for key, span in ((("x", y0), (x0, x1)), (("x", y1), (x0, x1)),
-                          (("y", x0), (y0, y1)), (("y", x1), (y0, y1))):
-            sides.setdefault(key, []).append(span)
+        for side, key, span in (("y0", ("x", y0), (x0, x1)), ("y1", ("x", y1), (x0, x1)),
+                                ("x0", ("y", x0), (y0, y1)), ("x1", ("y", x1), (y0, y1))):
+            if side not in room.open:
+                sides.setdefault(key, []).append(span)
     runs = []
     for (axis, position), spans in sorted(sides.items()):
         spans.sort()
@@ -146,6 +168,8 @@ def wall_runs(rooms: Sequence[LayoutRoom]) -> list[tuple[str, float, float, floa
 class ModelWriter:
     def __init__(self, layout: Layout, schema: Schema, millimetres: bool) -> None:
         self.scale = 1000.0 if millimetres else 1.0
+        self.storey_height = layout.storey_height
+        self.clear_height = layout.storey_height - SLAB
         self.model = ifcopenshell.api.project.create_file(version=schema)
         self.ifc2x3 = schema == "IFC2X3"
         api = ifcopenshell.api
@@ -167,8 +191,8 @@ class ModelWriter:
         self.storeys = []
         for level in range(layout.storeys):
             name = STOREY_NAMES[level] if level < len(STOREY_NAMES) else f"Storey {level}"
-            storey = self.product("IfcBuildingStorey", name, building.ObjectPlacement, z=level * STOREY_HEIGHT)
-            storey.Elevation = level * STOREY_HEIGHT * self.scale
+            storey = self.product("IfcBuildingStorey", name, building.ObjectPlacement, z=level * self.storey_height)
+            storey.Elevation = level * self.storey_height * self.scale
             api.aggregate.assign_object(self.model, products=[storey], relating_object=building)
             self.storeys.append(storey)
         for level in range(layout.storeys):
@@ -182,11 +206,13 @@ class ModelWriter:
                     self.write_opening(opening, walls)
             for storey, void in layout.stairs:
                 if storey == level:
-                    self.void(slab, "Stair void", void, CLEAR_HEIGHT, SLAB)
+                    self.void(slab, "Stair void", void, self.clear_height, SLAB)
+        for flight in layout.flights:
+            self.write_flight(flight)
         for level, x, y in layout.columns:
             h = COLUMN / 2
             column = self.element("IfcColumn", "Column", level)
-            self.represent(column, self.extrusion((x - h, y - h, x + h, y + h), 0.0, CLEAR_HEIGHT))
+            self.represent(column, self.extrusion((x - h, y - h, x + h, y + h), 0.0, self.clear_height))
         for number, name in enumerate(layout.unplaced, start=1):
             space = self.product("IfcSpace", f"X.{number:02d}", None)
             space.LongName = name
@@ -215,10 +241,11 @@ class ModelWriter:
         ifcopenshell.api.aggregate.assign_object(self.model, products=[space],
                                                  relating_object=self.storeys[room.storey])
         local = (0.0, 0.0, x1 - x0, y1 - y0)
+        height = self.clear_height if room.height is None else room.height
         if room.storey % 2 == 0:
-            self.represent(space, self.extrusion(local, 0.0, CLEAR_HEIGHT))
+            self.represent(space, self.extrusion(local, 0.0, height))
         else:
-            self.represent(space, self.faceted_box(local, 0.0, CLEAR_HEIGHT), "Brep")
+            self.represent(space, self.faceted_box(local, 0.0, height), kind="Brep")
 
     def describe_space(self, space: Any) -> None:
         if self.ifc2x3:  # required there
@@ -235,7 +262,7 @@ class ModelWriter:
                 footprint = (start - h, position - h, end + h, position + h)
             else:
                 footprint = (position - h, start - h, position + h, end + h)
-            self.represent(wall, self.extrusion(footprint, 0.0, CLEAR_HEIGHT))
+            self.represent(wall, self.extrusion(footprint, 0.0, self.clear_height))
             walls.append((run, wall))
         return walls
 
@@ -246,7 +273,7 @@ class ModelWriter:
         x1 = max(r.axes[2] for r in rooms) + h
         y1 = max(r.axes[3] for r in rooms) + h
         slab = self.element("IfcSlab", "Slab", level)
-        self.represent(slab, self.extrusion((x0, y0, x1, y1), CLEAR_HEIGHT, SLAB))
+        self.represent(slab, self.extrusion((x0, y0, x1, y1), self.clear_height, SLAB))
         return slab
 
     def write_opening(self, opening: LayoutOpening, walls: Sequence[tuple[tuple[str, float, float, float], Any]]) -> None:
@@ -261,12 +288,27 @@ class ModelWriter:
             return (position - t, a, position + t, b) if axis == "y" else (a, position - t, b, position + t)
 
         void = self.void(host, f"{opening.kind.capitalize()} opening", across(WALL), opening.sill, opening.height)
+        if opening.kind == "doorway":
+            return
         filling = self.element("IfcDoor" if opening.kind == "door" else "IfcWindow", opening.kind.capitalize(),
                                opening.storey)
         filling.OverallWidth = (b - a) * self.scale
         filling.OverallHeight = opening.height * self.scale
         self.represent(filling, self.extrusion(across(LEAF), opening.sill, opening.height))
         ifcopenshell.api.feature.add_filling(self.model, opening=void, element=filling)
+
+    def write_flight(self, flight: LayoutFlight) -> None:
+        """A flight of equal steps up to the next storey's floor, its body a box
+        from the floor to each step's tread."""
+        x0, y0, x1, y1 = flight.footprint
+        along_x = flight.rising == "+x"
+        start, length = (x0, x1 - x0) if along_x else (y0, y1 - y0)
+        run, rise = length / flight.risers, self.storey_height / flight.risers
+        steps = []
+        for k in range(flight.risers):
+            a, b = start + k * run, start + (k + 1) * run
+            steps.append(self.extrusion((a, y0, b, y1) if along_x else (x0, a, x1, b), 0.0, (k + 1) * rise))
+        self.represent(self.element("IfcStairFlight", "Flight", flight.storey), *steps)
 
     def void(self, host: Any, name: str, footprint: Rectangle, z: float, depth: float) -> Any:
         opening = self.product("IfcOpeningElement", name, host.ObjectPlacement)
@@ -282,8 +324,8 @@ class ModelWriter:
     def axes(self, x: float = 0.0, y: float = 0.0, z: float = 0.0) -> Any:
         return self.model.createIfcAxis2Placement3D(self.point(x, y, z), None, None)
 
-    def represent(self, product: Any, solid: Any, kind: str = "SweptSolid") -> None:
-        shape = self.model.createIfcShapeRepresentation(self.body, "Body", kind, [solid])
+    def represent(self, product: Any, *solids: Any, kind: str = "SweptSolid") -> None:
+        shape = self.model.createIfcShapeRepresentation(self.body, "Body", kind, list(solids))
         product.Representation = self.model.createIfcProductDefinitionShape(None, None, [shape])
 
     def extrusion(self, footprint: Rectangle, z: float, depth: float) -> Any:

@@ -82,6 +82,20 @@ def test_ifc_building_reads_its_model_back(tmp_path):
         assert "from the hall through doors and voids: kitchen, landing, living" in out
 
 
+def test_ifc_plans_walks_the_terrace(tmp_path):
+    pytest.importorskip("ifcopenshell")
+    pytest.importorskip("matplotlib")
+    terrace = EXAMPLES.parent.parent / "shared" / "models" / "231110AC-11-Smiley-West-04-07-2007.ifc.gz"
+    if not terrace.exists():
+        pytest.skip(f"{terrace} is not there")
+    picture = tmp_path / "terrace.png"
+    out = run_example("ifc_plans.py", str(terrace), str(picture), "3.0.1")
+    assert "70 rooms; passages: 122 none, 50 door, 15 opening\n35 exits; 70 of 70 rooms reach one" in out
+    assert "farthest from an exit: 5.3.3 BAD / WC-5-1 (2.OG), 9.9 m" in out
+    assert "way out of 3.0.1 KELLERRAUM-3-1, 8.3 m: 3.0.1 -> 3.0.3 -> 3.1.3" in out
+    assert picture.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+
+
 def installed_stubs():
     return pathlib.Path(sysconfig.get_paths()["purelib"], "velmarin-stubs", "__init__.pyi")
 

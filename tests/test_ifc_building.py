@@ -190,3 +190,230 @@ def test_without_the_stair_void_no_route_leads_upstairs():
     building = building_of(model)
     assert building.route("study", "bedroom") == []
     assert building.route("study", "kitchen") == ["0.04", "0.03", "0.01", "0.02"]
+
+
+# A building to walk, on storeys 4.5 m apart (clear 4.2 m under 0.3 m slabs),
+# plan in metres on the wall axes:
+#
+#   storey 0, every room 2.7 m high under a 1.8 m ceiling void:
+#     y=6 +------------+------------------+--------+
+#         | stair hall |  kitchen   window |        |
+#     y=4 |  flight 1, |- - - - - - - - - door pantry |
+#         |  slab void |  living          +--------+
+#     y=3 +----door----+                  |
+#         |   lobby   door                doorway
+#     y=0 +--front door+------------------+
+#         x=0         x=4                x=9     x=11
+#   storey 1: the upper hall (0..4 x 3..6) with flight 2 and a door to the
+#     office (4..9 x 0..6); storey 2: the studio above the upper hall.
+#
+# The kitchen is open to the living room (no wall), the pantry is reached only
+# through the kitchen and the office only through the upper hall; flight 2
+# passes a slab with no opening in it.
+def walkable_layout():
+    from ifc_model import Layout, LayoutFlight, LayoutOpening, LayoutRoom
+
+    void = dict(height=2.7)
+    rooms = [LayoutRoom("0.01", "lobby", 0, (0, 0, 4, 3), **void),
+             LayoutRoom("0.02", "stair hall", 0, (0, 3, 4, 6), **void),
+             LayoutRoom("0.03", "living", 0, (4, 0, 9, 4), open=("y1",), **void),
+             LayoutRoom("0.04", "kitchen", 0, (4, 4, 9, 6), open=("y0",), **void),
+             LayoutRoom("0.05", "pantry", 0, (9, 4, 11, 6), **void),
+             LayoutRoom("1.01", "upper hall", 1, (0, 3, 4, 6)), LayoutRoom("1.02", "office", 1, (4, 0, 9, 6)),
+             LayoutRoom("2.01", "studio", 2, (0, 3, 4, 6))]
+
+    def door(storey, start, end, kind="door"):
+        return LayoutOpening(kind, storey, start, end, 0.0, 2.1)
+
+    openings = [door(0, (1.5, 0), (2.4, 0)), door(0, (1.5, 3), (2.4, 3)), door(0, (4, 1), (4, 1.9)),
+                door(0, (9, 4.5), (9, 5.4)), door(0, (9, 1), (9, 2), "doorway"),
+                LayoutOpening("window", 0, (5, 6), (6, 6), 0.9, 1.2), door(1, (4, 4.5), (4, 5.4))]
+    flights = [LayoutFlight(0, (1.2, 3.3, 2.2, 5.8), "+y", 24), LayoutFlight(1, (2.6, 3.3, 3.6, 5.8), "+y", 24)]
+    return Layout(rooms, openings, stairs=[(0, (1.2, 5.0, 2.2, 5.8))], columns=[], flights=flights,
+                  storey_height=4.5)
+
+
+@pytest.fixture(scope="module", params=VARIANTS, ids=["IFC4-metres", "IFC2X3-millimetres"])
+def walkable(request):
+    return building_of(ifc_model.ModelWriter(walkable_layout(), *request.param).model)
+
+
+def ids_by_name(building):
+    """Global ids by the name the generator gives: front door, doors, doorway, window, void, flights."""
+    names = {}
+    for element in building.apertures:
+        names.setdefault(element.name, []).append(element.global_id)
+    return names
+
+
+def test_apertures_say_what_they_are_and_stairs_are_their_treads(walkable):
+    records = walkable.apertures
+    assert [a.ifc_class for a in records] == ["IfcDoor"] * 5 + ["IfcWindow"] + ["IfcOpeningElement"] * 8 + ["IfcStairFlight"] * 2
+    fillings = [(a.name, a.filling and (a.filling.ifc_class, a.filling.global_id)) for a in records[6:14]]
+    doors = [("Door opening", ("IfcDoor", a.global_id)) for a in records[:5]]
+    assert sorted(fillings, key=str) == sorted(doors[:4] + [("Window opening", ("IfcWindow", records[5].global_id)),
+                                                            ("Doorway opening", None), ("Stair void", None),
+                                                            doors[4]], key=str)
+    assert [a.filling for a in records if a.ifc_class != "IfcOpeningElement"] == [None] * 8
+    for mesh in walkable.registry.apertures[14:]:  # 24 treads each, up to the next floor, 4.5 m above
+        tops = sorted(max(mesh.vertices[i].z for i in face) for face in mesh.faces)
+        assert len(mesh.faces) == 24 and {len(f) for f in mesh.faces} == {4}
+        assert tops[-1] - tops[0] == pytest.approx(4.5 * 23 / 24)
+        assert all(len({round(mesh.vertices[i].z, 9) for i in face}) == 1 for face in mesh.faces)
+
+
+def test_every_contact_says_how_to_pass_it(walkable):
+    names = [s.long_name for s in walkable.spaces]
+    ids = ids_by_name(walkable)
+    front, hall, living, pantry, upstairs = ids["Door"][:5]
+    passages = {(names[e.node_a], names[e.node_b]): (e.get_attribute("passage"), e.get_attribute("elements"))
+                for e in walkable.graph().edges}
+    assert passages == {
+        ("lobby", "stair hall"): ("door", [hall]), ("lobby", "living"): ("door", [living]),
+        ("stair hall", "living"): ("none", []), ("stair hall", "kitchen"): ("none", []),
+        ("living", "kitchen"): ("open", []), ("kitchen", "pantry"): ("door", [pantry]),
+        # Across the 1.8 m ceiling void: the slab void and the treads of flight 1 beyond it; the rooms
+        # beside the hall see only a slab. (A door's leaf takes all its opening would: the door is listed.)
+        ("stair hall", "upper hall"): ("opening", [ids["Stair void"][0], ids["Flight"][0]]),
+        ("living", "office"): ("none", []), ("kitchen", "office"): ("none", []),
+        ("upper hall", "office"): ("door", [upstairs]), ("upper hall", "studio"): ("stair", [ids["Flight"][1]]),
+    }
+    assert front not in {e for _, elements in passages.values() for e in elements}
+    # Slabs as thick as walls: the ceiling void keeps the storeys apart.
+    thin = walkable.graph(slab_thickness=None)
+    assert {(names[e.node_a], names[e.node_b]) for e in thin.edges} == set(passages) - {
+        ("stair hall", "upper hall"), ("living", "office"), ("kitchen", "office")}
+    for bad in (-0.1, math.nan, math.inf):
+        with pytest.raises(ValueError, match="slab_thickness"):
+            walkable.graph(slab_thickness=bad)
+
+
+def box_centre(x0, y0, x1, y1, z0, z1):
+    return ((x0 + x1) / 2, (y0 + y1) / 2, (z0 + z1) / 2)
+
+
+def less(outer, hole):
+    """The centroid of a rectangle (a0, b0, a1, b1) less a rectangle inside it."""
+    def area(r):
+        return (r[2] - r[0]) * (r[3] - r[1])
+
+    def mid(r, k):
+        return (r[k] + r[k + 2]) / 2
+
+    rest = area(outer) - area(hole)
+    return tuple((area(outer) * mid(outer, k) - area(hole) * mid(hole, k)) / rest for k in (0, 1))
+
+
+def test_exits_routes_and_distances_walked(walkable):
+    ids = ids_by_name(walkable)
+    names = [s.long_name for s in walkable.spaces]
+    assert [(names[e.room], e.global_id) for e in walkable.exits] == [
+        ("lobby", ids["Door"][0]), ("living", ids["Doorway opening"][0])]
+    assert walkable.exits[1].centre == pytest.approx((9.0, 1.5, 1.05))
+    # Rooms at their box centres; each passage at the centroid of its contact less what was cut from it.
+    lobby, living = box_centre(0.1, 0.1, 3.9, 2.9, 0, 2.7), box_centre(4.1, 0.1, 8.9, 4.0, 0, 2.7)
+    kitchen, pantry = box_centre(4.1, 4.0, 8.9, 5.9, 0, 2.7), box_centre(9.1, 4.1, 10.9, 5.9, 0, 2.7)
+    stair_hall, upper_hall = box_centre(0.1, 3.1, 3.9, 5.9, 0, 2.7), box_centre(0.1, 3.1, 3.9, 5.9, 4.5, 8.7)
+    office, studio = box_centre(4.1, 0.1, 8.9, 5.9, 4.5, 8.7), box_centre(0.1, 3.1, 3.9, 5.9, 9.0, 13.2)
+    front, doorway = (1.95, 0.0, 1.05), (9.0, 1.5, 1.05)
+    lobby_living = (4.0, *less((0.1, 0, 2.9, 2.7), (1, 0, 1.9, 2.1)))
+    lobby_stairs = less((0.1, 0, 3.9, 2.7), (1.5, 0, 2.4, 2.1))
+    lobby_stairs = (lobby_stairs[0], 3.0, lobby_stairs[1])
+    open_side = (6.5, 4.0, 1.35)
+    kitchen_pantry = (9.0, *less((4.1, 0, 5.9, 2.7), (4.5, 0, 5.4, 2.1)))
+    # The void and flight 1's treads in the ceiling void, from its 15th step (2.8125 m) on.
+    slab_void = (*less((0.1, 3.1, 3.9, 5.9), (1.2, 3.3 + 14 * 2.5 / 24, 2.2, 5.8)), 3.6)
+    office_door = (4.0, *less((3.1, 4.5, 5.9, 8.7), (4.5, 4.5, 5.4, 6.6)))
+
+    def walked(*points):
+        return sum(math.dist(a, b) for a, b in zip(points, points[1:]))
+
+    from_stairs = walked(stair_hall, lobby_stairs, lobby, front)
+    expected = {
+        "lobby": walked(lobby, front), "living": walked(living, doorway),
+        "kitchen": walked(kitchen, open_side, living, doorway),
+        "pantry": walked(pantry, kitchen_pantry, kitchen, open_side, living, doorway),
+        "stair hall": from_stairs, "upper hall": walked(upper_hall, slab_void, stair_hall) + from_stairs,
+        "office": walked(office, office_door, upper_hall, slab_void, stair_hall) + from_stairs,
+    }
+    egress = walkable.egress()
+    assert set(egress) == {s.global_id for s in walkable.spaces}
+    found = {name: egress[s.global_id] for name, s in zip(names, walkable.spaces)}
+    assert found.pop("studio") > found["upper hall"]
+    assert found == pytest.approx(expected, rel=1e-9)
+    assert walkable.route_out("pantry") == ["0.05", "0.04", "0.03"]
+    assert walkable.route_out("studio") == ["2.01", "1.01", "0.02", "0.01"]
+    assert walkable.route_out("0.01") == ["0.01"]
+    assert walkable.route("pantry", "studio") == ["0.05", "0.04", "0.03", "0.01", "0.02", "1.01", "2.01"]
+    with pytest.raises(KeyError, match="'attic'"):
+        walkable.route_out("attic")
+
+
+def test_without_doors_there_is_no_way_out():
+    layout = walkable_layout()
+    layout.openings = [o for o in layout.openings if o.kind == "window"]
+    building = building_of(ifc_model.ModelWriter(layout, "IFC4", False).model)
+    assert building.exits == [] and building.route_out("office") == []
+    assert set(building.egress().values()) == {math.inf}
+    assert building.route("kitchen", "living") == ["0.04", "0.03"]  # open to each other all the same
+
+
+def test_the_walked_graph_is_made_again_for_another_registry(walkable):
+    from velmarin import Mesh, SpatialRegistry, Vector3D
+    from velmarin_ifc import Building
+
+    copy = Building(walkable.registry, walkable.spaces, walkable.apertures, walkable.columns, 0)
+    assert len(copy.exits) == 2
+    registry = copy.registry
+    far = Mesh([Vector3D(500, 500, 0), Vector3D(501, 500, 0), Vector3D(500, 501, 0)], [[0, 1, 2]])
+    copy.registry = SpatialRegistry(registry.meshes, registry.wires, [far] * len(registry.apertures))
+    assert copy.exits == [] and copy.route("lobby", "studio") == []  # every door and stair far away
+
+
+def test_plans_are_drawn(walkable, tmp_path):
+    pytest.importorskip("matplotlib")
+    from velmarin_ifc import draw_plans
+
+    picture = tmp_path / "plans.png"
+    draw_plans(walkable, picture, route=walkable.route_out("studio"))
+    assert picture.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+    draw_plans(walkable, tmp_path / "plans.svg", walkable.graph(slab_thickness=None), route=[7, 5, "0.02"])
+    assert "<svg" in (tmp_path / "plans.svg").read_text()
+    with pytest.raises(KeyError):
+        draw_plans(walkable, picture, route=["attic"])
+    with pytest.raises(IndexError, match="no room at position 8"):
+        draw_plans(walkable, picture, route=[7, 8])
+    code = "import sys; sys.modules['matplotlib'] = None; import velmarin_ifc; velmarin_ifc.draw_plans(None, 'x.png')"
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60)
+    assert "pip install 'velmarin[plot]'" in done.stderr
+
+
+# The shared models, each against its own space boundaries: the doors between
+# two spaces found as the passage between them, the exterior doors as exits of
+# their room, the virtual boundaries (the terrace's stair openings) as
+# passable. The small house has one door the boundaries give only one space,
+# internal: it leads to a room the model leaves out, and is an exit here.
+SHARED_MODELS = {  # doors between two spaces, exterior doors, virtual boundaries, other exits; passages; rooms out
+    "231110AC-11-Smiley-West-04-07-2007.ifc.gz": ((49, 35, 15, 0), {"door": 50, "opening": 15, "none": 122}, 70),
+    "ExampleHOM.ifc.gz": ((9, 1, 0, 1), {"door": 9, "none": 15}, 5),  # no stair: the ground floor only
+    "KIT-EDC_with_SB.ifc.gz": ((95, 0, 0, 0), {"door": 110, "none": 612}, 0),  # no door leads out
+}
+
+
+@pytest.mark.parametrize("name", list(SHARED_MODELS))
+def test_the_shared_models_agree_with_their_space_boundaries(name, tmp_path):
+    from collections import Counter
+
+    from space_boundaries import SHARED, agreement, unpacked
+
+    if not (SHARED / name).exists():
+        pytest.skip(f"{SHARED / name} is not there")
+    path = unpacked(name, tmp_path)
+    building = read_building(path)
+    found = agreement(building, ifcopenshell.open(str(path)))
+    (inner, outer, virtual, others), passages, out = SHARED_MODELS[name]
+    assert (found.inner_doors, found.outer_doors, found.virtual) == (inner, outer, virtual)
+    assert (found.inner_found, found.exits_found, found.virtual_walkable, len(found.other_exits)) == (
+        inner, outer, virtual, others)
+    assert Counter(e.get_attribute("passage") for e in building.graph().edges) == passages
+    assert sum(map(math.isfinite, building.egress().values())) == out

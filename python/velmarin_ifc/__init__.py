@@ -2,11 +2,14 @@
 
 `read_building(path)` runs ifcopenshell's geometry engine over an IFC2X3 or
 IFC4 model and returns a `Building`: a `SpatialRegistry` of every IfcSpace
-as a room, every door, window and opening as an aperture and every column as
-a wire, with a record of each, the graph of rooms across walls and slabs,
-and routes through doors.
+as a room, every door, window, opening, stair and ramp as an aperture and
+every column as a wire, with a record of each; the graph of rooms across
+walls and slabs, with how to pass each contact; the exits, routes, and the
+distance walked from each room to the way out. `draw_plans` draws a plan of
+each storey with the graph over it.
 
-Needs ifcopenshell: ``pip install 'velmarin[ifc]'``.
+Needs ifcopenshell: ``pip install 'velmarin[ifc]'``; the plans need
+matplotlib: ``pip install 'velmarin[plot]'``.
 """
 try:
     import ifcopenshell  # noqa: F401
@@ -17,6 +20,8 @@ except ImportError as missing:
     ) from missing
 
 from velmarin_ifc._building import Building, Element, Space
+from velmarin_ifc._passages import Exit
+from velmarin_ifc._plans import draw_plans
 from velmarin_ifc._reading import read_building
 
-__all__ = ["Building", "Element", "Space", "read_building"]
+__all__ = ["Building", "Element", "Exit", "Space", "draw_plans", "read_building"]

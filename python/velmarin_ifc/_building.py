@@ -1,10 +1,19 @@
-"""A building read from an IFC model: its registry, the records of its elements, its graph and routes."""
+"""A building read from an IFC model: its registry, the records of its elements, its graph, exits and routes."""
 from __future__ import annotations
 
 from dataclasses import dataclass
 from typing import Optional
 
 from velmarin import SpatialGraph, SpatialRegistry
+from velmarin_ifc._passages import Exit, find_exits, mark_passages
+from velmarin_ifc._walking import WayOut, passable
+
+# The graph's defaults. Walls: thicker than any wall between rooms of the
+# models tried (0.43 m the most). Slabs: a slab with a suspended ceiling under
+# it (1.77 m below the floor above in one office) or a raised floor on it.
+TOLERANCE = 0.01
+WALL_THICKNESS = 0.5
+SLAB_THICKNESS = 2.0
 
 
 @dataclass(frozen=True)
@@ -21,11 +30,14 @@ class Space:
 
 @dataclass(frozen=True)
 class Element:
-    """A door, window, opening or column: its IFC class and identity."""
+    """A door, window, opening, stair, ramp or column: its IFC class and
+    identity. An opening's `filling` is the door or window that fills it
+    (IfcRelFillsElement), None when nothing does."""
 
     global_id: str
     ifc_class: str
     name: str
+    filling: Optional[Element] = None
 
 
 class Building:
@@ -34,8 +46,13 @@ class Building:
     `registry` holds the rooms, columns and apertures; `spaces`, `columns`
     and `apertures` describe them in the registry's order, so `spaces[i]` is
     the room of node i in any graph built from it. `skipped` counts the
-    spaces, doors, windows, openings and columns left out for want of a
-    usable shape.
+    spaces, doors, windows, openings, stairs, ramps and columns left out for
+    want of a usable shape.
+
+    `exits`, `route`, `route_out` and `egress` walk the graph that `graph()`
+    makes with its defaults. It is made on their first use and kept with the
+    building; it is made again when `registry` is set to another registry
+    (changes made inside the registry through its setters are not seen).
     """
 
     def __init__(self, registry: SpatialRegistry, spaces: list[Space], apertures: list[Element],
@@ -45,36 +62,104 @@ class Building:
         self.apertures = apertures
         self.columns = columns
         self.skipped = skipped
-        self._door_graph: Optional[SpatialGraph] = None
+        self._walk: Optional[Walk] = None
 
-    def graph(self, tolerance: float = 0.01, wall_thickness: float = 0.5) -> SpatialGraph:
-        """The graph of rooms facing each other across walls and slabs up to
-        `wall_thickness` (metres) thick, as `build_spatial_graph_with_walls`
-        builds it; each node carries the attributes name, long_name,
-        global_id and storey of its room."""
-        graph = self.registry.build_spatial_graph_with_walls(tolerance, wall_thickness)
+    def graph(self, tolerance: float = TOLERANCE, wall_thickness: float = WALL_THICKNESS,
+              slab_thickness: Optional[float] = SLAB_THICKNESS) -> SpatialGraph:
+        """The graph of rooms facing each other across walls up to
+        `wall_thickness` and slabs up to `slab_thickness` (metres; None: as
+        walls), as `build_spatial_graph_with_walls` builds it.
+
+        Each node carries the attributes name, long_name, global_id and storey
+        of its room. Each edge carries, besides wall_thickness, opening_area
+        and apertures:
+        - "passage", how to pass it: "door" when a door (or an opening a door
+          fills) was cut from it; else "opening" when an opening nothing fills
+          was (a doorway, a void in a slab); else "stair" when a stair or ramp
+          was; else "open" when the rooms are at most `tolerance` apart with
+          nothing between them; else "none" (a wall or slab, with windows or
+          without).
+        - "elements", the global ids of the doors, windows, unfilled openings,
+          stairs and ramps cut from it, each once, in aperture order; an
+          opening a door or window fills is listed as that door or window.
+
+        Raises ValueError for a wall_thickness or slab_thickness below zero,
+        NaN or infinite.
+
+        >>> [e.get_attribute("passage") for e in building.graph().edges]  # doctest: +SKIP
+        ['door', 'none', 'open', ...]
+        """
+        graph = self.registry.build_spatial_graph_with_walls(tolerance, wall_thickness, slab_thickness)
         for node, space in zip(graph.nodes, self.spaces):
             node.set_attribute("name", space.name)
             node.set_attribute("long_name", space.long_name)
             node.set_attribute("global_id", space.global_id)
             node.set_attribute("storey", space.storey)
+        mark_passages(graph, self.apertures, tolerance)
         return graph
 
+    @property
+    def exits(self) -> list[Exit]:
+        """The doors and unfilled openings that lead from a room to the
+        outside, in aperture order: those that cut no contact between two
+        rooms and stand in one room's outer wall (parallel to one of its
+        faces, over it, within the default wall thickness of it), found on the
+        graph `graph()` makes with its defaults (kept: see the class). Each
+        `Exit` gives the room's node position, the door's (or opening's)
+        global id and its centre. A model without doors has none.
+
+        >>> building.exits[0]  # doctest: +SKIP
+        Exit(room=0, global_id='26U1CDMhT8EvGp2cBpIWbM', centre=(1.95, 0.0, 1.05))
+        """
+        return list(self._walked().exits)
+
     def route(self, start: str, end: str) -> list[str]:
-        """The shortest way from one room to another through doors and other
-        openings (of walls or slabs), as the names of the rooms passed; empty
-        when there is none. It follows the edges of `graph()` with its
-        defaults whose opening_area is above zero; that graph is built once.
+        """The shortest way from one room to another (by the distance between
+        room centroids) through every passage but "none" of the graph `graph()`
+        makes with its defaults (kept: see the class): doors, openings, stairs
+        and rooms open to each other; as the names of the rooms passed, []
+        when there is none.
 
         A room is given by its global id, name or long name; a name that
         several rooms share raises ValueError, an unknown one KeyError.
+
+        >>> building.route("study", "bedroom")  # doctest: +SKIP
+        ['0.04', '0.03', '0.01', '1.01', '1.04', '1.03']
         """
         first, last = self.position(start), self.position(end)
-        if self._door_graph is None:
-            graph = self.graph()
-            doors = [e for e in graph.edges if (e.get_attribute("opening_area") or 0.0) > 0.0]
-            self._door_graph = SpatialGraph(graph.nodes, doors, [])
-        return [self.spaces[i].name for i in self._door_graph.find_shortest_path(first, last)]
+        return [self.spaces[i].name for i in self._walked().walkable.find_shortest_path(first, last)]
+
+    def route_out(self, start: str) -> list[str]:
+        """The rooms from `start` to the room of its nearest exit by distance
+        walked (see `egress`), as names like `route`; [] when no exit can be
+        reached. Rooms are given and fail as in `route`.
+
+        >>> building.route_out("3.0.1")  # doctest: +SKIP
+        ['3.0.1', '3.0.3', '3.1.3']
+        """
+        first = self.position(start)
+        return [self.spaces[i].name for i in self._walked().way_out().route(first)]
+
+    def egress(self) -> dict[str, float]:
+        """The distance walked (metres) from each room to its nearest exit, by
+        the room's global id; math.inf where none can be reached. A way leads
+        from a room's centroid to the contact centroid of a passage and on to
+        the next room's centroid, and at the end from the room's centroid to
+        the exit's centre, over the passages and exits of the graph `graph()`
+        makes with its defaults (kept: see the class); one search from all
+        exits at once finds them.
+
+        >>> max(building.egress().values())  # doctest: +SKIP
+        9.87...
+        """
+        distances = self._walked().way_out().distance
+        return {space.global_id: d for space, d in zip(self.spaces, distances)}
+
+    def _walked(self) -> Walk:
+        """The default graph and what is found on it, kept (see the class)."""
+        if self._walk is None or self._walk.registry is not self.registry:
+            self._walk = Walk(self)
+        return self._walk
 
     def position(self, room: str) -> int:
         """The node position of a room given by its global id, name or long name."""
@@ -88,3 +173,20 @@ class Building:
             ids = ", ".join(self.spaces[i].global_id for i in found)
             raise ValueError(f"{len(found)} rooms are named {room!r}; give one of their global ids: {ids}")
         return found[0]
+
+
+class Walk:
+    """A building's graph with its defaults, its passable edges and exits, and
+    (once asked for) every room's way out."""
+
+    def __init__(self, building: Building) -> None:
+        self.registry = building.registry
+        self.graph = building.graph()
+        self.walkable = passable(self.graph)
+        self.exits = find_exits(self.graph, self.registry, building.apertures, TOLERANCE, WALL_THICKNESS)
+        self._way_out: Optional[WayOut] = None
+
+    def way_out(self) -> WayOut:
+        if self._way_out is None:
+            self._way_out = WayOut(self.walkable, self.exits)
+        return self._way_out

@@ -1,8 +1,9 @@
 """Element solids from ifcopenshell's geometry engine, as velmarin meshes and wires."""
 from __future__ import annotations
 
+import math
 import multiprocessing
-from typing import Any, Optional, Sequence
+from typing import Any, Callable, Optional, Sequence
 
 import ifcopenshell
 import ifcopenshell.geom
@@ -16,6 +17,10 @@ from velmarin import Mesh, Vector3D, Wire
 # coordinates even kilometres from the origin.
 WELD_CELL = 1e-5
 
+# A face faces up when its unit normal's z exceeds this: the line at which the
+# graph build tells a slab contact (steeper normals) from a wall contact.
+FACING_UP = 0.707
+
 # The engine's Python layer is only partly typed.
 geom: Any = ifcopenshell.geom
 
@@ -26,6 +31,8 @@ KERNEL = "hybrid-cgal-simple-opencascade"
 
 # Flat coordinates (x, y, z, x, y, z, ...) and flat triangles (three vertex positions each).
 Solid = tuple[Sequence[float], Sequence[int]]
+Point = tuple[float, float, float]
+Normal = tuple[float, float, float]
 
 
 def engine_settings() -> Any:
@@ -71,6 +78,61 @@ def solid_mesh(solid: Solid) -> Optional[Mesh]:
     triangles = Mesh([Vector3D(x, y, z) for x, y, z in zip(xyz, xyz, xyz)], list(zip(corners, corners, corners)))
     mesh = triangles.merge_equal_vertices().orient_outward().merge_coplanar_faces().clean(WELD_CELL)
     return mesh if mesh.faces else None
+
+
+def opening_mesh(solid: Solid) -> Optional[Mesh]:
+    """A door's, window's or opening's solid as the faces through which it
+    opens: standing in a wall (its height at least the smaller side of its
+    plan's bounds), the faces that are not level; lying in a slab, the level
+    ones. None when none is left. A door's head or threshold lies in the plane
+    of the ceiling or floor of a room beside its wall and would otherwise be
+    cut from the slab between that room and the next storey's."""
+    mesh = solid_mesh(solid)
+    if mesh is None:
+        return None
+    (x0, y0, z0), (x1, y1, z1) = bounds(mesh.vertices)
+    lying = z1 - z0 < min(x1 - x0, y1 - y0)
+    return faces_where(mesh, lambda normal: (abs(normal[2]) > FACING_UP) == lying)
+
+
+def tread_mesh(solid: Solid) -> Optional[Mesh]:
+    """A stair's or ramp's solid as the faces that face up (treads, landings,
+    the ramp's surface), or None when it has none. Its risers and sides are
+    left out: they may lie flush with a wall between two rooms, which the
+    stair does not pass."""
+    mesh = solid_mesh(solid)
+    return faces_where(mesh, lambda normal: normal[2] > FACING_UP) if mesh is not None else None
+
+
+def faces_where(mesh: Mesh, keep: Callable[[Normal], bool]) -> Optional[Mesh]:
+    """The mesh with the faces whose unit normal passes `keep`; None when none does."""
+    points = mesh.vertices
+    kept = []
+    for face in mesh.faces:
+        normal = face_normal([points[i] for i in face])
+        if normal is not None and keep(normal):
+            kept.append(face)
+    return Mesh(points, kept) if kept else None
+
+
+def bounds(points: Sequence[Vector3D]) -> tuple[Point, Point]:
+    """The lowest and highest coordinates of some points."""
+    xs, ys, zs = [p.x for p in points], [p.y for p in points], [p.z for p in points]
+    return (min(xs), min(ys), min(zs)), (max(xs), max(ys), max(zs))
+
+
+def face_normal(polygon: Sequence[Vector3D]) -> Optional[Normal]:
+    """A polygon's unit normal (Newell's sums: towards the side from which it
+    runs counter-clockwise), None for a polygon without area."""
+    nx = ny = nz = 0.0
+    for a, b in zip(polygon, [*polygon[1:], polygon[0]]):
+        nx += (a.y - b.y) * (a.z + b.z)
+        ny += (a.z - b.z) * (a.x + b.x)
+        nz += (a.x - b.x) * (a.y + b.y)
+    length = math.sqrt(nx * nx + ny * ny + nz * nz)
+    if length == 0.0 or not math.isfinite(length):
+        return None
+    return nx / length, ny / length, nz / length
 
 
 def shared_corners(solid: Solid) -> tuple[list[tuple[float, float, float]], list[int]]:

@@ -12,9 +12,11 @@ import ifcopenshell.util.unit
 
 from velmarin import SpatialRegistry
 from velmarin_ifc._building import Building, Element, Space
-from velmarin_ifc._geometry import Solid, column_wire, element_solids, solid_mesh
+from velmarin_ifc._geometry import Solid, column_wire, element_solids, opening_mesh, solid_mesh, tread_mesh
 
 APERTURE_CLASSES = ("IfcDoor", "IfcWindow", "IfcOpeningElement")
+# Each stair or ramp as its flights, or as its own body where it has none.
+FLIGHT_CLASSES = (("IfcStair", "IfcStairFlight"), ("IfcRamp", "IfcRampFlight"))
 
 T = TypeVar("T")
 R = TypeVar("R")
@@ -26,9 +28,14 @@ def read_building(path: Union[str, "os.PathLike[str]"]) -> Building:
     ifcopenshell's geometry engine makes the solids, on all cores but one.
     Every IfcSpace becomes a room (a mesh of planar faces facing out, welded
     at 0.01 mm, in world coordinates and metres whatever the model's unit),
-    every IfcDoor, IfcWindow and IfcOpeningElement an aperture, and every
-    IfcColumn a wire: a vertical one at the centre of its body's horizontal
-    bounds, from the body's lowest to its highest point. Elements whose
+    every IfcDoor, IfcWindow and IfcOpeningElement an aperture of the faces
+    through which it opens (a wall's, or where it lies flat, a slab's), every
+    IfcStairFlight and IfcRampFlight (and every IfcStair or IfcRamp without
+    flights) an aperture of the faces of its body that face up, its treads,
+    so that it cuts the slabs it passes and never the walls beside it, and
+    every IfcColumn a wire: a vertical one at the centre of its body's
+    horizontal bounds, from the body's lowest to its highest point. An
+    opening's record names the door or window that fills it. Elements whose
     geometry the engine cannot make, or that have none, are left out and
     counted in `Building.skipped`. A missing file raises FileNotFoundError
     (a folder IsADirectoryError), a file that is not an IFC model ValueError.
@@ -56,10 +63,20 @@ class Products:
     def __init__(self, model: ifcopenshell.file) -> None:
         self.spaces = list(model.by_type("IfcSpace"))
         self.apertures = [p for ifc_class in APERTURE_CLASSES for p in model.by_type(ifc_class)]
+        self.flights = [p for whole, flight in FLIGHT_CLASSES for p in flights(model, whole, flight)]
         self.columns = list(model.by_type("IfcColumn"))
 
     def all(self) -> list[Any]:
-        return self.spaces + self.apertures + self.columns
+        return self.spaces + self.apertures + self.flights + self.columns
+
+
+def flights(model: ifcopenshell.file, whole: str, flight: str) -> list[Any]:
+    """The flights of a kind, and the stairs or ramps that aggregate none."""
+    def has_flights(element: Any) -> bool:
+        parts: list[Any] = ifcopenshell.util.element.get_parts(element)
+        return any(part.is_a(flight) for part in parts)
+
+    return list(model.by_type(flight)) + [p for p in model.by_type(whole) if not has_flights(p)]
 
 
 def assemble(model: ifcopenshell.file, products: Products, solids: dict[int, Solid]) -> Building:
@@ -67,10 +84,12 @@ def assemble(model: ifcopenshell.file, products: Products, solids: dict[int, Sol
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
     storeys: dict[int, tuple[str, float]] = {}
     rooms, room_records = converted(products.spaces, solids, solid_mesh, lambda s: space_record(s, metres, storeys))
-    openings, opening_records = converted(products.apertures, solids, solid_mesh, element_record)
+    openings, opening_records = converted(products.apertures, solids, opening_mesh, element_record)
+    treads, tread_records = converted(products.flights, solids, tread_mesh, element_record)
     wires, wire_records = converted(products.columns, solids, column_wire, element_record)
-    skipped = len(products.all()) - len(rooms) - len(openings) - len(wires)
-    return Building(SpatialRegistry(rooms, wires, openings), room_records, opening_records, wire_records, skipped)
+    skipped = len(products.all()) - len(rooms) - len(openings) - len(treads) - len(wires)
+    return Building(SpatialRegistry(rooms, wires, openings + treads), room_records, opening_records + tread_records,
+                    wire_records, skipped)
 
 
 def converted(products: list[Any], solids: dict[int, Solid], convert: Callable[[Solid], Optional[T]],
@@ -88,7 +107,10 @@ def converted(products: list[Any], solids: dict[int, Solid], convert: Callable[[
 
 
 def element_record(element: Any) -> Element:
-    return Element(element.GlobalId, element.is_a(), element.Name or "")
+    """The element's record; an opening's names the element that fills it, if any."""
+    fillings = [rel.RelatedBuildingElement for rel in getattr(element, "HasFillings", None) or ()]
+    filling = Element(fillings[0].GlobalId, fillings[0].is_a(), fillings[0].Name or "") if fillings else None
+    return Element(element.GlobalId, element.is_a(), element.Name or "", filling)
 
 
 def space_record(space: Any, metres: float, storeys: dict[int, tuple[str, float]]) -> Space:
