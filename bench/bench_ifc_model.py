@@ -1,28 +1,38 @@
-"""Where the time goes when velmarin_ifc reads a building model: ifcopenshell or velmarin.
+"""Where the time goes when velmarin_ifc reads a building model, and how it compares with ifcopenshell's own geometry.
 
     .venv/bin/python bench/bench_ifc_model.py [--rooms 1000] [--repeat 3]
 
-Two models, each written once as IFC4 by examples/ifc_model.py: the example
-house (8 rooms), and a building of ``--rooms`` rooms from building.py (storeys
-of rows of rooms of varied widths, a door in every inner wall that can hold
-one, windows in half the outer walls, a column in a quarter of the rooms),
-given 0.2 m walls and 0.3 m slabs the same way. Reading one is timed in its
-steps:
+Five models: the example house (8 rooms, what a small model costs), a
+building of ``--rooms`` rooms from building.py (storeys of rows of rooms of
+varied widths, a door in every inner wall that can hold one, windows in half
+the outer walls, a column in a quarter of the rooms), both written as IFC4 by
+examples/ifc_model.py with 0.2 m walls and 0.3 m slabs, and the three shared
+models of ../shared/models. For each, ``read_building(path).graph()`` is timed
+whole, and in its steps:
 - ifcopenshell: parsing the file, and its geometry engine making the solids of
-  the spaces, doors, windows, openings and columns, with as many threads as
-  read_building gives it (all cores but one) and, for comparison, with one
-  thread per core, and with the OpenCASCADE kernel alone in place of the
-  simple CGAL kernel that falls back on it;
-- velmarin: the solids turned into welded meshes and wires and the registry
-  made (velmarin_ifc, in Python over the module), and the graph with walls.
-Times are wall-clock seconds, the best of ``--repeat`` runs; the shares
-compare steps of the same run. Other work on the machine moves the figures:
-read them with the load averages printed beside them.
+  the spaces, doors, windows, openings, stairs, ramps and columns, as
+  read_building runs it (its kernel, all cores but one);
+- velmarin: the meshes and the registry (the solids turned into welded meshes
+  of planar faces and wires, the records, the registry), the graph
+  (Building.graph(), the build across walls and the passages), and the rest of
+  the whole that the steps leave out.
+Beside it, the yardstick: ifcopenshell's geometry iterator alone over the
+same elements, with its default settings, on every core. The last lines give
+velmarin's own share of each whole (all but parsing and geometry) and the
+wholes summed against the yardsticks summed (all models but the house), and
+what a small model costs in a fresh process: importing velmarin_ifc, and its
+first read.
+
+Times are wall-clock seconds, the best of ``--repeat`` runs, all in one run;
+other work on the machine moves them: read them with the load averages
+printed beside them.
 """
 from __future__ import annotations
 
 import argparse
+import multiprocessing
 import os
+import subprocess
 import sys
 import tempfile
 import time
@@ -32,13 +42,19 @@ from typing import Any, Callable
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 sys.path.insert(0, str(HERE.parent / "examples"))
+sys.path.insert(0, str(HERE.parent / "tests"))
 
 import ifcopenshell  # noqa: E402
+import ifcopenshell.geom  # noqa: E402
+from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 
 from building import STOREY_HEIGHT, generate_building  # noqa: E402
 from ifc_model import Layout, LayoutOpening, LayoutRoom, house_layout, write_model  # noqa: E402
-from velmarin_ifc._geometry import element_solids, engine_threads  # noqa: E402
+from velmarin_ifc import read_building  # noqa: E402
+from velmarin_ifc._geometry import element_solids  # noqa: E402
 from velmarin_ifc._reading import Products, assemble  # noqa: E402
+
+STEPS = ("parse", "geometry", "meshes and registry", "graph", "rest")
 
 
 def generated_layout(rooms: int, seed: int = 7) -> Layout:
@@ -70,31 +86,56 @@ def best_of(repeat: int, action: Callable[[], Any]) -> tuple[float, Any]:
     return best, result
 
 
-def measure(name: str, layout: Layout, repeat: int) -> None:
-    with tempfile.TemporaryDirectory() as folder:
-        path = Path(folder) / "model.ifc"
-        write_model(path, layout)
-        size = path.stat().st_size
-        parse, model = best_of(repeat, lambda: ifcopenshell.open(str(path)))
+def default_geometry(model: ifcopenshell.file, products: list[Any]) -> int:
+    """ifcopenshell's geometry iterator over the products, as its defaults have it, on every core."""
+    iterator = ifcopenshell.geom.iterator(ifcopenshell.geom.settings(), model, multiprocessing.cpu_count(),
+                                          include=products)
+    shapes = 0
+    if iterator.initialize():
+        while True:
+            shapes += 1
+            if not iterator.next():
+                break
+    return shapes
+
+
+def measure(path: Path, repeat: int) -> dict[str, Any]:
+    """The whole, its steps and the yardstick for one model."""
+    whole, graph = best_of(repeat, lambda: read_building(path).graph())
+    parse, model = best_of(repeat, lambda: ifcopenshell.open(str(path)))
     products = Products(model)
     geometry, solids = best_of(repeat, lambda: element_solids(model, products.all()))
-    cores = os.cpu_count() or 1
-    every_core, _ = best_of(repeat, lambda: element_solids(model, products.all(), threads=cores))
-    cascade, _ = best_of(repeat, lambda: element_solids(model, products.all(), kernel="opencascade"))
-    registry, building = best_of(repeat, lambda: assemble(model, products, solids))
-    graph_time, graph = best_of(repeat, lambda: building.graph())
-    ours, theirs = registry + graph_time, parse + geometry
-    total = ours + theirs
-    print(f"{name}: {len(building.spaces)} rooms, {len(building.apertures)} apertures, "
-          f"{len(building.columns)} columns, {len(graph.edges)} edges; {size / 1e6:.1f} MB")
-    print(f"  ifcopenshell  parse {parse:7.3f} s   geometry {geometry:7.3f} s   "
-          f"together {theirs:7.3f} s ({theirs / total:4.0%})")
-    print(f"  (the geometry on {engine_threads()} thread(s) as read_building runs it, on {cores}: "
-          f"{every_core:.3f} s, {every_core / geometry:.2f}x the time; with OpenCASCADE alone "
-          f"{cascade:.3f} s, {cascade / geometry:.2f}x)")
-    print(f"  velmarin      meshes and registry {registry:7.3f} s   graph {graph_time:7.3f} s   "
-          f"together {ours:7.3f} s ({ours / total:4.0%})")
-    print(f"  load average {' '.join(f'{x:.1f}' for x in os.getloadavg())}")
+    meshes, building = best_of(repeat, lambda: assemble(model, products, solids))
+    graph_time, _ = best_of(repeat, lambda: building.graph())
+    yardstick, _ = best_of(repeat, lambda: default_geometry(model, products.all()))
+    steps = {"parse": parse, "geometry": geometry, "meshes and registry": meshes, "graph": graph_time}
+    steps["rest"] = max(0.0, whole - sum(steps.values()))
+    return {"whole": whole, "steps": steps, "yardstick": yardstick, "rooms": len(building.spaces),
+            "apertures": len(building.apertures), "edges": len(graph.edges), "size": path.stat().st_size}
+
+
+def fresh_process(path: Path) -> tuple[float, float]:
+    """Seconds to import velmarin_ifc, then to read the model and make its graph, in a new interpreter."""
+    code = ("import sys, time\nstart = time.perf_counter()\nimport velmarin_ifc\nimported = time.perf_counter()\n"
+            "velmarin_ifc.read_building(sys.argv[1]).graph()\n"
+            "print(imported - start, time.perf_counter() - imported)\n")
+    done = subprocess.run([sys.executable, "-c", code, str(path)], check=True, capture_output=True, text=True)
+    imported, first = done.stdout.split()
+    return float(imported), float(first)
+
+
+def load() -> str:
+    return " ".join(f"{x:.1f}" for x in os.getloadavg())
+
+
+def report(name: str, row: dict[str, Any]) -> None:
+    whole, steps = row["whole"], row["steps"]
+    print(f"{name}: {row['rooms']} rooms, {row['apertures']} apertures, {row['edges']} edges; "
+          f"{row['size'] / 1e6:.1f} MB; load average {load()}")
+    print("  " + "   ".join(f"{step} {steps[step]:.3f} s ({steps[step] / whole:.0%})" for step in STEPS))
+    ours = whole - steps["parse"] - steps["geometry"]
+    print(f"  whole {whole:.3f} s, velmarin's own {ours:.3f} s ({ours / whole:.0%}); "
+          f"ifcopenshell's iterator with its defaults {row['yardstick']:.3f} s ({whole / row['yardstick']:.3f}x)")
 
 
 def main() -> None:
@@ -102,9 +143,26 @@ def main() -> None:
     parser.add_argument("--rooms", type=int, default=1000)
     parser.add_argument("--repeat", type=int, default=3)
     args = parser.parse_args()
-    print(f"{os.cpu_count()} cores; load average {' '.join(f'{x:.1f}' for x in os.getloadavg())}")
-    measure("the example house", house_layout(), args.repeat)
-    measure(f"a generated building of {args.rooms} rooms", generated_layout(args.rooms), args.repeat)
+    print(f"{os.cpu_count()} cores; load average {load()}")
+    rows = {}
+    with tempfile.TemporaryDirectory() as folder:
+        house = Path(folder) / "house.ifc"
+        write_model(house, house_layout())
+        generated = Path(folder) / "generated.ifc"
+        write_model(generated, generated_layout(args.rooms))
+        paths = {"the example house": house, f"a generated building of {args.rooms} rooms": generated}
+        paths.update({name.removesuffix(".ifc.gz"): unpacked(name, folder) for name in MODELS
+                      if (SHARED / name).exists()})
+        for name, path in paths.items():
+            rows[name] = measure(path, args.repeat)
+            report(name, rows[name])
+        imported, first = fresh_process(house)
+    compared = [row for name, row in rows.items() if name != "the example house"]
+    wholes, yardsticks = sum(r["whole"] for r in compared), sum(r["yardstick"] for r in compared)
+    print(f"all but the house: read_building(path).graph() {wholes:.3f} s, ifcopenshell's iterator with its "
+          f"defaults {yardsticks:.3f} s: {wholes / yardsticks:.3f}x")
+    print(f"the house in a fresh process: import velmarin_ifc {imported:.3f} s, then its first read and graph "
+          f"{first:.3f} s; load average {load()}")
 
 
 if __name__ == "__main__":

@@ -1,20 +1,18 @@
 """The rooms and apertures velmarin_ifc makes of the shared models' solids
 are, to the last bit, those the plain Python version of the face work made."""
 import gzip
-from pathlib import Path
 
 import pytest
 
 ifcopenshell = pytest.importorskip("ifcopenshell")
 
 from mesh_support import exact_mesh  # noqa: E402
+from space_boundaries import MODELS, SHARED  # noqa: E402
 from velmarin import Mesh, Vector3D  # noqa: E402
 from velmarin_ifc._faces import solid_faces  # noqa: E402
 from velmarin_ifc._geometry import WELD_CELL, element_solids, shared_corners, solid_mesh  # noqa: E402
 from velmarin_ifc._reading import Products  # noqa: E402
 
-MODELS = Path(__file__).resolve().parents[2] / "shared" / "models"
-NAMES = ["231110AC-11-Smiley-West-04-07-2007", "ExampleHOM", "KIT-EDC_with_SB"]
 
 
 def python_mesh(solid):
@@ -25,9 +23,9 @@ def python_mesh(solid):
     return mesh if mesh.faces else None
 
 
-@pytest.mark.parametrize("name", NAMES)
+@pytest.mark.parametrize("name", MODELS)
 def test_the_shared_models_meshes_are_unchanged(name):
-    path = MODELS / f"{name}.ifc.gz"
+    path = SHARED / name
     if not path.exists():
         pytest.skip(f"{path} is not there")
     model = ifcopenshell.file.from_string(gzip.decompress(path.read_bytes()).decode())
