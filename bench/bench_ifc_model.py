@@ -12,8 +12,8 @@ whole, and in its steps:
 - ifcopenshell: parsing the file, and its geometry engine making the solids of
   the spaces, doors, windows, openings, stairs, ramps and columns, as
   read_building runs it (its kernel, all cores but one);
-- velmarin: the meshes and the registry (the solids turned into welded meshes
-  of planar faces and wires, the records, the registry), the graph
+- velmarin: "meshes", the meshes and the registry (the solids turned into
+  welded meshes of planar faces and wires, the records, the registry), the graph
   (Building.graph(), the build across walls and the passages), and the rest of
   the whole that the steps leave out.
 Beside it, the yardstick: ifcopenshell's geometry iterator alone over the
@@ -54,7 +54,7 @@ from velmarin_ifc import read_building  # noqa: E402
 from velmarin_ifc._geometry import element_solids  # noqa: E402
 from velmarin_ifc._reading import Products, assemble  # noqa: E402
 
-STEPS = ("parse", "geometry", "meshes and registry", "graph", "rest")
+STEPS = ("parse", "geometry", "meshes", "graph", "rest")  # "meshes": the meshes and the registry
 
 
 def generated_layout(rooms: int, seed: int = 7) -> Layout:
@@ -76,14 +76,10 @@ def generated_layout(rooms: int, seed: int = 7) -> Layout:
     return layout
 
 
-def best_of(repeat: int, action: Callable[[], Any]) -> tuple[float, Any]:
-    best, result = float("inf"), None
-    for _ in range(repeat):
-        result = None
-        start = time.perf_counter()
-        result = action()
-        best = min(best, time.perf_counter() - start)
-    return best, result
+def timed(action: Callable[[], Any]) -> tuple[float, Any]:
+    start = time.perf_counter()
+    result = action()
+    return time.perf_counter() - start, result
 
 
 def default_geometry(model: ifcopenshell.file, products: list[Any]) -> int:
@@ -100,18 +96,22 @@ def default_geometry(model: ifcopenshell.file, products: list[Any]) -> int:
 
 
 def measure(path: Path, repeat: int) -> dict[str, Any]:
-    """The whole, its steps and the yardstick for one model."""
-    whole, graph = best_of(repeat, lambda: read_building(path).graph())
-    parse, model = best_of(repeat, lambda: ifcopenshell.open(str(path)))
-    products = Products(model)
-    geometry, solids = best_of(repeat, lambda: element_solids(model, products.all()))
-    meshes, building = best_of(repeat, lambda: assemble(model, products, solids))
-    graph_time, _ = best_of(repeat, lambda: building.graph())
-    yardstick, _ = best_of(repeat, lambda: default_geometry(model, products.all()))
-    steps = {"parse": parse, "geometry": geometry, "meshes and registry": meshes, "graph": graph_time}
-    steps["rest"] = max(0.0, whole - sum(steps.values()))
-    return {"whole": whole, "steps": steps, "yardstick": yardstick, "rooms": len(building.spaces),
-            "apertures": len(building.apertures), "edges": len(graph.edges), "size": path.stat().st_size}
+    """The whole, its steps and the yardstick for one model, each the best of
+    `repeat` rounds that take them in turn, so that all meet the same load."""
+    best: dict[str, float] = {}
+    for _ in range(repeat):
+        times: dict[str, float] = {}
+        times["whole"], graph = timed(lambda: read_building(path).graph())
+        times["parse"], model = timed(lambda: ifcopenshell.open(str(path)))
+        products = Products(model)
+        times["geometry"], solids = timed(lambda: element_solids(model, products.all()))
+        times["meshes"], building = timed(lambda: assemble(model, products, solids))
+        times["graph"], _ = timed(lambda: building.graph())
+        times["yardstick"], _ = timed(lambda: default_geometry(model, products.all()))
+        best = {key: min(value, best.get(key, value)) for key, value in times.items()}
+    best["rest"] = max(0.0, best["whole"] - sum(best[step] for step in STEPS[:-1]))
+    return {"times": best, "rooms": len(building.spaces), "apertures": len(building.apertures),
+            "edges": len(graph.edges), "size": path.stat().st_size}
 
 
 def fresh_process(path: Path) -> tuple[float, float]:
@@ -128,14 +128,19 @@ def load() -> str:
     return " ".join(f"{x:.1f}" for x in os.getloadavg())
 
 
+HEADER = (f"{'model':<36} {'rooms':>5} {'apert.':>6}" + "".join(f" {step:>11}" for step in STEPS)
+          + f" {'whole':>7} {'own':>5} {'iterator':>8} {'ratio':>6}")
+
+
 def report(name: str, row: dict[str, Any]) -> None:
-    whole, steps = row["whole"], row["steps"]
-    print(f"{name}: {row['rooms']} rooms, {row['apertures']} apertures, {row['edges']} edges; "
-          f"{row['size'] / 1e6:.1f} MB; load average {load()}")
-    print("  " + "   ".join(f"{step} {steps[step]:.3f} s ({steps[step] / whole:.0%})" for step in STEPS))
-    ours = whole - steps["parse"] - steps["geometry"]
-    print(f"  whole {whole:.3f} s, velmarin's own {ours:.3f} s ({ours / whole:.0%}); "
-          f"ifcopenshell's iterator with its defaults {row['yardstick']:.3f} s ({whole / row['yardstick']:.3f}x)")
+    """One line: the steps in seconds and as shares of the whole, velmarin's
+    own share (all but parsing and geometry), and the whole against the yardstick."""
+    t = row["times"]
+    whole = t["whole"]
+    own = (whole - t["parse"] - t["geometry"]) / whole
+    steps = "".join(f" {t[step]:6.3f} {t[step] / whole:4.0%}" for step in STEPS)
+    print(f"{name:<36} {row['rooms']:>5} {row['apertures']:>6}{steps} {whole:7.3f} {own:5.0%} "
+          f"{t['yardstick']:8.3f} {whole / t['yardstick']:6.3f}", flush=True)
 
 
 def main() -> None:
@@ -150,15 +155,16 @@ def main() -> None:
         write_model(house, house_layout())
         generated = Path(folder) / "generated.ifc"
         write_model(generated, generated_layout(args.rooms))
-        paths = {"the example house": house, f"a generated building of {args.rooms} rooms": generated}
+        paths = {"the example house": house, f"generated, {args.rooms} rooms": generated}
         paths.update({name.removesuffix(".ifc.gz"): unpacked(name, folder) for name in MODELS
                       if (SHARED / name).exists()})
+        print(HEADER)
         for name, path in paths.items():
             rows[name] = measure(path, args.repeat)
             report(name, rows[name])
         imported, first = fresh_process(house)
     compared = [row for name, row in rows.items() if name != "the example house"]
-    wholes, yardsticks = sum(r["whole"] for r in compared), sum(r["yardstick"] for r in compared)
+    wholes, yardsticks = sum(r["times"]["whole"] for r in compared), sum(r["times"]["yardstick"] for r in compared)
     print(f"all but the house: read_building(path).graph() {wholes:.3f} s, ifcopenshell's iterator with its "
           f"defaults {yardsticks:.3f} s: {wholes / yardsticks:.3f}x")
     print(f"the house in a fresh process: import velmarin_ifc {imported:.3f} s, then its first read and graph "
