@@ -2,8 +2,11 @@
 // on any mesh: the error validate() gives for a broken one, otherwise valid
 // meshes with every vertex's point kept, every face kept or reversed, and no
 // more faces merged than there were. A box in triangles of any winding
-// faces out once wound, and on the grid becomes its six sides.
+// faces out once wound, and on the grid becomes its six sides. Then the
+// merged faces' normals (unit length or none) and a selection of them (an
+// index error just when a position is past them).
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -12,6 +15,7 @@
 #include "decode.hpp"
 #include "geometry/clean.hpp"
 #include "geometry/coplanar_faces.hpp"
+#include "geometry/face_normal.hpp"
 #include "geometry/orient.hpp"
 #include "geometry/vector_ops.hpp"
 
@@ -51,6 +55,29 @@ void check_wound(const Mesh& mesh, const Mesh& wound) {
         check(std::equal(was.begin(), was.end(), is.begin(), is.end()) ||
                   std::equal(was.begin(), was.end(), is.rbegin(), is.rend()),
               "winding changed a face otherwise than by reversing it");
+    }
+}
+
+void check_normals_and_selection(const Mesh& mesh, fuzz::Bytes& bytes) {
+    const std::vector<Vector3D> normals = face_normals(mesh);
+    check(normals.size() == mesh.faces.size(), "not one normal a face");
+    for (std::size_t f = 0; f < normals.size(); ++f) {
+        const Vector3D& n = normals[f];
+        // Below that the squares of the sum's components lose their digits.
+        const bool exact = length(newell_normal(mesh, mesh.faces[f])) > 1e-150;
+        check(std::isnan(n.x) ? std::isnan(n.y) && std::isnan(n.z) : !exact || std::fabs(length(n) - 1.0) < 1e-9,
+              "a face normal is neither unit length nor none");
+    }
+    std::vector<std::uint64_t> positions(bytes.count(8));
+    for (std::uint64_t& p : positions) p = bytes.count(mesh.faces.size() + 1);
+    const Result<Mesh> selected = select_faces(mesh, positions);
+    const bool past = std::any_of(positions.begin(), positions.end(), [&](std::uint64_t p) { return p >= mesh.faces.size(); });
+    check(selected.ok() != past, "selecting faces failed otherwise than on a position past them");
+    if (!selected.ok()) return;
+    check(selected.value().faces.size() == positions.size(), "selecting faces did not give a face a position");
+    for (std::size_t k = 0; k < positions.size(); ++k) {
+        const Face was = mesh.faces[positions[k]], is = selected.value().faces[k];
+        check(std::equal(was.begin(), was.end(), is.begin(), is.end()), "selecting faces changed a face");
     }
 }
 
@@ -118,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Result<Mesh> merged = merge_coplanar_faces(wound.value(), tolerance);
     check(merged.ok() && validate(merged.value()).ok(), "merging faces refused a valid mesh or made an invalid one");
     check(merged.value().faces.size() <= mesh.faces.size(), "merging faces added faces");
+    check_normals_and_selection(merged.value(), bytes);
     if (box && exact_box(mesh)) {
         check(volume(wound.value()) > 0.0, "a box does not face out once wound");
         if (1.0 - tolerance.normal < 1.0 && tolerance.normal < 1.0 && tolerance.offset > 0.0) {

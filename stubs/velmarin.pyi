@@ -147,6 +147,10 @@ class Mesh:
         they tile where its outline is one simple loop. Coplanar: unit normals with
         n1 . n2 > 1 - ``normal_tolerance`` (None: 1e-9) and plane offsets within
         ``offset_tolerance`` (None: 1e-6)."""
+    def select_faces(self, positions: Sequence[SupportsIndex]) -> Mesh:
+        """The faces at ``positions``, in that order, with all the vertices; IndexError past the faces."""
+    def face_normals(self) -> NDArray[np.float64]:
+        """Each face's unit Newell normal as a new (m, 3) array; NaN for a face without area. Needs numpy."""
     @staticmethod
     def from_arrays(vertices: ArrayLike, faces: ArrayLike | Sequence[Sequence[SupportsIndex]]) -> Mesh: ...
     def to_arrays(self) -> tuple[NDArray[np.float64], _FaceArrays]: ...

@@ -1,38 +1,61 @@
 """The rooms and apertures velmarin_ifc makes of the shared models' solids
-are, to the last bit, those the plain Python version of the face work made."""
-import gzip
-
+are, to the last bit, those that the face work in Python made of them."""
 import pytest
 
 ifcopenshell = pytest.importorskip("ifcopenshell")
 
 from mesh_support import exact_mesh  # noqa: E402
-from space_boundaries import MODELS, SHARED  # noqa: E402
+from reference_mesh import reference_solid_faces  # noqa: E402
+from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 from velmarin import Mesh, Vector3D  # noqa: E402
-from velmarin_ifc._faces import solid_faces  # noqa: E402
-from velmarin_ifc._geometry import WELD_CELL, element_solids, shared_corners, solid_mesh  # noqa: E402
+from velmarin_ifc._geometry import (FACING_UP, WELD_CELL, bounds, element_solids, face_normal,  # noqa: E402
+                                    opening_mesh, solid_mesh, tread_mesh)
 from velmarin_ifc._reading import Products  # noqa: E402
 
 
-
-def python_mesh(solid):
-    points, indices = shared_corners(solid)
-    corners = iter(indices)
-    faces = solid_faces(points, list(zip(corners, corners, corners)))
-    mesh = Mesh([Vector3D(x, y, z) for x, y, z in points], faces).clean(WELD_CELL)
+def python_solid_mesh(solid):
+    vertices, triangles = solid
+    points, faces = reference_solid_faces([tuple(p) for p in vertices.tolist()], triangles.tolist())
+    mesh = Mesh([Vector3D(*p) for p in points], faces).clean(WELD_CELL)
     return mesh if mesh.faces else None
 
 
+def python_faces_where(mesh, keep):
+    normals = [face_normal([mesh.vertices[i] for i in face]) for face in mesh.faces]
+    kept = [face for face, n in zip(mesh.faces, normals) if n is not None and keep(n)]
+    return Mesh(mesh.vertices, kept) if kept else None
+
+
+def python_opening_mesh(solid):
+    mesh = python_solid_mesh(solid)
+    if mesh is None:
+        return None
+    (x0, y0, z0), (x1, y1, z1) = bounds(mesh.vertices)
+    lying = z1 - z0 < min(x1 - x0, y1 - y0)
+    return python_faces_where(mesh, lambda n: (abs(n[2]) > FACING_UP) == lying)
+
+
+def python_tread_mesh(solid):
+    mesh = python_solid_mesh(solid)
+    return python_faces_where(mesh, lambda n: n[2] > FACING_UP) if mesh is not None else None
+
+
 @pytest.mark.parametrize("name", MODELS)
-def test_the_shared_models_meshes_are_unchanged(name):
-    path = SHARED / name
-    if not path.exists():
-        pytest.skip(f"{path} is not there")
-    model = ifcopenshell.file.from_string(gzip.decompress(path.read_bytes()).decode())
+def test_the_shared_models_meshes_are_unchanged(name, tmp_path):
+    if not (SHARED / name).exists():
+        pytest.skip(f"{SHARED / name} is not there")
+    model = ifcopenshell.open(str(unpacked(name, tmp_path)))
     products = Products(model)
-    solids = element_solids(model, products.spaces + products.apertures)
-    assert len(solids) > 50
-    for solid in solids.values():
-        native, python = solid_mesh(solid), python_mesh(solid)
-        assert (native is None) == (python is None)
-        assert native is None or exact_mesh(native) == exact_mesh(python)
+    solids = element_solids(model, products.all())
+    compared = 0
+    for kind, native, python in [(products.spaces, solid_mesh, python_solid_mesh),
+                                 (products.apertures, opening_mesh, python_opening_mesh),
+                                 (products.flights, tread_mesh, python_tread_mesh)]:
+        for product in kind:
+            solid = solids.get(product.id())
+            if solid is not None:
+                made, expected = native(solid), python(solid)
+                assert (made is None) == (expected is None)
+                assert made is None or exact_mesh(made) == exact_mesh(expected)
+                compared += 1
+    assert compared > 50

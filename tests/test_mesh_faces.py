@@ -7,10 +7,8 @@ import random
 import pytest
 
 from mesh_support import exact_points, make_mesh, mesh_points, random_solid
+from reference_mesh import edge_sharing, reference_equal_vertices, reference_merge_coplanar, reference_orient
 from velmarin import Mesh
-
-faces_oracle = pytest.importorskip("velmarin_ifc._faces")
-geometry_oracle = pytest.importorskip("velmarin_ifc._geometry")
 
 
 def signed_volume(mesh):
@@ -27,16 +25,15 @@ def test_random_solids_give_what_the_python_version_gives():
     for seed in range(400):
         points, triangles = random_solid(random.Random(seed))
         shared = make_mesh(points, triangles).merge_equal_vertices()
-        flat = [c for p in points for c in p]
-        shared_points, corners = geometry_oracle.shared_corners((flat, [k for t in triangles for k in t]))
+        shared_points, shared_faces = reference_equal_vertices(points, triangles)
         assert exact_points(mesh_points(shared)) == exact_points(shared_points), seed
-        assert shared.faces == [corners[k:k + 3] for k in range(0, len(corners), 3)], seed
+        assert shared.faces == shared_faces, seed
 
-        sharing = faces_oracle.edge_sharing(shared.faces)
+        sharing = edge_sharing(shared.faces)
         wound = shared.orient_outward()
-        assert wound.faces == faces_oracle.facing_out(shared_points, shared.faces, sharing), seed
+        assert wound.faces == reference_orient(shared_points, shared.faces, sharing), seed
         merged = wound.merge_coplanar_faces()
-        assert merged.faces == faces_oracle.planar_faces(shared_points, wound.faces, sharing), seed
+        assert merged.faces == reference_merge_coplanar(shared_points, wound.faces, sharing), seed
         assert exact_points(mesh_points(merged)) == exact_points(shared_points)
         merged_some += len(merged.faces) < len(wound.faces)
         kept_some += any(len(f) == 3 for f in merged.faces)
@@ -123,3 +120,20 @@ def test_equal_vertices_are_equal_coordinates():
     merged = make_mesh(points, [[0, 1, 4], [2, 3, 1]]).merge_equal_vertices()
     assert exact_points(mesh_points(merged)) == exact_points([points[0]] + points[2:])
     assert merged.faces == [[0, 0, 3], [1, 2, 0]]
+
+
+def test_face_normals_and_a_selection_of_faces():
+    np = pytest.importorskip("numpy")
+    mesh = make_mesh(BOX, BOX_TRIANGLES + [(0, 1, 0)])  # and a face without area
+    normals = mesh.face_normals()
+    assert normals.shape == (13, 3) and normals.dtype == np.float64 and np.isnan(normals[12]).all()
+    assert [tuple(n) for n in normals[:12:2]] == [(0, 0, -1), (0, 0, 1), (0, -1, 0), (0, 1, 0), (-1, 0, 0), (1, 0, 0)]
+    assert (normals[:12:2] == normals[1:12:2]).all()
+    top = mesh.select_faces(np.flatnonzero(normals[:, 2] > 0.5))
+    assert top.faces == [[4, 5, 7], [4, 7, 6]] and len(top.vertices) == 8
+    assert mesh.select_faces([12, 0, 0]).faces == [[0, 1, 0], [0, 2, 3], [0, 2, 3]]
+    assert mesh.select_faces([]).faces == [] and Mesh([], []).face_normals().shape == (0, 3)
+    with pytest.raises(IndexError, match=r"^Face position 13 is out of range for 13 faces\.$"):
+        mesh.select_faces([0, 13])
+    with pytest.raises(TypeError):
+        mesh.select_faces([1.0])

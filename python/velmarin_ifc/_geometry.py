@@ -3,11 +3,13 @@ from __future__ import annotations
 
 import math
 import multiprocessing
-from typing import Any, Callable, Optional, Sequence
+from typing import Any, Optional, Sequence
 
 import ifcopenshell
 import ifcopenshell.geom
 import ifcopenshell.ifcopenshell_wrapper
+import numpy as np
+import numpy.typing as npt
 
 from velmarin import Mesh, Vector3D, Wire
 
@@ -29,8 +31,10 @@ geom: Any = ifcopenshell.geom
 # takes over wherever the simple one fails.
 KERNEL = "hybrid-cgal-simple-opencascade"
 
-# Flat coordinates (x, y, z, x, y, z, ...) and flat triangles (three vertex positions each).
-Solid = tuple[Sequence[float], Sequence[int]]
+# A solid as the engine gives it: its vertices, float64 rows of x, y and z, and
+# its triangles, int32 rows of three vertex positions (arrays over the
+# engine's own buffers).
+Solid = tuple[npt.NDArray[np.float64], npt.NDArray[np.int32]]
 Point = tuple[float, float, float]
 Normal = tuple[float, float, float]
 
@@ -62,7 +66,9 @@ def element_solids(model: ifcopenshell.file, products: Sequence[Any], threads: i
     if iterator.initialize():
         while True:
             shape = iterator.get()
-            solids[shape.id] = (shape.geometry.verts, shape.geometry.faces)
+            geometry = shape.geometry
+            solids[shape.id] = (np.frombuffer(geometry.verts_buffer, np.float64).reshape(-1, 3),
+                                np.frombuffer(geometry.faces_buffer, np.int32).reshape(-1, 3))
             if not iterator.next():
                 break
     return solids
@@ -73,11 +79,10 @@ def solid_mesh(solid: Solid) -> Optional[Mesh]:
     nothing with an area is left. The engine may repeat a point for every
     triangle it bounds: those are made one before the triangles are wound and
     merged across the corners they share."""
-    coordinates, indices = solid
-    xyz, corners = iter(coordinates), iter(indices)
-    triangles = Mesh([Vector3D(x, y, z) for x, y, z in zip(xyz, xyz, xyz)], list(zip(corners, corners, corners)))
-    mesh = triangles.merge_equal_vertices().orient_outward().merge_coplanar_faces().clean(WELD_CELL)
-    return mesh if mesh.faces else None
+    vertices, triangles = solid
+    mesh = Mesh.from_arrays(vertices, triangles).merge_equal_vertices().orient_outward().merge_coplanar_faces()
+    welded = mesh.clean(WELD_CELL)
+    return welded if welded.faces else None
 
 
 def opening_mesh(solid: Solid) -> Optional[Mesh]:
@@ -90,9 +95,11 @@ def opening_mesh(solid: Solid) -> Optional[Mesh]:
     mesh = solid_mesh(solid)
     if mesh is None:
         return None
-    (x0, y0, z0), (x1, y1, z1) = bounds(mesh.vertices)
+    vertices, _ = mesh.to_arrays()
+    (x0, y0, z0), (x1, y1, z1) = vertices.min(axis=0).tolist(), vertices.max(axis=0).tolist()
     lying = z1 - z0 < min(x1 - x0, y1 - y0)
-    return faces_where(mesh, lambda normal: (abs(normal[2]) > FACING_UP) == lying)
+    up = mesh.face_normals()[:, 2]
+    return faces_where(mesh, ~np.isnan(up) & ((np.abs(up) > FACING_UP) == lying))
 
 
 def tread_mesh(solid: Solid) -> Optional[Mesh]:
@@ -101,18 +108,13 @@ def tread_mesh(solid: Solid) -> Optional[Mesh]:
     left out: they may lie flush with a wall between two rooms, which the
     stair does not pass."""
     mesh = solid_mesh(solid)
-    return faces_where(mesh, lambda normal: normal[2] > FACING_UP) if mesh is not None else None
+    return faces_where(mesh, mesh.face_normals()[:, 2] > FACING_UP) if mesh is not None else None
 
 
-def faces_where(mesh: Mesh, keep: Callable[[Normal], bool]) -> Optional[Mesh]:
-    """The mesh with the faces whose unit normal passes `keep`; None when none does."""
-    points = mesh.vertices
-    kept = []
-    for face in mesh.faces:
-        normal = face_normal([points[i] for i in face])
-        if normal is not None and keep(normal):
-            kept.append(face)
-    return Mesh(points, kept) if kept else None
+def faces_where(mesh: Mesh, keep: npt.NDArray[np.bool_]) -> Optional[Mesh]:
+    """The mesh with the faces where `keep` (one flag a face) holds; None when it holds for none."""
+    kept = np.flatnonzero(keep)
+    return mesh.select_faces(kept.tolist()) if len(kept) else None
 
 
 def bounds(points: Sequence[Vector3D]) -> tuple[Point, Point]:
@@ -135,24 +137,12 @@ def face_normal(polygon: Sequence[Vector3D]) -> Optional[Normal]:
     return nx / length, ny / length, nz / length
 
 
-def shared_corners(solid: Solid) -> tuple[list[tuple[float, float, float]], list[int]]:
-    """The solid's points, each coordinate triple once, and its triangles'
-    corners renumbered onto them. An engine may repeat a point for every
-    triangle it bounds; the faces are traced and turned across the corners
-    that triangles share, so those must be one."""
-    coordinates, indices = solid
-    xyz = iter(coordinates)
-    number: dict[tuple[float, float, float], int] = {}
-    renumbered = [number.setdefault(p, len(number)) for p in zip(xyz, xyz, xyz)]
-    return list(number), [renumbered[k] for k in indices]
-
-
 def column_wire(solid: Solid) -> Optional[Wire]:
     """A column's axis: a vertical wire at the centre of its solid's horizontal
     bounds, from the solid's lowest to its highest point."""
-    coordinates = solid[0]
-    if not coordinates:
+    vertices = solid[0]
+    if not len(vertices):
         return None
-    xs, ys, zs = coordinates[0::3], coordinates[1::3], coordinates[2::3]
-    x, y = (min(xs) + max(xs)) / 2, (min(ys) + max(ys)) / 2
-    return Wire(Vector3D(x, y, min(zs)), Vector3D(x, y, max(zs)))
+    (x0, y0, z0), (x1, y1, z1) = vertices.min(axis=0).tolist(), vertices.max(axis=0).tolist()
+    x, y = (x0 + x1) / 2, (y0 + y1) / 2
+    return Wire(Vector3D(x, y, z0), Vector3D(x, y, z1))

@@ -7,6 +7,7 @@
 #include "binding/declare.hpp"
 #include "geometry/clean.hpp"
 #include "geometry/coplanar_faces.hpp"
+#include "geometry/face_normal.hpp"
 #include "geometry/mesh_rows.hpp"
 #include "geometry/orient.hpp"
 #include "geometry/slice.hpp"
@@ -57,6 +58,11 @@ Result<Mesh> mesh_merge_coplanar_faces(const Mesh& mesh, std::optional<double> n
     return merge_coplanar_faces(mesh, {normal_tolerance.value_or(defaults.normal),
                                        offset_tolerance.value_or(defaults.offset)});
 }
+Result<Mesh> mesh_select_faces(const Mesh& mesh, std::vector<std::uint64_t> positions) {
+    return select_faces(mesh, positions);
+}
+constexpr Params mesh_select_faces_params{"Mesh", "select_faces", "positions"};
+
 constexpr Params mesh_merge_coplanar_faces_params{"Mesh", "merge_coplanar_faces", DefaultsToNone{"normal_tolerance"},
                                                   DefaultsToNone{"offset_tolerance"}};
 
@@ -76,6 +82,7 @@ struct FaceArray {
 
 constexpr Params mesh_from_arrays_params{"Mesh", "from_arrays", "vertices", "faces"};
 constexpr Params mesh_to_arrays_params{"Mesh", "to_arrays"};
+constexpr Params mesh_face_normals_params{"Mesh", "face_normals"};
 
 template <std::size_t N>
 PyRef import_numpy_for(const Params<N>& params) {
@@ -199,6 +206,18 @@ Made mesh_to_arrays(const Mesh& mesh) {
     return {PyRef::steal(PyTuple_Pack(2, vertices.get(), faces.get()))};
 }
 
+// A new (m, 3) array, like the vertices of to_arrays().
+Made mesh_face_normals(const Mesh& mesh) {
+    PyRef numpy = import_numpy_for(mesh_face_normals_params);
+    if (!numpy) return {};
+    const std::vector<Vector3D> normals = face_normals(mesh);
+    std::span<double> coordinates;
+    PyRef array = new_array(numpy.get(), {normals.size(), 3}, coordinates);
+    if (!array) return {};
+    copy_coordinates(normals, coordinates);
+    return {std::move(array)};
+}
+
 }  // namespace
 
 template <>
@@ -255,6 +274,13 @@ const ClassDef& class_def<Mesh>() {
                     "differ by less than offset_tolerance (None: 1e-6, in the mesh's unit). A group\n"
                     "whose outline is not one simple loop (a hole, faces touching at a corner, faces\n"
                     "wound against each other) stays as its faces. Vertices stay."),
+                method<mesh_select_faces, mesh_select_faces_params>(
+                    "Returns a mesh of the faces at the given positions, in that order, with all the\n"
+                    "vertices; IndexError for a position past the faces."),
+                method<mesh_face_normals, mesh_face_normals_params>(
+                    "Returns the unit normal of each face as a new float64 numpy array of shape (m, 3):\n"
+                    "Newell's normal, towards the side from which the face's corners run\n"
+                    "counter-clockwise; NaN for a face without area. Needs numpy."),
                 static_method<mesh_from_arrays, mesh_from_arrays_params>(
                     "Builds a Mesh from arrays, validated as Mesh(vertices, faces) is: vertices an (n, 3)\n"
                     "array of reals (any float or integer dtype, any memory order, or nested lists),\n"

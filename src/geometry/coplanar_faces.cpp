@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "geometry/edge_faces.hpp"
+#include "geometry/face_normal.hpp"
 #include "geometry/vector_ops.hpp"
 
 namespace velmarin {
@@ -20,29 +21,13 @@ struct Plane {
     double offset;
 };
 
-// Newell's sums over the face's edges, taken from its first corner so that
-// far from the origin they keep their digits.
-Vector3D newell_normal(const std::vector<Vector3D>& vertices, Face face) {
-    const Vector3D& origin = vertices[face[0]];
-    Vector3D n{};
-    for (std::size_t i = 0; i < face.size(); ++i) {
-        const Vector3D p = minus(vertices[face[i]], origin);
-        const Vector3D q = minus(vertices[face[i + 1 == face.size() ? 0 : i + 1]], origin);
-        n.x += (p.y - q.y) * (p.z + q.z);
-        n.y += (p.z - q.z) * (p.x + q.x);
-        n.z += (p.x - q.x) * (p.y + q.y);
-    }
-    return n;
-}
-
-std::optional<Plane> plane_of(const std::vector<Vector3D>& vertices, Face face) {
-    const Vector3D& a = vertices[face[0]];
-    const Vector3D normal = face.size() == 3 ? cross(minus(vertices[face[1]], a), minus(vertices[face[2]], a))
-                                             : newell_normal(vertices, face);
-    const double size = length(normal);
-    if (size == 0.0 || !std::isfinite(size)) return std::nullopt;
-    const Vector3D unit = divided(normal, size);
-    return Plane{unit, dot(unit, a)};
+std::optional<Plane> plane_of(const Mesh& mesh, Face face) {
+    const Vector3D& a = mesh.vertices[face[0]];
+    const std::optional<Vector3D> unit =
+        unit_length(face.size() == 3 ? cross(minus(mesh.vertices[face[1]], a), minus(mesh.vertices[face[2]], a))
+                                     : newell_normal(mesh, face));
+    if (!unit) return std::nullopt;
+    return Plane{*unit, dot(*unit, a)};
 }
 
 bool coplanar(const std::optional<Plane>& p, const std::optional<Plane>& q, CoplanarTolerance tolerance) {
@@ -138,7 +123,7 @@ Result<Mesh> merge_coplanar_faces(const Mesh& mesh, CoplanarTolerance tolerance)
     const FaceList& faces = mesh.faces;
     std::vector<std::optional<Plane>> planes;
     planes.reserve(faces.size());
-    for (const Face face : faces) planes.push_back(plane_of(mesh.vertices, face));
+    for (const Face face : faces) planes.push_back(plane_of(mesh, face));
 
     const EdgeFaces along(faces);
     Groups groups(faces.size());
