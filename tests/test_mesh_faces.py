@@ -137,3 +137,19 @@ def test_face_normals_and_a_selection_of_faces():
         mesh.select_faces([0, 13])
     with pytest.raises(TypeError):
         mesh.select_faces([1.0])
+
+
+def test_a_cone_of_many_sides_merges_its_base_fanned_from_its_centre():
+    # The base's centre and the apex come first, so that the edges of each are sorted in one long run.
+    sides = 60
+    ring = [(math.cos(2 * math.pi * k / sides), math.sin(2 * math.pi * k / sides), 0.0) for k in range(sides)]
+    points = [(0.0, 0.0, 0.0), (0.0, 0.0, 2.0)] + ring
+    centre, apex, around = 0, 1, [2 + k for k in range(sides)]
+    triangles = [[a, b, centre] for a, b in zip(around, around[1:] + around[:1])]  # facing up: inward
+    triangles += [[a, b, apex] if a % 3 else [apex, b, a] for a, b in zip(around, around[1:] + around[:1])]
+    merged = make_mesh(points, triangles).orient_outward().merge_coplanar_faces()
+    assert merged.faces[0] == [around[(1 - k) % sides] for k in range(sides)]  # the base, facing down
+    assert len(merged.faces) == 1 + sides and signed_volume(merged) > 0
+    sharing = edge_sharing(triangles)
+    wound = reference_orient(points, triangles, sharing)
+    assert merged.faces == reference_merge_coplanar(points, wound, sharing)

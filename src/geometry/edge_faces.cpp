@@ -2,48 +2,69 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <tuple>
 
 namespace velmarin {
 
 namespace {
 
-// One face corner's edge, its ends in ascending order.
-struct CornerEdge {
-    std::uint64_t low, high;
-    std::size_t corner;  // position in the face list's index run
-    std::size_t face;
-
-    auto key() const { return std::tie(low, high, corner); }
-};
+// Buckets this small are sorted by insertion; a vertex that many faces meet
+// (the centre of a fan) by the library sort.
+constexpr std::size_t small_bucket = 32;
 
 }  // namespace
 
-EdgeFaces::EdgeFaces(const FaceList& faces) {
-    const std::span<const std::uint64_t> indices = faces.indices();
-    std::vector<CornerEdge> edges;
-    edges.reserve(indices.size());
-    for (std::size_t f = 0; f < faces.size(); ++f) {
+// The corners are bucketed by their edge's lower end (a counting sort, in
+// corner order), and each bucket sorted by the higher end, keeping corner
+// order among equals: vertices meet few edges, so the buckets are short.
+EdgeFaces::EdgeFaces(const Mesh& mesh) {
+    const FaceList& faces = mesh.faces;
+    const std::size_t corners = faces.indices().size();
+    std::vector<std::uint64_t> higher(corners);
+    std::vector<std::size_t> bucket_start(mesh.vertices.size() + 1, 0);
+    face_of_corner_.resize(corners);
+    for (std::size_t f = 0, k = 0; f < faces.size(); ++f) {
         const Face face = faces[f];
-        const std::size_t first = faces.offsets()[f];
-        for (std::size_t i = 0; i < face.size(); ++i) {
+        for (std::size_t i = 0; i < face.size(); ++i, ++k) {
             const std::uint64_t a = face[i], b = face[i + 1 == face.size() ? 0 : i + 1];
-            edges.push_back({std::min(a, b), std::max(a, b), first + i, f});
+            higher[k] = std::max(a, b);
+            face_of_corner_[k] = f;
+            ++bucket_start[std::min(a, b) + 1];
         }
     }
-    // By edge, then in corner order, which is face order.
-    std::sort(edges.begin(), edges.end(), [](const CornerEdge& p, const CornerEdge& q) { return p.key() < q.key(); });
-    faces_.reserve(edges.size());
-    starts_.reserve(edges.size() + 1);
-    edge_of_corner_.resize(edges.size());
-    for (std::size_t k = 0; k < edges.size(); ++k) {
-        if (k == 0 || edges[k].low != edges[k - 1].low || edges[k].high != edges[k - 1].high) {
-            starts_.push_back(k);
+    for (std::size_t v = 0; v < mesh.vertices.size(); ++v) bucket_start[v + 1] += bucket_start[v];
+    corners_.resize(corners);
+    std::vector<std::size_t> next(bucket_start.begin(), bucket_start.end() - 1);
+    for (std::size_t f = 0, k = 0; f < faces.size(); ++f) {
+        const Face face = faces[f];
+        for (std::size_t i = 0; i < face.size(); ++i, ++k) {
+            corners_[next[std::min(face[i], face[i + 1 == face.size() ? 0 : i + 1])]++] = k;
         }
-        faces_.push_back(edges[k].face);
-        edge_of_corner_[edges[k].corner] = starts_.size() - 1;
     }
-    starts_.push_back(edges.size());
+    const auto by_higher_end = [&](std::size_t p, std::size_t q) { return higher[p] < higher[q]; };
+    for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+        const auto first = corners_.begin() + static_cast<std::ptrdiff_t>(bucket_start[v]);
+        const auto last = corners_.begin() + static_cast<std::ptrdiff_t>(bucket_start[v + 1]);
+        if (last - first > static_cast<std::ptrdiff_t>(small_bucket)) {
+            std::stable_sort(first, last, by_higher_end);
+            continue;
+        }
+        for (auto it = first + (first != last); it < last; ++it) {
+            const std::size_t k = *it;
+            auto hole = it;
+            for (; hole != first && by_higher_end(k, *(hole - 1)); --hole) *hole = *(hole - 1);
+            *hole = k;
+        }
+    }
+    edge_of_corner_.resize(corners);
+    starts_.reserve(corners + 1);
+    for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+        for (std::size_t p = bucket_start[v]; p < bucket_start[v + 1]; ++p) {
+            const std::size_t k = corners_[p];
+            if (p == bucket_start[v] || higher[k] != higher[corners_[p - 1]]) starts_.push_back(p);
+            edge_of_corner_[k] = starts_.size() - 1;
+        }
+    }
+    starts_.push_back(corners);
 }
 
 }  // namespace velmarin

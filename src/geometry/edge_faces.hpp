@@ -16,28 +16,34 @@ namespace velmarin {
 
 class EdgeFaces {
 public:
-    // Only the faces' indices are read: they need not name vertices.
-    explicit EdgeFaces(const FaceList& faces);
+    // The mesh must be valid (validate()).
+    explicit EdgeFaces(const Mesh& mesh);
 
     // The edges, each once, in no particular order.
     std::size_t edge_count() const { return starts_.size() - 1; }
 
-    // The faces along edge `e`, ascending; a face that runs along it twice
-    // appears twice.
-    std::span<const std::size_t> faces_of_edge(std::size_t e) const {
-        return {faces_.data() + starts_[e], starts_[e + 1] - starts_[e]};
+    // A corner stands for the edge from it to the next corner of its face
+    // (from the last corner to the first), and is numbered by its position
+    // in the faces' index run. The corners along edge `e`, ascending, so
+    // their faces ascend too.
+    std::span<const std::size_t> corners_of_edge(std::size_t e) const {
+        return {corners_.data() + starts_[e], starts_[e + 1] - starts_[e]};
     }
 
-    // The edge from corner i of face f to the next corner (the last corner
-    // to the first).
-    std::size_t edge_of(const FaceList& faces, std::size_t f, std::size_t i) const {
-        return edge_of_corner_[faces.offsets()[f] + i];
+    std::size_t edge_of(std::size_t corner) const { return edge_of_corner_[corner]; }
+    std::size_t face_of(std::size_t corner) const { return face_of_corner_[corner]; }
+
+    // The corner after `corner` in its face, where its edge ends.
+    std::size_t next_corner(const FaceList& faces, std::size_t corner) const {
+        const std::size_t after = corner + 1;
+        return after == faces.offsets()[face_of(corner) + 1] ? faces.offsets()[face_of(corner)] : after;
     }
 
 private:
-    std::vector<std::size_t> faces_;          // every edge's faces, edge after edge
-    std::vector<std::size_t> starts_;         // where each edge's faces start in faces_, then the end
-    std::vector<std::size_t> edge_of_corner_; // by position in faces.indices()
+    std::vector<std::size_t> corners_;         // every edge's corners, edge after edge
+    std::vector<std::size_t> starts_;          // where each edge's corners start, then the end
+    std::vector<std::size_t> edge_of_corner_;  // by corner
+    std::vector<std::size_t> face_of_corner_;  // by corner
 };
 
 }  // namespace velmarin

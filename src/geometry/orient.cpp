@@ -80,7 +80,7 @@ double shell_volume(const std::vector<Vector3D>& vertices, const Winding& windin
 Result<Mesh> orient_outward(const Mesh& mesh) {
     if (auto status = validate(mesh); !status.ok()) return status.error();
     const FaceList& faces = mesh.faces;
-    const EdgeFaces along(faces);
+    const EdgeFaces along(mesh);
     Winding winding(faces);
     std::vector<bool> reached(faces.size(), false);
     std::vector<std::size_t> shell, to_visit;
@@ -94,9 +94,9 @@ Result<Mesh> orient_outward(const Mesh& mesh) {
             to_visit.pop_back();
             const std::size_t n = winding.size(f);
             for (std::size_t i = 0; i < n; ++i) {
-                const auto pair = along.faces_of_edge(along.edge_of(faces, f, winding.given_edge(f, i)));
+                const auto pair = along.corners_of_edge(along.edge_of(faces.offsets()[f] + winding.given_edge(f, i)));
                 if (pair.size() != 2) continue;
-                const std::size_t other = pair[1] == f ? pair[0] : pair[1];
+                const std::size_t other = along.face_of(pair[1]) == f ? along.face_of(pair[0]) : along.face_of(pair[1]);
                 if (reached[other]) continue;
                 // Faces wound alike run along a shared edge in opposite directions.
                 const std::uint64_t a = winding.corner(f, i), b = winding.corner(f, i + 1 == n ? 0 : i + 1);
