@@ -1,6 +1,6 @@
 """Type information for the velmarin extension module."""
 
-from typing import Any, Sequence, SupportsFloat, SupportsIndex, Union, final
+from typing import Any, Mapping, Sequence, SupportsFloat, SupportsIndex, TypedDict, Union, final
 
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
@@ -9,6 +9,26 @@ _Float = Union[SupportsFloat, SupportsIndex]
 # Mesh.to_arrays: an (m, k) block when all faces have k indices, otherwise
 # compressed rows (indices, offsets), face i being indices[offsets[i]:offsets[i + 1]].
 _FaceArrays = Union[NDArray[np.int64], tuple[NDArray[np.int64], NDArray[np.int64]]]
+# SpatialGraph.to_arrays: positions int64, or uint64 in a column holding one beyond int64.
+_Positions = Union[NDArray[np.int64], NDArray[np.uint64]]
+
+class _NodeArrays(TypedDict):
+    index: _Positions
+    centroid: NDArray[np.float64]
+    attributes: dict[str, NDArray[np.object_]]
+
+class _EdgeArrays(TypedDict):
+    node_a: _Positions
+    node_b: _Positions
+    shared_area: NDArray[np.float64]
+    contact_centroid: NDArray[np.float64]
+    contact_type: NDArray[np.object_]
+    attributes: dict[str, NDArray[np.object_]]
+
+class _GraphArrays(TypedDict):
+    nodes: _NodeArrays
+    edges: _EdgeArrays
+    wire_contacts: _Positions
 
 __all__: list[str]
 
@@ -106,6 +126,16 @@ class SpatialGraph:
         bool, int, float or str as a list of those values (an array property; empty stays empty),
         and anything else as its repr() text. Raises ValueError when batch_size is below 1.
         """
+    def to_arrays(self) -> _GraphArrays:
+        """The whole graph as new numpy arrays: positions int64 (uint64 in a column holding one beyond
+        int64), centroids float64 (n, 3), contact_type an object array of str, wire_contacts (k, 2) rows of
+        wire_index, mesh_index; each side's attributes as {key: object array}, keys sorted, None where
+        an item lacks the key. Needs numpy."""
+    @staticmethod
+    def from_arrays(arrays: Mapping[str, Any]) -> SpatialGraph:
+        """A new graph from arrays as to_arrays() gives them (lists and other array-likes too; 'attributes'
+        optional), the same values bit for bit, each attribute set where it is not None. Edges whose ends
+        lie beyond the nodes are kept. Raises TypeError or ValueError naming the array that is wrong."""
 
 @final
 class Wire:

@@ -4,13 +4,15 @@ rows: (centroids, edges, wire contacts), edges as
 walls build (a `wall_thickness` given) by its attributes wall_thickness,
 opening_area and apertures."""
 
+import enum
 import math
 import os
+import struct
 import sys
 
 import pytest
 
-from velmarin import Mesh, SpatialRegistry, Vector3D, Wire
+from velmarin import GraphEdge, GraphNode, Mesh, SpatialGraph, SpatialRegistry, Vector3D, Wire
 
 if os.environ.get("VELMARIN_PROBE_DIR"):
     sys.path.insert(0, os.environ["VELMARIN_PROBE_DIR"])
@@ -102,3 +104,125 @@ def assert_same_edges(actual, expected, tol=1e-7):
         assert same_edge(e, f, tol), (e, f)
 
 
+# --- hand-made graphs ----------------------------------------------------------------
+
+def make_graph(centroids, ends):
+    nodes = [GraphNode(i, Vector3D(*c)) for i, c in enumerate(centroids)]
+    edges = [GraphEdge(a, b, 1.0, Vector3D(0.0, 0.0, 0.0), "VerticalWallContact") for a, b in ends]
+    return SpatialGraph(nodes, edges, [])
+
+
+def random_coordinate(rng, style):
+    if style == "grid":  # many routes of equal cost
+        return float(rng.randrange(4))
+    if style == "coincident":
+        return rng.choice([0.0, 1.0])
+    if style == "odd":
+        return rng.choice([0.0, 1.0, 2.5, math.nan, math.inf, -math.inf, 1e308, -1e308, 5e-324, -0.0])
+    return rng.uniform(-10.0, 10.0)
+
+
+def random_case(rng):
+    n = rng.randint(1, 24)
+    style = rng.choice(["grid", "grid", "coincident", "odd", "uniform"])
+    centroids = [tuple(random_coordinate(rng, style) for _ in range(3)) for _ in range(n)]
+    ends = []
+    for _ in range(rng.randint(0, 3 * n)):
+        kind = rng.random()
+        if kind < 0.05:
+            u = rng.randrange(n)
+            ends.append((u, u))  # self loop
+        elif kind < 0.15 and ends:
+            ends.append(rng.choice(ends)[::rng.choice([1, -1])])  # duplicate, either way round
+        elif kind < 0.18:
+            # Beyond the node list, also where cutting to 32 bits would land inside it.
+            beyond = rng.choice([n + rng.randrange(3), 2**32 + rng.randrange(n), 2**64 - 1])
+            ends.append((rng.randrange(n), beyond)[::rng.choice([1, -1])])
+        else:
+            # Mostly within two halves, so that some graphs fall apart.
+            half = rng.randrange(2)
+            lo, hi = (0, max(1, n // 2)) if half == 0 or n < 2 else (n // 2, n)
+            ends.append((rng.randrange(lo, hi), rng.randrange(lo, hi)))
+    return centroids, ends
+
+
+
+class ReleaseHook:
+    """Runs `action` when released, collecting what goes to the unraisable hook."""
+
+    def __init__(self, action):
+        self.action = action
+
+    def __del__(self):
+        self.action()
+
+
+def run_while_written(item, action):
+    reported = []
+    item.set_attribute("k", ReleaseHook(action))
+    old_hook, sys.unraisablehook = sys.unraisablehook, reported.append
+    try:
+        item.set_attribute("k", None)  # the finaliser runs while `item` is exclusively borrowed
+    finally:
+        sys.unraisablehook = old_hook
+    return reported
+
+
+# --- attributes of every kind ---------------------------------------------------------
+
+def float_of_bits(bits):
+    return struct.unpack("<d", struct.pack("<Q", bits))[0]
+
+
+def exact(value):
+    """A form of `value` that compares equal only for equal types and, for
+    floats, equal bits (NaN payloads and -0.0 included)."""
+    if isinstance(value, float):
+        return type(value), struct.pack("<d", value)
+    if isinstance(value, (list, tuple)):
+        return type(value), [exact(v) for v in value]
+    if isinstance(value, dict):
+        return type(value), sorted((exact(k), exact(v)) for k, v in value.items())
+    return type(value), value
+
+
+class Level(enum.IntEnum):
+    GROUND = 0
+    FIRST = 1
+
+
+class Marker:
+    """A value of a class the tables know nothing of."""
+
+    def __repr__(self):
+        return "Marker()"
+
+
+# Values whose keys agree on one kind (each a typed column in Parquet), by key.
+AGREEING = {
+    "name": ["hall", "", "é\x00😀"],
+    "storey": [0, -7, 2**63 - 1],
+    "height": [2.5, -0.0, float_of_bits(0x7FF8000000000123), float_of_bits(0xFFF0000000000000)],
+    "open": [True, False],
+    "blob": [b"", b"\x00\xff"],
+    "tags": [[1, 2], [], [3, None]],
+    "names": [["a"], ["b", "c"]],
+    "spans": [[1.5, float_of_bits(0x7FF8000000000001)], [None]],
+}
+# Values of another kind than their key's others, or of kinds no column has.
+MIXED = [7, 2.5, "x", None, 2**63, -(2**70), (1, "a"), {"k": [1, 2]}, [[1], [2, 3]], [1, "a"], {1, 2}, "\ud800"]
+
+
+def set_every_kind(graph, rng):
+    """Sets attributes on about two thirds of the graph's nodes and edges:
+    the keys of AGREEING with values of their kind, "mixed" with values of
+    MIXED, and "index", "length" and "area", names of the exported fields.
+    Returns the graph."""
+    for item in graph.nodes + graph.edges:
+        for key, values in AGREEING.items():
+            if rng.random() < 0.6:
+                item.set_attribute(key, rng.choice(values))
+        for key in ("mixed", "index", "length", "area"):
+            if rng.random() < 0.3:
+                item.set_attribute(key, rng.choice(MIXED))
+    return graph

@@ -48,6 +48,17 @@ def test_house_graph():
     assert "the hall's row: centroid_x: 1.5, centroid_y: 2.0, centroid_z: 1.5, index: 0, name: 'hall', storey: 0" in out
 
 
+def test_graph_files_read_back(tmp_path):
+    for library in ("networkx", "pyarrow"):
+        pytest.importorskip(library)
+    out = run_example("graph_files.py", str(tmp_path))
+    assert "arrays: 8 nodes with name, storey, 15 edges, 4 wire contacts" in out
+    assert "networkx: hall -> kitchen -> bedroom, as find_shortest_path: True" in out
+    assert "read back 8 nodes and 15 edges, the hall named 'hall'" in out
+    assert "GraphML and JSON: 15 and 15 edges, node 0 named 'hall' and 'hall'" in out
+    assert {p.name for p in tmp_path.iterdir()} == {"house", "house.graphml", "house.json"}
+
+
 @pytest.mark.external
 def test_house_graph_reaches_the_database():
     pytest.importorskip("falkordb")
@@ -106,8 +117,9 @@ def test_examples_type_check_against_the_stubs(tmp_path):
     env = module_env()
     if not installed_stubs().exists():  # a development build: use the source stubs
         env["MYPYPATH"] = str(STUBS)
-    # The examples, and the IFC companion package from its source.
-    files = sorted(str(p) for p in EXAMPLES.glob("*.py")) + [str(EXAMPLES.parent / "python" / "velmarin_ifc")]
+    # The examples, and the companion packages from their source.
+    files = sorted(str(p) for p in EXAMPLES.glob("*.py")) + [
+        str(EXAMPLES.parent / "python" / package) for package in ("velmarin_ifc", "velmarin_graph")]
     config = str(EXAMPLES.parent / "pyproject.toml")
     check = subprocess.run([sys.executable, "-m", "mypy", "--config-file", config, "--no-incremental", *files],
                            cwd=EXAMPLES, capture_output=True, text=True, env=env, timeout=300)

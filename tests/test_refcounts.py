@@ -107,7 +107,12 @@ if np is not None:
         "bad array": failing(lambda: Mesh.from_arrays(POINTS[:, :2], TRIANGLES), ValueError),
         "negative index": failing(lambda: Mesh.from_arrays(POINTS, [[0, -1, 2]]), ValueError),
         "invalid array mesh": failing(lambda: Mesh.from_arrays(POINTS, TRIANGLES + 1), IndexError),
+        "graph to arrays": lambda: GRAPH.to_arrays(),
+        "graph from arrays": lambda: SpatialGraph.from_arrays(GRAPH_ARRAYS),
+        "bad graph arrays": failing(lambda: SpatialGraph.from_arrays(
+            {**GRAPH_ARRAYS, "edges": {**GRAPH_ARRAYS["edges"], "attributes": {"v": [1, 2]}}}), ValueError),
     })
+    GRAPH_ARRAYS = GRAPH.to_arrays()
 
 
 @pytest.mark.parametrize("name", list(ACTIONS))

@@ -4,7 +4,7 @@ import sys
 
 import pytest
 
-from graph_support import needs_probe, probe
+from graph_support import make_graph, needs_probe, probe, random_case, run_while_written
 from helpers import assert_noted
 from velmarin import GraphEdge, GraphNode, SpatialGraph, Vector3D
 
@@ -50,46 +50,6 @@ def scan_shortest_path(centroids, ends, start, end):
         path.append(predecessor[path[-1]])
     path.reverse()
     return path
-
-
-def make_graph(centroids, ends):
-    nodes = [GraphNode(i, Vector3D(*c)) for i, c in enumerate(centroids)]
-    edges = [GraphEdge(a, b, 1.0, Vector3D(0.0, 0.0, 0.0), "VerticalWallContact") for a, b in ends]
-    return SpatialGraph(nodes, edges, [])
-
-
-def random_coordinate(rng, style):
-    if style == "grid":  # many routes of equal cost
-        return float(rng.randrange(4))
-    if style == "coincident":
-        return rng.choice([0.0, 1.0])
-    if style == "odd":
-        return rng.choice([0.0, 1.0, 2.5, math.nan, math.inf, -math.inf, 1e308, -1e308, 5e-324, -0.0])
-    return rng.uniform(-10.0, 10.0)
-
-
-def random_case(rng):
-    n = rng.randint(1, 24)
-    style = rng.choice(["grid", "grid", "coincident", "odd", "uniform"])
-    centroids = [tuple(random_coordinate(rng, style) for _ in range(3)) for _ in range(n)]
-    ends = []
-    for _ in range(rng.randint(0, 3 * n)):
-        kind = rng.random()
-        if kind < 0.05:
-            u = rng.randrange(n)
-            ends.append((u, u))  # self loop
-        elif kind < 0.15 and ends:
-            ends.append(rng.choice(ends)[::rng.choice([1, -1])])  # duplicate, either way round
-        elif kind < 0.18:
-            # Beyond the node list, also where cutting to 32 bits would land inside it.
-            beyond = rng.choice([n + rng.randrange(3), 2**32 + rng.randrange(n), 2**64 - 1])
-            ends.append((rng.randrange(n), beyond)[::rng.choice([1, -1])])
-        else:
-            # Mostly within two halves, so that some graphs fall apart.
-            half = rng.randrange(2)
-            lo, hi = (0, max(1, n // 2)) if half == 0 or n < 2 else (n // 2, n)
-            ends.append((rng.randrange(lo, hi), rng.randrange(lo, hi)))
-    return centroids, ends
 
 
 def test_agrees_with_the_scan_on_random_graphs():
@@ -195,27 +155,6 @@ def test_the_graph_is_read_anew_at_every_call():
     graph = SpatialGraph([a, b, a], [GraphEdge(2, 1, 0.0, Vector3D(0, 0, 0), "")], [])
     assert graph.find_shortest_path(0, 1) == []
     assert graph.find_shortest_path(2, 1) == [2, 1]  # the same object at two positions
-
-
-class ReleaseHook:
-    """Runs `action` when released, collecting what goes to the unraisable hook."""
-
-    def __init__(self, action):
-        self.action = action
-
-    def __del__(self):
-        self.action()
-
-
-def run_while_written(item, action):
-    reported = []
-    item.set_attribute("k", ReleaseHook(action))
-    old_hook, sys.unraisablehook = sys.unraisablehook, reported.append
-    try:
-        item.set_attribute("k", None)  # the finaliser runs while `item` is exclusively borrowed
-    finally:
-        sys.unraisablehook = old_hook
-    return reported
 
 
 def test_a_node_written_during_the_search_is_an_internal_fault(capfd):

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "binding/errors.hpp"
 #include "core/fault.hpp"
 
 namespace velmarin::binding {
@@ -17,11 +18,6 @@ PyRef call_numpy(PyObject* numpy, const char* function, Args... args) {
     PyRef callable = PyRef::steal(PyObject_GetAttrString(numpy, function));
     if (!callable) return {};
     return PyRef::steal(PyObject_CallFunctionObjArgs(callable.get(), args..., nullptr));
-}
-
-// "<f8" and its kin: the array interface's name of a native 8-byte element.
-std::string native_typestr(char code) {
-    return {std::endian::native == std::endian::little ? '<' : '>', code, '8'};
 }
 
 // The sizes of a shape tuple; false with the error set.
@@ -41,14 +37,14 @@ bool extents_of(PyObject* shape, std::vector<std::size_t>& out) {
 }
 
 // The data of an array that numpy has just made C-contiguous and aligned,
-// with `count` native 8-byte elements of the type `typestr`. numpy promises all of that for the
+// with `count` 8-byte elements of the type `typestr`. numpy promises all of that for the
 // arrays it makes, so an interface that says otherwise is a fault.
-void* interface_data(PyObject* array, const std::string& typestr, std::size_t count, bool writable) {
+void* interface_data(PyObject* array, const char* typestr, std::size_t count, bool writable) {
     PyRef interface = PyRef::steal(PyObject_GetAttrString(array, "__array_interface__"));
     if (!interface) return nullptr;
     check(PyDict_Check(interface.get()), "__array_interface__ is not a dict");
     PyObject* type = PyDict_GetItemString(interface.get(), "typestr");
-    check(type && PyUnicode_Check(type) && PyUnicode_CompareWithASCIIString(type, typestr.c_str()) == 0,
+    check(type && PyUnicode_Check(type) && PyUnicode_CompareWithASCIIString(type, typestr) == 0,
           "numpy made an array of another element type");
     PyObject* strides = PyDict_GetItemString(interface.get(), "strides");
     check(strides == Py_None, "numpy made an array that is not C-contiguous");
@@ -141,21 +137,48 @@ void refuse_dtype(PyObject* array, const char* parameter, const char* wanted) {
     refuse(PyExc_TypeError, parameter, rule.c_str(), dtype.get());
 }
 
+PyRef item_list(PyObject* numpy, PyObject* object, const char* parameter) {
+    if (PyList_Check(object) || PyTuple_Check(object)) return PyRef::steal(PySequence_List(object));
+    if (!offers_array(object)) {
+        PyRef text = PyRef::steal(PyUnicode_FromFormat("%s must be a list, a tuple or an array; got %s", parameter,
+                                                       type_name_of(object).c_str()));
+        if (text) PyErr_SetObject(PyExc_TypeError, text.get());
+        return {};
+    }
+    PyRef array = as_array(numpy, object);
+    PyRef shape = array ? PyRef::steal(PyObject_GetAttrString(array.get(), "shape")) : PyRef();
+    if (!shape) return {};
+    if (!PyTuple_Check(shape.get()) || PyTuple_Size(shape.get()) != 1) {
+        refuse(PyExc_ValueError, parameter, "be one-dimensional", shape.get());
+        return {};
+    }
+    PyRef items = PyRef::steal(PyObject_CallMethod(array.get(), "tolist", nullptr));
+    if (items && !PyList_Check(items.get())) {
+        raise_not_instance(items.get(), "list");
+        return {};
+    }
+    return items;
+}
+
 namespace detail {
 
-bool read_block(PyObject* numpy, PyObject* array, const RowShape& shape, const char* dtype, char code, Block& out) {
+bool read_block(PyObject* numpy, PyObject* array, const RowShape& shape, const char* dtype, const char* typestr,
+                Block& out) {
     PyRef given = PyRef::steal(PyObject_GetAttrString(array, "shape"));
     std::vector<std::size_t> extents;
     if (!given || !extents_of(given.get(), extents)) return false;
-    if (extents.size() == 1 && extents[0] == 0) {
+    const bool fits = shape.column ? extents.size() == 1
+                                   : extents.size() == 2 && (shape.width == 0 || extents[1] == shape.width);
+    if (!shape.column && extents.size() == 1 && extents[0] == 0) {
         out = Block{PyRef::borrow(array), nullptr, 0, shape.width};
         return true;
     }
-    if (extents.size() != 2 || (shape.width != 0 && extents[1] != shape.width)) {
+    if (!fits) {
         const std::string rule = std::string("have the shape ") + shape.text;
         refuse(PyExc_ValueError, shape.parameter, rule.c_str(), given.get());
         return false;
     }
+    if (shape.column) extents.push_back(1);
     // Without elements there is nothing to convert: numpy is not asked to,
     // since it warns of (or refuses) a lossy conversion even when no value
     // would be lost, as from an empty complex or structured array.
@@ -169,13 +192,13 @@ bool read_block(PyObject* numpy, PyObject* array, const RowShape& shape, const c
     PyRef contiguous = name && requirements ? call_numpy(numpy, "require", array, name.get(), requirements.get())
                                             : PyRef();
     if (!contiguous) return false;
-    void* data = interface_data(contiguous.get(), native_typestr(code), extents[0] * extents[1], false);
+    void* data = interface_data(contiguous.get(), typestr, extents[0] * extents[1], false);
     if (!data && PyErr_Occurred()) return false;
     out = Block{std::move(contiguous), data, extents[0], extents[1]};
     return true;
 }
 
-PyRef new_block(PyObject* numpy, std::initializer_list<std::size_t> shape, const char* dtype, char code,
+PyRef new_block(PyObject* numpy, std::initializer_list<std::size_t> shape, const char* dtype, const char* typestr,
                 void*& data) {
     PyRef extents = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(shape.size())));
     if (!extents) return {};
@@ -190,7 +213,7 @@ PyRef new_block(PyObject* numpy, std::initializer_list<std::size_t> shape, const
     PyRef name = text_object(dtype);
     PyRef array = name ? call_numpy(numpy, "empty", extents.get(), name.get()) : PyRef();
     if (!array) return {};
-    data = interface_data(array.get(), native_typestr(code), count, true);
+    data = interface_data(array.get(), typestr, count, true);
     if (!data && PyErr_Occurred()) return {};
     return array;
 }

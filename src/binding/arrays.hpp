@@ -10,12 +10,15 @@
 // lock is kept throughout, so nothing can move or free the memory.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
 #include <string>
+#include <utility>
 
+#include "binding/arguments.hpp"
 #include "binding/python.hpp"
 
 namespace velmarin::binding {
@@ -23,6 +26,12 @@ namespace velmarin::binding {
 // The numpy module, or nullptr with an ImportError that says `callable`
 // needs numpy and how to install it (numpy's own error as its cause).
 PyRef import_numpy(const std::string& callable);
+
+// The same for the callable of a parameter table.
+template <std::size_t N>
+PyRef import_numpy_for(const Params<N>& params) {
+    return import_numpy(callable_text(params.owner, params.name));
+}
 
 // A numpy array, or an object that offers one of the array protocols.
 bool offers_array(PyObject* object);
@@ -41,32 +50,43 @@ bool is_empty(PyObject* array);
 // TypeError "<parameter> must hold <wanted>; numpy reads them as <dtype>".
 void refuse_dtype(PyObject* array, const char* parameter, const char* wanted);
 
-// The element types exchanged, by their numpy names.
+// The element types exchanged, by their numpy names and the array
+// interface's type strings (native byte order).
 template <class T>
 struct Dtype;
+inline constexpr bool native_little = std::endian::native == std::endian::little;
 template <>
 struct Dtype<double> {
     static constexpr const char* name = "float64";
-    static constexpr char code = 'f';
+    static constexpr const char* typestr = native_little ? "<f8" : ">f8";
 };
 template <>
 struct Dtype<std::int64_t> {
     static constexpr const char* name = "int64";
-    static constexpr char code = 'i';
+    static constexpr const char* typestr = native_little ? "<i8" : ">i8";
 };
 template <>
 struct Dtype<std::uint64_t> {
     static constexpr const char* name = "uint64";
-    static constexpr char code = 'u';
+    static constexpr const char* typestr = native_little ? "<u8" : ">u8";
+};
+// An object array's elements are strong references; fill the slots of a
+// new one with put_object only.
+template <>
+struct Dtype<PyObject*> {
+    static constexpr const char* name = "object";
+    static constexpr const char* typestr = "|O";
 };
 
 // What a block of rows must look like: two dimensions, rows of `width`
 // values (any width when 0). An empty one-dimensional array, as `[]`
-// becomes, is a block without rows.
+// becomes, is a block without rows. A `column` is one dimension instead,
+// read as rows of one value.
 struct RowShape {
     const char* parameter;  // the argument, as messages name it
     const char* text;       // the shape, as messages show it: "(n, 3)"
     std::size_t width;
+    bool column = false;
 };
 
 // Rows of equal width read in place; valid while `array` is held.
@@ -87,8 +107,9 @@ struct Block {
     std::size_t width = 0;
 };
 
-bool read_block(PyObject* numpy, PyObject* array, const RowShape& shape, const char* dtype, char code, Block& out);
-PyRef new_block(PyObject* numpy, std::initializer_list<std::size_t> shape, const char* dtype, char code,
+bool read_block(PyObject* numpy, PyObject* array, const RowShape& shape, const char* dtype, const char* typestr,
+                Block& out);
+PyRef new_block(PyObject* numpy, std::initializer_list<std::size_t> shape, const char* dtype, const char* typestr,
                 void*& data);
 
 }  // namespace detail
@@ -99,7 +120,7 @@ PyRef new_block(PyObject* numpy, std::initializer_list<std::size_t> shape, const
 template <class T>
 bool read_rows(PyObject* numpy, PyObject* array, const RowShape& shape, ArrayRows<T>& out) {
     detail::Block block;
-    if (!detail::read_block(numpy, array, shape, Dtype<T>::name, Dtype<T>::code, block)) return false;
+    if (!detail::read_block(numpy, array, shape, Dtype<T>::name, Dtype<T>::typestr, block)) return false;
     out.rows = block.rows;
     out.width = block.width;
     out.values = std::span<const T>(static_cast<const T*>(block.data), block.rows * block.width);
@@ -112,11 +133,25 @@ bool read_rows(PyObject* numpy, PyObject* array, const RowShape& shape, ArrayRow
 template <class T>
 PyRef new_array(PyObject* numpy, std::initializer_list<std::size_t> shape, std::span<T>& out) {
     void* data = nullptr;
-    PyRef array = detail::new_block(numpy, shape, Dtype<T>::name, Dtype<T>::code, data);
+    PyRef array = detail::new_block(numpy, shape, Dtype<T>::name, Dtype<T>::typestr, data);
     std::size_t count = 1;
     for (std::size_t extent : shape) count *= extent;
     out = array ? std::span<T>(static_cast<T*>(data), count) : std::span<T>();
     return array;
 }
+
+// Stores `value` in a slot of an object array that new_array made, and
+// releases what the slot held (numpy's None). Releasing None runs no code.
+inline void put_object(PyObject*& slot, PyRef value) {
+    PyObject* old = std::exchange(slot, value.release());
+    Py_XDECREF(old);
+}
+
+// The items of a one-dimensional sequence as a new list that no one else
+// holds: a list or tuple copied, an array (or anything offering one of the
+// array protocols) as numpy's tolist() of it, which gives an object array's
+// very objects. Anything else, and an array of another shape, is refused
+// naming `parameter`.
+PyRef item_list(PyObject* numpy, PyObject* object, const char* parameter);
 
 }  // namespace velmarin::binding

@@ -9,9 +9,8 @@
 // few million objects.
 //
 // Keys are compared by their UTF-8 bytes. The table hashes them with a key
-// of its own drawn from the operating system's random source, so no
-// enumeration order can be relied on and chosen keys cannot be made to
-// collide.
+// of its own (KeyedTextHash), so no enumeration order can be relied on and
+// chosen keys cannot be made to collide.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +27,6 @@ namespace velmarin::binding {
 
 class AttributeMap {
 public:
-    AttributeMap();
-
     // Inserts the entry, or puts `value` in place of the stored one and
     // releases that one before returning. The old value's finaliser thus
     // runs while the caller still holds its exclusive borrow of the owner.
@@ -84,14 +81,7 @@ private:
     // error set when that failed (the positions are kept).
     static PyObject* object_of(Slot& slot);
 
-    struct Hasher {
-        using is_transparent = void;
-        HashKey key;
-        // Deliberately not noexcept: libstdc++ then keeps each entry's hash
-        // beside it, so a probe compares the bytes only of matching hashes.
-        std::size_t operator()(std::string_view text) const { return keyed_hash(key, text); }
-    };
-    using Entries = std::unordered_map<std::string, Slot, Hasher, std::equal_to<>>;
+    using Entries = std::unordered_map<std::string, Slot, KeyedTextHash, std::equal_to<>>;
 
     mutable Entries entries_;  // a read may make a slot's list
 };

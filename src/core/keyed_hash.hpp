@@ -18,6 +18,12 @@ struct HashKey {
     std::uint64_t k1 = 0;
 };
 
+// A key for a new table, which no one outside can predict: each thread
+// draws one from the operating system's random source once, and every
+// further table on the thread takes the next first key, which is as
+// unpredictable as a fresh draw and costs nothing.
+HashKey fresh_hash_key();
+
 namespace detail {
 
 struct SipState {
@@ -77,5 +83,15 @@ inline std::uint64_t keyed_hash(HashKey key, std::string_view text) noexcept {
     s.round();
     return s.v0 ^ s.v1 ^ s.v2 ^ s.v3;
 }
+
+// The hasher of an unordered container of text keys that come from outside,
+// with a fresh key per table; it finds std::string keys by string_view.
+// Deliberately not noexcept: libstdc++ then keeps each entry's hash beside
+// it, so a probe compares the bytes only of matching hashes.
+struct KeyedTextHash {
+    using is_transparent = void;
+    HashKey key = fresh_hash_key();
+    std::size_t operator()(std::string_view text) const { return keyed_hash(key, text); }
+};
 
 }  // namespace velmarin

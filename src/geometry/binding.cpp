@@ -84,11 +84,6 @@ constexpr Params mesh_from_arrays_params{"Mesh", "from_arrays", "vertices", "fac
 constexpr Params mesh_to_arrays_params{"Mesh", "to_arrays"};
 constexpr Params mesh_face_normals_params{"Mesh", "face_normals"};
 
-template <std::size_t N>
-PyRef import_numpy_for(const Params<N>& params) {
-    return import_numpy(callable_text(params.owner, params.name));
-}
-
 }  // namespace
 
 template <>

@@ -7,6 +7,7 @@
 
 #include "binding/declare.hpp"
 #include "geometry/binding.hpp"
+#include "graph/columns_binding.hpp"
 #include "graph/cypher.hpp"
 #include "graph/cypher_batches.hpp"
 #include "graph/shortest_path.hpp"
@@ -55,19 +56,6 @@ constexpr Params graph_new{"SpatialGraph", "__new__", "nodes", "edges", "wire_co
 std::vector<Ref<GraphNode>> graph_nodes(const SpatialGraph& graph) { return graph.nodes; }
 std::vector<Ref<GraphEdge>> graph_edges(const SpatialGraph& graph) { return graph.edges; }
 std::vector<WireContact> graph_wire_contacts(const SpatialGraph& graph) { return graph.wire_contacts; }
-
-// Visits every object of `items` in list order. The objects lie apart in
-// memory, one cache line read from each: asking for a line some objects
-// ahead hides most of the wait for it.
-template <class P, class Visit>
-void visit_in_order(const std::vector<Ref<P>>& items, Visit visit) {
-    constexpr std::size_t ahead = 16;
-    const std::size_t count = items.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i + ahead < count) __builtin_prefetch(items[i + ahead].get());
-        visit(i, *items[i].instance());
-    }
-}
 
 // Hands the graph as it stands to `search`: every node's centroid, read in
 // one pass in list order (memory order, as the objects were made), then
@@ -477,6 +465,20 @@ const ClassDef& class_def<SpatialGraph>() {
                     "list or tuple of bool, int, float and str as a list of them (an array property), others as "
                     "their repr() text, and a room's or wall's own property wins over an attribute of its name. "
                     "Skip the first pair for a database that already holds the index."),
+                method<graph_to_arrays, graph_to_arrays_params>(
+                    "The whole graph as new numpy arrays: {'nodes': {'index', 'centroid', 'attributes'}, 'edges': "
+                    "{'node_a', 'node_b', 'shared_area', 'contact_centroid', 'contact_type', 'attributes'}, "
+                    "'wire_contacts'}. Positions are int64 (uint64 where one lies beyond int64), coordinates and "
+                    "areas float64 ((n, 3) for centroids), contact_type an object array of str, wire_contacts (k, 2) "
+                    "rows of wire_index, mesh_index. Each 'attributes' maps every key that any node (edge) holds, in "
+                    "sorted order, to an object array of the very values, None where an item lacks the key. Needs "
+                    "numpy."),
+                static_method<graph_from_arrays, graph_from_arrays_params>(
+                    "A new graph from arrays as to_arrays() gives them (lists and other array-likes too; the "
+                    "'attributes' optional): a new node and edge per row, the same values bit for bit, each "
+                    "attribute set where its value is not None. Edges whose ends lie beyond the nodes are kept. "
+                    "Wrong shapes, lengths, dtypes and keys raise TypeError or ValueError naming the array. Needs "
+                    "numpy."),
             },
     });
     return def;
