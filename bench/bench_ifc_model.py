@@ -12,7 +12,8 @@ whole, and in its steps:
 - ifcopenshell: parsing the file, and its geometry engine making the solids of
   the spaces, doors, windows, openings, stairs, ramps and columns, as
   read_building runs it (its kernel, all cores but one);
-- velmarin: "meshes", the meshes and the registry (the solids turned into
+- velmarin: the checks of what the engine may be given (velmarin_ifc's
+  screening), "meshes", the meshes and the registry (the solids turned into
   welded meshes of planar faces and wires, the records, the registry), the graph
   (Building.graph(), the build across walls and the passages), and the rest of
   the whole that the steps leave out.
@@ -50,11 +51,13 @@ from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 
 from building import STOREY_HEIGHT, generate_building  # noqa: E402
 from ifc_model import Layout, LayoutOpening, LayoutRoom, house_layout, write_model  # noqa: E402
+import ifcopenshell.util.unit  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
 from velmarin_ifc._geometry import element_solids  # noqa: E402
-from velmarin_ifc._reading import Products, assemble  # noqa: E402
+from velmarin_ifc._reading import Products, assemble, building_from, step_text  # noqa: E402
+from velmarin_ifc._screening import screened  # noqa: E402
 
-STEPS = ("parse", "geometry", "meshes", "graph", "rest")  # "meshes": the meshes and the registry
+STEPS = ("parse", "checks", "geometry", "meshes", "graph", "rest")  # "meshes": the meshes and the registry
 
 
 def generated_layout(rooms: int, seed: int = 7) -> Layout:
@@ -106,8 +109,12 @@ def measure(path: Path, repeat: int) -> dict[str, Any]:
         times["whole"], graph = timed(lambda: read_building(path).graph())
         times["parse"], model = timed(lambda: ifcopenshell.open(str(path)))
         products = Products(model)
-        times["geometry"], solids = timed(lambda: element_solids(model, products.all()))
-        times["meshes"], building = timed(lambda: assemble(model, products, solids))
+        metres = ifcopenshell.util.unit.calculate_unit_scale(model)
+        with step_text(str(path), model) as text:
+            times["checks"], faults = timed(lambda: screened(model, products.all(), text, metres))
+        kept = [p for p in products.all() if p.id() not in faults]
+        times["geometry"], solids = timed(lambda: element_solids(model, kept))
+        times["meshes"], building = timed(lambda: building_from(assemble(model, products, solids, faults)))
         times["graph"], _ = timed(lambda: building.graph())
         best = {key: min(value, best.get(key, value)) for key, value in times.items()}
     best["rest"] = max(0.0, best["whole"] - sum(best[step] for step in STEPS[:-1]))

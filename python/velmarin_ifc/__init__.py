@@ -6,7 +6,10 @@ as a room, every door, window, opening, stair and ramp as an aperture and
 every column as a wire, with a record of each; the graph of rooms across
 walls and slabs, with how to pass each contact; the exits, routes, and the
 distance walked from each room to the way out. `draw_plans` draws a plan of
-each storey with the graph over it.
+each storey with the graph over it. What it leaves out, and why,
+`Building.left_out` says; elements that would crash or stall the engine are
+left out before it runs, and `read_building(path, timeout=...)` reads in a
+child process that is ended when the time is up.
 
 Needs ifcopenshell: ``pip install 'velmarin[ifc]'``; the plans need
 matplotlib: ``pip install 'velmarin[plot]'``.
@@ -19,9 +22,9 @@ except ImportError as missing:
         "install it with: pip install 'velmarin[ifc]'"
     ) from missing
 
-from velmarin_ifc._building import Building, Element, Space
+from velmarin_ifc._building import Building, Element, LeftOut, Space
 from velmarin_ifc._passages import Exit
 from velmarin_ifc._plans import draw_plans
 from velmarin_ifc._reading import read_building
 
-__all__ = ["Building", "Element", "Exit", "Space", "draw_plans", "read_building"]
+__all__ = ["Building", "Element", "Exit", "LeftOut", "Space", "draw_plans", "read_building"]

@@ -2,7 +2,7 @@
 from __future__ import annotations
 
 from dataclasses import dataclass
-from typing import Optional
+from typing import Literal, Optional, Sequence
 
 from velmarin import SpatialGraph, SpatialRegistry
 from velmarin_ifc._passages import Exit, find_exits, mark_passages
@@ -40,14 +40,38 @@ class Element:
     filling: Optional[Element] = None
 
 
+# Why an element was left out:
+# - "no geometry": it has no shape, or one without area;
+# - "engine failure": the geometry engine made no solid of its shape;
+# - "reference cycle": its placement or shape refers back to itself, directly or in a ring;
+# - "wrong reference": its placement or shape refers to an entity of a kind
+#   the engine cannot take there (a point where a representation map belongs);
+# - "absurd number": its placement or shape holds a length no building can hold.
+Reason = Literal["no geometry", "engine failure", "reference cycle", "wrong reference", "absurd number"]
+
+
+@dataclass(frozen=True)
+class LeftOut:
+    """An element `read_building` left out: its global id and IFC class, the
+    reason (one of `Reason`) and where in the model the reason lies, e.g.
+    ``LeftOut("2O2Fr$t4X7Zf8NOew3FLOH", "IfcSpace", "reference cycle",
+    "its placement #22=IfcLocalPlacement is placed relative to itself")``."""
+
+    global_id: str
+    ifc_class: str
+    reason: Reason
+    detail: str
+
+
 class Building:
     """A building read by `read_building`.
 
     `registry` holds the rooms, columns and apertures; `spaces`, `columns`
     and `apertures` describe them in the registry's order, so `spaces[i]` is
     the room of node i in any graph built from it. `skipped` counts the
-    spaces, doors, windows, openings, stairs, ramps and columns left out for
-    want of a usable shape.
+    spaces, doors, windows, openings, stairs, ramps and columns left out,
+    and `left_out` says which and why: spaces, then doors, windows and
+    openings, then stairs and ramps, then columns, each in file order.
 
     `exits`, `route`, `route_out` and `egress` walk the graph that `graph()`
     makes with its defaults. It is made on their first use and kept with the
@@ -56,12 +80,13 @@ class Building:
     """
 
     def __init__(self, registry: SpatialRegistry, spaces: list[Space], apertures: list[Element],
-                 columns: list[Element], skipped: int) -> None:
+                 columns: list[Element], skipped: int, left_out: Sequence[LeftOut] = ()) -> None:
         self.registry = registry
         self.spaces = spaces
         self.apertures = apertures
         self.columns = columns
         self.skipped = skipped
+        self.left_out = list(left_out)
         self._walk: Optional[Walk] = None
 
     def graph(self, tolerance: float = TOLERANCE, wall_thickness: float = WALL_THICKNESS,
