@@ -53,8 +53,9 @@ from building import STOREY_HEIGHT, generate_building  # noqa: E402
 from ifc_model import Layout, LayoutOpening, LayoutRoom, house_layout, write_model  # noqa: E402
 import ifcopenshell.util.unit  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
-from velmarin_ifc._geometry import element_solids  # noqa: E402
-from velmarin_ifc._reading import Products, assemble, building_from, step_text  # noqa: E402
+from velmarin_ifc._building import building_from  # noqa: E402
+from velmarin_ifc._engine import element_solids  # noqa: E402
+from velmarin_ifc._model import Products, assemble, step_text  # noqa: E402
 from velmarin_ifc._screening import screened  # noqa: E402
 
 STEPS = ("parse", "checks", "geometry", "meshes", "graph", "rest")  # "meshes": the meshes and the registry

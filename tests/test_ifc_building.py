@@ -11,7 +11,7 @@ ifcopenshell = pytest.importorskip("ifcopenshell")
 
 import ifc_model  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
-from velmarin_ifc._reading import building_of  # noqa: E402
+from velmarin_ifc._model import building_of  # noqa: E402
 
 ROOMS = [  # number, long name, storey, elevation
     ("0.01", "hall", "Ground floor", 0.0), ("0.02", "kitchen", "Ground floor", 0.0),
@@ -121,6 +121,14 @@ def test_without_ifcopenshell_the_import_says_how_to_install_it():
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60)
     assert done.returncode == 1
     assert "ImportError" in done.stderr and "pip install 'velmarin[ifc]'" in done.stderr
+
+
+def test_ifcopenshell_is_imported_by_the_first_read_and_only_where_the_model_is_read(written):
+    code = ("import sys, velmarin_ifc\nprint('ifcopenshell' in sys.modules, 'numpy' in sys.modules)\n"
+            "velmarin_ifc.read_building(sys.argv[1], timeout=60)\nprint('ifcopenshell' in sys.modules)\n"
+            "velmarin_ifc.read_building(sys.argv[1])\nprint('ifcopenshell' in sys.modules)\n")
+    done = subprocess.run([sys.executable, "-c", code, str(written)], capture_output=True, text=True, timeout=120)
+    assert done.stdout.split() == ["False", "False", "False", "True"], done.stderr
 
 
 # Each pair of rooms facing each other: across what, the area before the

@@ -8,9 +8,10 @@ from mesh_support import exact_mesh  # noqa: E402
 from reference_mesh import reference_solid_faces  # noqa: E402
 from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 from velmarin import Mesh, Vector3D  # noqa: E402
-from velmarin_ifc._geometry import (FACING_UP, WELD_CELL, bounds, element_solids, face_normal,  # noqa: E402
-                                    opening_mesh, solid_mesh, tread_mesh)
-from velmarin_ifc._reading import Products  # noqa: E402
+from velmarin_ifc._engine import element_solids  # noqa: E402
+from velmarin_ifc._geometry import FACING_UP, bounds, face_normal  # noqa: E402
+from velmarin_ifc._model import Products  # noqa: E402
+from velmarin_ifc._solids import WELD_CELL, opening_mesh, solid_mesh, tread_mesh  # noqa: E402
 
 
 def python_solid_mesh(solid):
