@@ -48,8 +48,9 @@ def element_solids(model: ifcopenshell.file, products: Sequence[Any], threads: i
         while True:
             shape = iterator.get()
             geometry = shape.geometry
+            # int64, as Mesh.from_arrays reads indices without a copy.
             solids[shape.id] = (np.frombuffer(geometry.verts_buffer, np.float64).reshape(-1, 3),
-                                np.frombuffer(geometry.faces_buffer, np.int32).reshape(-1, 3))
+                                np.frombuffer(geometry.faces_buffer, np.int32).reshape(-1, 3).astype(np.int64))
             if not iterator.next():
                 break
     return solids

@@ -15,10 +15,10 @@ from velmarin_ifc._geometry import FACING_UP
 # coordinates even kilometres from the origin.
 WELD_CELL = 1e-5
 
-# A solid as the engine gives it: its vertices, float64 rows of x, y and z, and
-# its triangles, int32 rows of three vertex positions (arrays over the
-# engine's own buffers).
-Solid = tuple[npt.NDArray[np.float64], npt.NDArray[np.int32]]
+# A solid as the engine gives it: its vertices, float64 rows of x, y and z
+# (an array over the engine's own buffer), and its triangles, int64 rows of
+# three vertex positions.
+Solid = tuple[npt.NDArray[np.float64], npt.NDArray[np.int64]]
 
 
 def solid_mesh(solid: Solid) -> Optional[Mesh]:
