@@ -12,7 +12,7 @@ whole, and in its steps:
 - ifcopenshell: parsing the file (and freeing what it parsed, once the
   building is made), and its geometry engine making the solids of
   the spaces, doors, windows, openings, stairs, ramps and columns, as
-  read_building runs it (its kernel, all cores but one);
+  read_building runs it (its kernel, its threads);
 - velmarin: the checks of what the engine may be given (velmarin_ifc's
   screening), "meshes", the meshes and the registry (the solids turned into
   welded meshes of planar faces and wires, the records, the registry), the graph

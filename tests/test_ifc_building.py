@@ -123,6 +123,15 @@ def test_without_ifcopenshell_the_import_says_how_to_install_it():
     assert "ImportError" in done.stderr and "pip install 'velmarin[ifc]'" in done.stderr
 
 
+def test_the_engine_takes_a_core_for_every_500_elements_but_one_core(monkeypatch):
+    from velmarin_ifc import _engine
+
+    monkeypatch.setattr(_engine.multiprocessing, "cpu_count", lambda: 8)
+    assert [_engine.engine_threads(n) for n in (0, 42, 999, 1000, 2600, 10**6)] == [1, 1, 1, 2, 5, 7]
+    monkeypatch.setattr(_engine.multiprocessing, "cpu_count", lambda: 1)
+    assert _engine.engine_threads(10**6) == 1
+
+
 def test_ifcopenshell_is_imported_by_the_first_read_and_only_where_the_model_is_read(written):
     code = ("import sys, velmarin_ifc\nprint('ifcopenshell' in sys.modules, 'numpy' in sys.modules)\n"
             "velmarin_ifc.read_building(sys.argv[1], timeout=60)\nprint('ifcopenshell' in sys.modules)\n"

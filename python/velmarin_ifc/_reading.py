@@ -12,7 +12,8 @@ from velmarin_ifc._building import Building, building_from
 def read_building(path: Union[str, "os.PathLike[str]"], timeout: Optional[float] = None) -> Building:
     """Reads an IFC model (IFC2X3 or IFC4) into a Building.
 
-    ifcopenshell's geometry engine makes the solids, on all cores but one.
+    ifcopenshell's geometry engine makes the solids, on all cores but one,
+    with 500 elements a core at least (a small model on one).
     Every IfcSpace becomes a room (a mesh of planar faces facing out, welded
     at 0.01 mm, in world coordinates and metres whatever the model's unit),
     every IfcDoor, IfcWindow and IfcOpeningElement an aperture of the faces
