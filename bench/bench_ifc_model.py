@@ -27,11 +27,13 @@ first read.
 
 Times are wall-clock seconds, the best of ``--repeat`` runs, all in one run;
 other work on the machine moves them: read them with the load averages
-printed beside them.
+printed beside them. velmarin's own share is given by processor time too
+(this process's, the engine's thread included), which that work moves less.
 """
 from __future__ import annotations
 
 import argparse
+import math
 import multiprocessing
 import os
 import subprocess
@@ -39,7 +41,7 @@ import sys
 import tempfile
 import time
 from pathlib import Path
-from typing import Any, Callable
+from typing import Any, Callable, NamedTuple
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
@@ -81,10 +83,23 @@ def generated_layout(rooms: int, seed: int = 7) -> Layout:
     return layout
 
 
-def timed(action: Callable[[], Any]) -> tuple[float, Any]:
-    start = time.perf_counter()
+class Took(NamedTuple):
+    wall: float
+    processor: float  # this process's, its threads' included: other work on the machine moves it less
+
+    def __add__(self, other: object) -> Took:
+        assert isinstance(other, Took)
+        return Took(self.wall + other.wall, self.processor + other.processor)
+
+
+def timed(action: Callable[[], Any]) -> tuple[Took, Any]:
+    start, used = time.perf_counter(), time.process_time()
     result = action()
-    return time.perf_counter() - start, result
+    return Took(time.perf_counter() - start, time.process_time() - used), result
+
+
+def least(a: Took, b: Took) -> Took:
+    return Took(min(a.wall, b.wall), min(a.processor, b.processor))
 
 
 def default_geometry(model: ifcopenshell.file, products: list[Any]) -> int:
@@ -105,9 +120,9 @@ def measure(path: Path, repeat: int) -> dict[str, Any]:
     rounds that take them in turn, so that all meet the same load; then the
     yardstick, best of as many runs (the memory its kernel leaves behind
     slows what runs after it)."""
-    best: dict[str, float] = {}
+    best: dict[str, Took] = {}
     for _ in range(repeat):
-        times: dict[str, float] = {}
+        times: dict[str, Took] = {}
         times["whole"], graph = timed(lambda: read_building(path).graph())
         times["parse"], model = timed(lambda: ifcopenshell.open(str(path)))
         products = Products(model)
@@ -118,14 +133,17 @@ def measure(path: Path, repeat: int) -> dict[str, Any]:
         times["geometry"], solids = timed(lambda: element_solids(model, kept))
         times["meshes"], building = timed(lambda: building_from(assemble(model, products, solids, faults)))
         times["graph"], _ = timed(lambda: building.graph())
-        start = time.perf_counter()
+        start, used = time.perf_counter(), time.process_time()
         del model, products, kept, solids, faults  # the parsed model is freed: ifcopenshell's work too
-        times["parse"] += time.perf_counter() - start
-        best = {key: min(value, best.get(key, value)) for key, value in times.items()}
-    best["rest"] = max(0.0, best["whole"] - sum(best[step] for step in STEPS[:-1]))
+        times["parse"] += Took(time.perf_counter() - start, time.process_time() - used)
+        best = {key: least(value, best.get(key, value)) for key, value in times.items()}
+    steps = [best[step] for step in STEPS[:-1]]
+    best["rest"] = Took(max(0.0, best["whole"].wall - sum(t.wall for t in steps)),
+                        max(0.0, best["whole"].processor - sum(t.processor for t in steps)))
     model = ifcopenshell.open(str(path))
     products = Products(model)
-    best["yardstick"] = min(timed(lambda: default_geometry(model, products.all()))[0] for _ in range(repeat))
+    best["yardstick"] = Took(min(timed(lambda: default_geometry(model, products.all()))[0].wall
+                                 for _ in range(repeat)), math.nan)
     return {"times": best, "rooms": len(building.spaces), "apertures": len(building.apertures),
             "edges": len(graph.edges), "size": path.stat().st_size}
 
@@ -145,18 +163,23 @@ def load() -> str:
 
 
 HEADER = (f"{'model':<36} {'rooms':>5} {'apert.':>6}" + "".join(f" {step:>11}" for step in STEPS)
-          + f" {'whole':>7} {'own':>5} {'iterator':>8} {'ratio':>6}")
+          + f" {'whole':>7} {'own':>5} {'(cpu)':>5} {'iterator':>8} {'ratio':>6}")
+
+
+def own_share(t: dict[str, Took], clock: str) -> float:
+    """velmarin's own share of the whole: all but parsing and geometry."""
+    whole, parse, geometry = (getattr(t[key], clock) for key in ("whole", "parse", "geometry"))
+    return (whole - parse - geometry) / whole
 
 
 def report(name: str, row: dict[str, Any]) -> None:
     """One line: the steps in seconds and as shares of the whole, velmarin's
-    own share (all but parsing and geometry), and the whole against the yardstick."""
+    own share (by the clock, and by processor time), and the whole against the yardstick."""
     t = row["times"]
-    whole = t["whole"]
-    own = (whole - t["parse"] - t["geometry"]) / whole
-    steps = "".join(f" {t[step]:6.3f} {t[step] / whole:4.0%}" for step in STEPS)
-    print(f"{name:<36} {row['rooms']:>5} {row['apertures']:>6}{steps} {whole:7.3f} {own:5.0%} "
-          f"{t['yardstick']:8.3f} {whole / t['yardstick']:6.3f}", flush=True)
+    whole = t["whole"].wall
+    steps = "".join(f" {t[step].wall:6.3f} {t[step].wall / whole:4.0%}" for step in STEPS)
+    print(f"{name:<36} {row['rooms']:>5} {row['apertures']:>6}{steps} {whole:7.3f} {own_share(t, 'wall'):5.0%} "
+          f"{own_share(t, 'processor'):5.0%} {t['yardstick'].wall:8.3f} {whole / t['yardstick'].wall:6.3f}", flush=True)
 
 
 def main() -> None:
@@ -180,7 +203,8 @@ def main() -> None:
             report(name, rows[name])
         imported, first = fresh_process(house)
     compared = [row for name, row in rows.items() if name != "the example house"]
-    wholes, yardsticks = sum(r["times"]["whole"] for r in compared), sum(r["times"]["yardstick"] for r in compared)
+    wholes = sum(r["times"]["whole"].wall for r in compared)
+    yardsticks = sum(r["times"]["yardstick"].wall for r in compared)
     print(f"all but the house: read_building(path).graph() {wholes:.3f} s, ifcopenshell's iterator with its "
           f"defaults {yardsticks:.3f} s: {wholes / yardsticks:.3f}x")
     print(f"the house in a fresh process: import velmarin_ifc {imported:.3f} s, then its first read and graph "
