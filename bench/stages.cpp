@@ -20,8 +20,8 @@
 
 #include <tbb/global_control.h>
 
+#include "core/parallel_tasks.hpp"
 #include "registry/aperture_index.hpp"
-#include "registry/by_position.hpp"
 #include "registry/face_index.hpp"
 #include "registry/graph_build.hpp"
 #include "registry/wall_contacts.hpp"

@@ -13,10 +13,10 @@
 
 #include <tbb/global_control.h>
 
+#include "boxes/bounds.hpp"
 #include "core/fault.hpp"
 #include "decode.hpp"
 #include "graph/graph_records.hpp"
-#include "planar/bounds.hpp"
 
 namespace velmarin::fuzz {
 

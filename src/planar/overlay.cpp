@@ -13,9 +13,9 @@
 
 #include <boost/container/small_vector.hpp>
 
+#include "boxes/bounds.hpp"
 #include "core/fault.hpp"
 #include "core/rounding.hpp"
-#include "planar/bounds.hpp"
 
 namespace velmarin {
 

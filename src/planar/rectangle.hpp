@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "planar/bounds.hpp"
+#include "boxes/bounds.hpp"
 #include "planar/overlay.hpp"
 
 namespace velmarin {

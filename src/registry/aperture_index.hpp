@@ -23,7 +23,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "planar/box_index.hpp"
+#include "boxes/box_index.hpp"
 #include "registry/cell_contacts.hpp"
 
 namespace velmarin {

@@ -9,9 +9,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "boxes/bounds.hpp"
 #include "core/fault.hpp"
 #include "geometry/mesh.hpp"
-#include "planar/bounds.hpp"
 #include "planar/overlay.hpp"
 #include "planar/rectangle.hpp"
 #include "registry/face_index.hpp"

@@ -8,10 +8,10 @@
 #include <type_traits>
 #include <vector>
 
+#include "boxes/bounds.hpp"
+#include "boxes/box_index.hpp"
 #include "core/fault.hpp"
 #include "geometry/mesh.hpp"
-#include "planar/bounds.hpp"
-#include "planar/box_index.hpp"
 
 namespace velmarin {
 

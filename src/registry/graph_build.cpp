@@ -7,8 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "core/parallel_tasks.hpp"
 #include "registry/aperture_index.hpp"
-#include "registry/by_position.hpp"
 #include "registry/cell_contacts.hpp"
 #include "registry/face_index.hpp"
 #include "registry/literal_apertures.hpp"

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <numeric>
 
+#include "boxes/bounds.hpp"
+#include "boxes/box_index.hpp"
 #include "core/fault.hpp"
 #include "geometry/vector_ops.hpp"
-#include "planar/bounds.hpp"
-#include "planar/box_index.hpp"
 
 namespace velmarin {
 

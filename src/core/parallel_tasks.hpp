@@ -1,6 +1,7 @@
-// One task per position on the worker pool, each writing only its own slot,
-// so the outcome is that of running the positions in order whatever the
-// scheduling; and a few different tasks side by side, likewise.
+// The generic parallel runners on the worker pool: one task per position,
+// each writing only its own slot, and a few different tasks side by side.
+// When no task throws, the outcome is that of running them in order,
+// whatever the scheduling.
 #pragma once
 
 #include <atomic>
@@ -15,9 +16,15 @@
 namespace velmarin {
 
 // A task that throws (an internal fault, or running out of memory) stops
-// further tasks from starting; once the running ones have finished, the
-// failure of the lowest failing position is rethrown on the calling thread.
-// Exceptions never cross the pool's own machinery.
+// further tasks from starting: positions not yet begun are skipped, lower
+// ones included. Once the running tasks have finished, the failure of the
+// lowest position among the tasks that ran and threw is rethrown on the
+// calling thread. So some failure is always rethrown and no results are
+// returned when any task throws, and a position that alone fails is the
+// one reported; but where several fail, the one reported can lie above
+// the lowest failing position, which a run in order would have reported,
+// because that one was skipped. Exceptions never cross the pool's own
+// machinery.
 template <class Result, class Task>
 std::vector<Result> run_by_position(std::size_t count, const Task& task) {
     std::vector<Result> results(count);

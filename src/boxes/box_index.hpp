@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "planar/bounds.hpp"
+#include "boxes/bounds.hpp"
 
 namespace velmarin {
 

@@ -1,4 +1,4 @@
-#include "planar/box_index.hpp"
+#include "boxes/box_index.hpp"
 
 #include <cmath>
 #include <utility>
