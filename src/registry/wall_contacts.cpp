@@ -50,7 +50,7 @@ std::vector<std::uint64_t> apertures_taking(const std::vector<ApertureTake>& tak
 class WallFace {
 public:
     WallFace(const WallScene& scene, std::size_t mesh_index, std::size_t face, const FacePlane& plane,
-             NearApertures& near, std::vector<ApertureTake>& takes)
+             NearApertures& apertures_near, std::vector<ApertureTake>& takes)
         : scene_(scene),
           mesh_index_(mesh_index),
           mesh_(checked(scene.meshes, mesh_index)),
@@ -60,7 +60,7 @@ public:
           frame_(plane_frame(plane.normal, checked(mesh_.vertices, checked(face_, 0)))),
           polygon_(project(mesh_, face_, frame_)),
           extent_(rectangle_of(polygon_)),
-          near_(near),
+          apertures_near_(apertures_near),
           takes_(takes) {}
 
     // Every face of another mesh among `hits` that faces A, nearest first.
@@ -119,7 +119,7 @@ private:
         const double whole = unsigned_area(region);
         if (!(whole > scene_.tolerance)) return;
         const std::optional<MultiPolygon2D> cut =
-            scene_.apertures.cut(region, {mesh_, face_, plane_, frame_, box_, b.depth, &near_}, &takes_);
+            scene_.apertures.cut(region, {mesh_, face_, plane_, frame_, box_, b.depth, &apertures_near_}, &takes_);
         const MultiPolygon2D* open = &region;
         double area = whole;
         double opening = 0.0;
@@ -152,12 +152,13 @@ private:
     PlaneFrame frame_;
     Polygon2D polygon_;
     Rectangle2D extent_;
-    NearApertures& near_;  // the mesh's
+    NearApertures& apertures_near_;  // the mesh's
     std::vector<ApertureTake>& takes_;  // the mesh's, for each contact in turn
 };
 
-// A face of another mesh near mesh i, with what the facing test reads.
-struct Near {
+// A candidate: a face of another mesh whose grown box meets that of a face
+// of mesh i, with what the facing test reads.
+struct Candidate {
     FaceRef ref;
     Bounds box;  // its grown box, as the face index compares it
     const FacingFacts* facts;
@@ -171,24 +172,25 @@ AxisDirection reversed(AxisDirection d) { return static_cast<AxisDirection>(stat
 // direction's in the order the query gave them: one list, counted out.
 class HitsByDirection {
 public:
-    void sort(std::span<const Near> hits) {
+    void sort(std::span<const Candidate> hits) {
         std::array<std::size_t, directions + 1> next{};
-        for (const Near& hit : hits) ++next[index(hit.axis) + 1];
+        for (const Candidate& hit : hits) ++next[index(hit.axis) + 1];
         for (std::size_t d = 0; d < directions; ++d) next[d + 1] += next[d];
         starts_ = next;
         sorted_.resize(hits.size());
-        for (const Near& hit : hits) sorted_[next[index(hit.axis)]++] = &hit;
+        for (const Candidate& hit : hits) sorted_[next[index(hit.axis)]++] = &hit;
     }
 
-    std::span<const Near* const> along(AxisDirection d) const {
-        return std::span<const Near* const>(sorted_).subspan(starts_[index(d)], starts_[index(d) + 1] - starts_[index(d)]);
+    std::span<const Candidate* const> along(AxisDirection d) const {
+        const std::size_t start = starts_[index(d)];
+        return std::span<const Candidate* const>(sorted_).subspan(start, starts_[index(d) + 1] - start);
     }
 
 private:
     static constexpr std::size_t directions = 7;
     static std::size_t index(AxisDirection d) { return static_cast<std::size_t>(d); }
 
-    std::vector<const Near*> sorted_;
+    std::vector<const Candidate*> sorted_;
     std::array<std::size_t, directions + 1> starts_{};
 };
 
@@ -198,7 +200,7 @@ private:
 // wall thickness (the slab thickness when A makes a slab). True when one of
 // them belongs to a mesh above i. The order of `out` is left to the caller,
 // which sorts it.
-bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, const FaceHits<Near>& hits,
+bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, const FaceHits<Candidate>& hits,
                  const HitsByDirection& by_direction, std::vector<Facing>& out) {
     out.clear();
     bool above = false;
@@ -206,29 +208,29 @@ bool find_facing(const WallScene& scene, std::size_t i, const FacePlane& plane, 
     const double thickness =
         contact_type_of(plane.normal) == ContactType::HorizontalSlab ? scene.slab_thickness : scene.wall_thickness;
     const Bounds* within = hits.within();
-    auto take = [&](const Near& hit) {
+    auto take = [&](const Candidate& hit) {
         if (within && !within->intersects(hit.box)) return;
         const double depth = dot(plane.normal, hit.facts->centre) + plane.offset;
         if (!(depth > -scene.tolerance && depth <= thickness)) return;
         out.push_back({hit.ref, depth, {}});
         above = above || hit.ref.mesh > i;
     };
-    auto test_normal = [&](const Near& hit) {
+    auto test_normal = [&](const Candidate& hit) {
         if (dot(plane.normal, hit.facts->normal) < limit) take(hit);
     };
-    // Most faces near A do not face it: the normals are compared first, and
+    // Most candidates do not face A: the normals are compared first, and
     // those of box rooms by their directions alone. Two normals along the
     // axes have a dot product of -1, 0 or 1; while the limit is at most 0
     // (a tolerance of at most 1, or NaN), only opposite ones can pass.
     const AxisDirection own = axis_direction(plane.normal);
     if (own == AxisDirection::None || 0.0 < limit) {
-        for (const Near& hit : hits.all()) test_normal(hit);
+        for (const Candidate& hit : hits.all()) test_normal(hit);
         return above;
     }
     if (-1.0 < limit) {
-        for (const Near* hit : by_direction.along(reversed(own))) take(*hit);
+        for (const Candidate* hit : by_direction.along(reversed(own))) take(*hit);
     }
-    for (const Near* hit : by_direction.along(AxisDirection::None)) test_normal(*hit);
+    for (const Candidate* hit : by_direction.along(AxisDirection::None)) test_normal(*hit);
     return above;
 }
 
@@ -265,21 +267,21 @@ std::vector<FacingFacts> facing_facts(const std::vector<Mesh>& meshes,
 std::vector<WallContact> find_wall_contacts(const WallScene& scene, std::size_t i) {
     std::vector<WallContact> contacts;
     std::vector<Facing> hits;
-    NearApertures openings;
+    NearApertures apertures_near;
     std::vector<ApertureTake> takes;
     // Faces of other meshes with a plane.
-    auto other = [&](const FaceRef& hit, const Bounds& grown, std::uint64_t position) -> std::optional<Near> {
+    auto other = [&](const FaceRef& hit, const Bounds& grown, std::uint64_t position) -> std::optional<Candidate> {
         if (hit.mesh == i) return std::nullopt;
         const FacingFacts& facts = checked(scene.facts, position);
         if (!facts.valid) return std::nullopt;
-        return Near{hit, grown, &facts, facts.axis};
+        return Candidate{hit, grown, &facts, facts.axis};
     };
     HitsByDirection by_direction;
-    auto gathered = [&](std::span<const Near> near) { by_direction.sort(near); };
-    auto visit = [&](std::size_t f, const FacePlane& plane, const Bounds&, const FaceHits<Near>& near) {
+    auto gathered = [&](std::span<const Candidate> candidates) { by_direction.sort(candidates); };
+    auto visit = [&](std::size_t f, const FacePlane& plane, const Bounds&, const FaceHits<Candidate>& candidates) {
         // Only faces of meshes above i give contacts; the rest only hide.
-        if (!find_facing(scene, i, plane, near, by_direction, hits)) return;
-        const WallFace face(scene, i, f, plane, openings, takes);
+        if (!find_facing(scene, i, plane, candidates, by_direction, hits)) return;
+        const WallFace face(scene, i, f, plane, apertures_near, takes);
         const std::vector<Facing> facing = face.facing(hits);
         if (scene.search == Search::Literal) {
             face.literal_contacts(facing, contacts);
