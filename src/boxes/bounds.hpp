@@ -12,13 +12,16 @@ namespace velmarin {
 struct Bounds {
     static constexpr double largest = std::numeric_limits<double>::max();
 
-    // An empty box starts inside out at the largest finite values, so a face
-    // without vertices keeps a box spanning nearly all of space once grown.
+    // The one convention for an empty box, 3D or 2D (Rectangle2D follows
+    // it): inside out at the largest finite values, so that the first point
+    // added becomes both corners, and a face without vertices keeps a box
+    // spanning nearly all of space once grown.
     Vector3D lower{largest, largest, largest};
     Vector3D upper{-largest, -largest, -largest};
 
     // NaN coordinates take no part, as in fmin and fmax (whose library calls
-    // cost more than the comparisons on this hot path).
+    // cost more than the comparisons on this hot path). `widen` is how every
+    // box takes a point.
     void add(const Vector3D& p) {
         widen(lower.x, upper.x, p.x);
         widen(lower.y, upper.y, p.y);

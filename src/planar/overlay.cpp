@@ -13,9 +13,9 @@
 
 #include <boost/container/small_vector.hpp>
 
-#include "boxes/bounds.hpp"
 #include "core/fault.hpp"
 #include "core/rounding.hpp"
+#include "planar/rectangle.hpp"
 
 namespace velmarin {
 
@@ -42,7 +42,7 @@ void append_paths(const Polygon2D& polygon, Paths2D& out) {
 class Grid {
 public:
     explicit Grid(const Paths2D& subject, const Paths2D& clip) {
-        Box box;
+        Rectangle2D box;
         for (const Paths2D* set : {&subject, &clip}) {
             for (std::span<const Point2D> path : *set) {
                 for (const Point2D& p : path) box.add(p);
@@ -68,20 +68,6 @@ public:
     }
 
 private:
-    // NaN coordinates take no part in the box, as in fmin and fmax.
-    struct Box {
-        double min_x = std::numeric_limits<double>::infinity();
-        double min_y = std::numeric_limits<double>::infinity();
-        double max_x = -std::numeric_limits<double>::infinity();
-        double max_y = -std::numeric_limits<double>::infinity();
-        void add(const Point2D& p) {
-            min_x = Bounds::least(min_x, p.x);
-            min_y = Bounds::least(min_y, p.y);
-            max_x = Bounds::greatest(max_x, p.x);
-            max_y = Bounds::greatest(max_y, p.y);
-        }
-    };
-
     // Any double, NaN and infinities included, to a grid coordinate without
     // undefined behaviour: NaN goes to 0, the rest saturates.
     static long long saturated_int32(double v) {

@@ -3,18 +3,18 @@
 #pragma once
 
 #include <cmath>
-#include <limits>
 
 #include "boxes/bounds.hpp"
 #include "planar/overlay.hpp"
 
 namespace velmarin {
 
+// Empty, it is inside out as an empty Bounds is.
 struct Rectangle2D {
-    double min_x = std::numeric_limits<double>::infinity();
-    double min_y = std::numeric_limits<double>::infinity();
-    double max_x = -std::numeric_limits<double>::infinity();
-    double max_y = -std::numeric_limits<double>::infinity();
+    double min_x = Bounds::largest;
+    double min_y = Bounds::largest;
+    double max_x = -Bounds::largest;
+    double max_y = -Bounds::largest;
     bool finite = true;
 
     void add(const Point2D& p) {
