@@ -168,9 +168,13 @@ private:
 
 }  // namespace
 
+// A plane normal shorter than this (1e-8 itself passes) gives no direction
+// to slice along, and is refused.
+constexpr double shortest_plane_normal = 1e-8;
+
 Result<SlicedMesh> slice_by_plane(const Mesh& mesh, const Vector3D& normal, const Vector3D& origin) {
     const double length = std::sqrt((normal.x * normal.x + normal.y * normal.y) + normal.z * normal.z);
-    if (length < 1e-8) return value_error("Invalid plane normal vector.");
+    if (length < shortest_plane_normal) return value_error("Invalid plane normal vector.");
     const Plane plane{{normal.x / length, normal.y / length, normal.z / length}, origin};
 
     Slicer slicer(mesh, plane);

@@ -11,7 +11,8 @@ namespace velmarin::ifc {
 // creeping upwards does not copy the list over and over.
 template <class List>
 void make_room(List& list, double factor) {
-    const auto projected = static_cast<std::size_t>(static_cast<double>(list.size()) * factor * 1.125);
+    constexpr double headroom = 1.125;  // an eighth more, so that a count a little above the projection fits
+    const auto projected = static_cast<std::size_t>(static_cast<double>(list.size()) * factor * headroom);
     if (projected > list.capacity()) list.reserve(std::max(projected, list.capacity() + list.capacity() / 2));
 }
 

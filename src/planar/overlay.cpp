@@ -54,8 +54,8 @@ public:
         const double half = std::fmax(half_width, half_height);
         if (half > 0.0) {
             const long long k = saturated_int32(std::round(std::log2(half)));
-            scale_ = std::ldexp(1.0, static_cast<int>(clamp_exponent(29 - k)));
-            inverse_ = std::ldexp(1.0, static_cast<int>(clamp_exponent(k - 29)));
+            scale_ = std::ldexp(1.0, static_cast<int>(clamp_exponent(half_extent_bits - k)));
+            inverse_ = std::ldexp(1.0, static_cast<int>(clamp_exponent(k - half_extent_bits)));
         }
     }
 
@@ -68,6 +68,13 @@ public:
     }
 
 private:
+    // The half-extent, rounded to a power of two, spans 2^29 units: at most
+    // 2^29.5 before rounding, so every coordinate stays within Clipper's low
+    // range (below 2^30), where its products fit in 64 bits.
+    static constexpr long long half_extent_bits = 29;
+    // Beyond these exponents ldexp already gives 0 or infinity.
+    static constexpr long long exponent_limit = 4096;
+
     // Any double, NaN and infinities included, to a grid coordinate without
     // undefined behaviour: NaN goes to 0, the rest saturates.
     static long long saturated_int32(double v) {
@@ -88,8 +95,7 @@ private:
                                         std::numeric_limits<std::int32_t>::max());
     }
 
-    // Beyond these exponents ldexp already gives 0 or infinity.
-    static long long clamp_exponent(long long e) { return e < -4096 ? -4096 : (e > 4096 ? 4096 : e); }
+    static long long clamp_exponent(long long e) { return std::clamp(e, -exponent_limit, exponent_limit); }
 
     Point2D centre_;
     double scale_ = 1.0;

@@ -7,12 +7,28 @@
 
 namespace velmarin {
 
+namespace {
+
+// A Newell normal (twice the face's area in length) shorter than this has
+// no direction to trust: the face's points are collinear or repeated.
+constexpr double shortest_newell_normal = 1e-8;
+
+// |n.z| above this makes a contact a slab: exactly 0.707, not 1/sqrt(2), so
+// that a face at 45 degrees to the horizontal counts as one.
+constexpr double slab_normal_z = 0.707;
+
+// The frame's first axis is taken across the x axis unless the normal lies
+// too close to x for a well-conditioned cross product; then across y.
+constexpr double helper_x_limit = 0.9;
+
+}  // namespace
+
 FacePlane face_plane(const Mesh& mesh, std::size_t face) {
     Face indices = checked(mesh.faces, face);
     if (indices.size() < 3) return {};
     const Vector3D n = newell_normal(mesh, indices);
     const double l = length(n);
-    if (l < 1e-8) return {};
+    if (l < shortest_newell_normal) return {};
     const Vector3D unit = divided(n, l);
     return {true, unit, -dot(unit, checked(mesh.vertices, indices[0]))};
 }
@@ -62,14 +78,14 @@ bool plane_between(const FacePlane& a, const FacePlane& b, double tolerance, dou
 }
 
 PlaneFrame plane_frame(const Vector3D& normal, const Vector3D& origin) {
-    const Vector3D helper = std::fabs(normal.x) < 0.9 ? Vector3D{1.0, 0.0, 0.0} : Vector3D{0.0, 1.0, 0.0};
+    const Vector3D helper = std::fabs(normal.x) < helper_x_limit ? Vector3D{1.0, 0.0, 0.0} : Vector3D{0.0, 1.0, 0.0};
     const Vector3D w = cross(normal, helper);
     const Vector3D u = divided(w, length(w));
     return {origin, u, cross(normal, u)};
 }
 
 ContactType contact_type_of(const Vector3D& normal) {
-    return std::fabs(normal.z) > 0.707 ? ContactType::HorizontalSlab : ContactType::VerticalWall;
+    return std::fabs(normal.z) > slab_normal_z ? ContactType::HorizontalSlab : ContactType::VerticalWall;
 }
 
 const char* contact_type_name(ContactType type) {

@@ -27,13 +27,15 @@ bool nearer(const Facing& a, const Facing& b) {
     return std::tie(a.depth, a.ref.mesh, a.ref.face) < std::tie(b.depth, b.ref.mesh, b.ref.face);
 }
 
-// A difference of areas no larger than this, for a region within a square of
-// side `extent`, is the overlay's rounding (its grid is about 2^-29 of the
-// operands' extent), not an opening that took part of the region.
+// A difference of areas no larger than this share of the square around a
+// region is the overlay's rounding (its grid is about 2^-29 of the operands'
+// extent), not an opening that took part of the region.
+constexpr double overlay_rounding_share = 0x1p-20;
+
 double rounding_of(const MultiPolygon2D& region) {
     const Rectangle2D r = rectangle_of(region);
     const double extent = std::fmax(r.max_x - r.min_x, r.max_y - r.min_y);
-    return extent * extent * 0x1p-20;
+    return extent * extent * overlay_rounding_share;
 }
 
 // The apertures that took more than the rounding, by position (the takes
