@@ -129,9 +129,21 @@ Bounds mesh_box(const Mesh& mesh) {
 }  // namespace
 
 ApertureIndex::ApertureIndex(const std::vector<Mesh>& apertures, double tolerance)
-    : tolerance_(tolerance), tree_(index_faces(apertures)) {}
+    : ApertureIndex(index_faces(apertures), tolerance) {}
 
-void ApertureIndex::add_face(const Mesh& mesh, std::uint64_t aperture, std::size_t face) {
+ApertureIndex::ApertureIndex(Contents contents, double tolerance)
+    : tolerance_(tolerance),
+      faces_(std::move(contents.faces)),
+      groups_(std::move(contents.groups)),
+      clusters_(std::move(contents.clusters)),
+      radius_(contents.radius),
+      tree_(contents.entries) {}
+
+// Appends the face with its plane and boxes, unless its plane has a part
+// that is not finite; `squared_radius` takes its vertices' squared distances
+// from the origin.
+void ApertureIndex::add_face(const Mesh& mesh, std::uint64_t aperture, std::size_t face,
+                             std::vector<ApertureFace>& faces, double& squared_radius) {
     const FacePlane plane = face_plane(mesh, face);
     // A plane with a non-finite part fails every plane test.
     if (!plane.valid || !is_finite(plane.normal) || !std::isfinite(plane.offset)) return;
@@ -140,51 +152,53 @@ void ApertureIndex::add_face(const Mesh& mesh, std::uint64_t aperture, std::size
     for (std::uint64_t index : indices) {
         const Vector3D& q = checked(mesh.vertices, index);
         box.add(q);
-        const double squared = dot(q, q);  // squared until all are in
-        if (squared > radius_) radius_ = squared;  // as fmax: NaN leaves it
+        const double squared = dot(q, q);
+        if (squared > squared_radius) squared_radius = squared;  // as fmax: NaN leaves it
     }
-    faces_.push_back({&mesh, aperture, face, plane, box, box.grown(flatness(mesh, indices, plane))});
+    faces.push_back({&mesh, aperture, face, plane, box, box.grown(flatness(mesh, indices, plane))});
 }
 
-std::vector<BoxIndex::Entry> ApertureIndex::index_faces(const std::vector<Mesh>& apertures) {
-    std::size_t faces = 0;
-    for (const Mesh& mesh : apertures) faces += mesh.faces.size();
-    faces_.reserve(faces);
-    groups_.reserve(apertures.size());
-    std::vector<BoxIndex::Entry> entries;
-    entries.reserve(apertures.size());
+ApertureIndex::Contents ApertureIndex::index_faces(const std::vector<Mesh>& apertures) {
+    Contents out;
+    std::size_t face_count = 0;
+    for (const Mesh& mesh : apertures) face_count += mesh.faces.size();
+    std::vector<ApertureFace>& faces = out.faces;
+    faces.reserve(face_count);
+    out.groups.reserve(apertures.size());
+    out.entries.reserve(apertures.size());
+    double squared_radius = 0.0;
     for (std::size_t a = 0; a < apertures.size(); ++a) {
         const Mesh& mesh = apertures[a];
-        const std::size_t begin = faces_.size();
-        for (std::size_t g = 0; g < mesh.faces.size(); ++g) add_face(mesh, a, g);
-        if (faces_.size() == begin) continue;
+        const std::size_t begin = faces.size();
+        for (std::size_t g = 0; g < mesh.faces.size(); ++g) add_face(mesh, a, g, faces, squared_radius);
+        if (faces.size() == begin) continue;
         Bounds all;
-        for (std::size_t k = begin; k < faces_.size(); ++k) all.add(faces_[k].grown);
-        entries.push_back({all, groups_.size()});
-        groups_.push_back({begin, faces_.size(), all});
+        for (std::size_t k = begin; k < faces.size(); ++k) all.add(faces[k].grown);
+        out.entries.push_back({all, out.groups.size()});
+        out.groups.push_back({begin, faces.size(), all});
     }
-    radius_ = std::sqrt(radius_);
+    out.radius = std::sqrt(squared_radius);
     std::map<std::array<std::int64_t, 3>, std::size_t> clusters;
     std::array<std::int64_t, 3> last_key{};
     std::size_t last = 0;
     // The faces of a box alternate among a few normals: one seen lately
     // exactly has its key, its cluster and its spread already counted.
     RecentNormals recent;
-    for (const ApertureFace& face : faces_) {
+    for (const ApertureFace& face : faces) {
         const Vector3D normal = turned(face.plane.normal);
         if (recent.holds(normal)) continue;
         recent.add(normal);
         const std::array<std::int64_t, 3> key = cluster_key(normal);
-        if (clusters_.empty() || key != last_key) {  // neighbouring faces mostly share their normal
-            auto [place, added] = clusters.try_emplace(key, clusters_.size());
-            if (added) clusters_.push_back({normal, 0.0});
+        if (out.clusters.empty() || key != last_key) {  // neighbouring faces mostly share their normal
+            auto [place, added] = clusters.try_emplace(key, out.clusters.size());
+            if (added) out.clusters.push_back({normal, 0.0});
             last_key = key;
             last = place->second;
         }
-        NormalCluster& cluster = checked(clusters_, last);
+        NormalCluster& cluster = checked(out.clusters, last);
         cluster.spread = std::fmax(cluster.spread, length(minus(normal, cluster.normal)));
     }
-    return entries;
+    return out;
 }
 
 double ApertureIndex::reach(const ContactFace& face) const {

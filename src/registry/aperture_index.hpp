@@ -56,8 +56,20 @@ private:
         double spread = 0.0;  // largest distance of a member's normal from `normal`
     };
 
-    void add_face(const Mesh& mesh, std::uint64_t aperture, std::size_t face);
-    std::vector<BoxIndex::Entry> index_faces(const std::vector<Mesh>& apertures);
+    // Everything the index holds, made before any member is initialised, so
+    // that no member's initialiser reads another.
+    struct Contents {
+        std::vector<ApertureFace> faces;
+        std::vector<FaceGroup> groups;
+        std::vector<NormalCluster> clusters;
+        double radius = 0.0;
+        std::vector<BoxIndex::Entry> entries;  // one per group, for the tree
+    };
+    static void add_face(const Mesh& mesh, std::uint64_t aperture, std::size_t face, std::vector<ApertureFace>& faces,
+                         double& squared_radius);
+    static Contents index_faces(const std::vector<Mesh>& apertures);
+    ApertureIndex(Contents contents, double tolerance);
+
     // How far from the contact face an aperture face may lie and still reach
     // the region; negative when no aperture face can pass the plane tests.
     double reach(const ContactFace& face) const;
