@@ -9,8 +9,10 @@ import importlib.util
 import logging
 import math
 import os
+import signal
 import sys
 import tempfile
+import threading
 import time
 from contextlib import contextmanager
 from dataclasses import dataclass
@@ -33,8 +35,9 @@ DEFAULT_TIMEOUT = 600.0
 Number = TypeVar("Number", int, float)
 
 # Exit statuses: every model read and written; some model failed; nothing
-# was read (bad arguments, inputs or outputs; argparse's own status for its errors).
-OK, FAILED, REFUSED = 0, 1, 2
+# was read (bad arguments, inputs or outputs; argparse's own status for its
+# errors); Ctrl-C (the shells' status for SIGINT).
+OK, FAILED, REFUSED, INTERRUPTED = 0, 1, 2, 130
 
 DESCRIPTION = """\
 Reads building models in IFC (IFC2X3 or IFC4, plain or gzipped) into the graph
@@ -80,6 +83,9 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     except Refusal as refusal:
         print(f"{PROG}: {refusal}", file=sys.stderr)
         return REFUSED
+    except KeyboardInterrupt:  # the cluster and the readers are ended on the way out
+        print(f"\n{PROG}: interrupted", file=sys.stderr)
+        return INTERRUPTED
 
 
 def parser() -> argparse.ArgumentParser:
@@ -369,10 +375,28 @@ def dask_client(args: argparse.Namespace) -> Iterator[tuple[Any, str]]:
             yield client, f"on the Dask cluster at {args.scheduler}"
         return
     workers = args.workers or os.cpu_count() or 1
-    cluster: ContextManager[Any] = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
-                                                dashboard_address=":0", silence_logs=logging.ERROR)
+    with interrupts_ignored():
+        cluster: ContextManager[Any] = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+                                                    dashboard_address=":0", silence_logs=logging.ERROR)
     with cluster as local, Client(local) as client:
         yield client, f"on a local Dask cluster of {workers} worker process{'es' if workers > 1 else ''}"
+
+
+@contextmanager
+def interrupts_ignored() -> Iterator[None]:
+    """Ignores Ctrl-C while worker processes start, so that they ignore it too
+    (an ignored signal stays ignored in a new program, and Python then sets
+    no handler of its own): Ctrl-C reaches every process of the terminal's
+    group, and the workers are to be ended by this one, not each print its
+    own KeyboardInterrupt."""
+    if threading.current_thread() is not threading.main_thread():
+        yield
+        return
+    handler = signal.signal(signal.SIGINT, signal.SIG_IGN)
+    try:
+        yield
+    finally:
+        signal.signal(signal.SIGINT, handler)
 
 
 class Progress:
