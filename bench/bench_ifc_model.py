@@ -1,44 +1,68 @@
-"""Where the time goes when velmarin_ifc reads a building model: ifcopenshell or velmarin.
+"""Where the time goes when velmarin_ifc reads a building model, and how it compares with ifcopenshell's own geometry.
 
     .venv/bin/python bench/bench_ifc_model.py [--rooms 1000] [--repeat 3]
 
-Two models, each written once as IFC4 by examples/ifc_model.py: the example
-house (8 rooms), and a building of ``--rooms`` rooms from building.py (storeys
-of rows of rooms of varied widths, a door in every inner wall that can hold
-one, windows in half the outer walls, a column in a quarter of the rooms),
-given 0.2 m walls and 0.3 m slabs the same way. Reading one is timed in its
-steps:
-- ifcopenshell: parsing the file, and its geometry engine making the solids of
-  the spaces, doors, windows, openings and columns, with as many threads as
-  read_building gives it (all cores but one) and, for comparison, with one
-  thread per core, and with the OpenCASCADE kernel alone in place of the
-  simple CGAL kernel that falls back on it;
-- velmarin: the solids turned into welded meshes and wires and the registry
-  made (velmarin_ifc, in Python over the module), and the graph with walls.
-Times are wall-clock seconds, the best of ``--repeat`` runs; the shares
-compare steps of the same run. Other work on the machine moves the figures:
-read them with the load averages printed beside them.
+Five models: the example house (8 rooms, what a small model costs), a
+building of ``--rooms`` rooms from building.py (storeys of rows of rooms of
+varied widths, a door in every inner wall that can hold one, windows in half
+the outer walls, a column in a quarter of the rooms), both written as IFC4 by
+examples/ifc_model.py with 0.2 m walls and 0.3 m slabs, and the three shared
+models of ../shared/models. For each, ``read_building(path).graph()`` is timed
+whole, and in its steps:
+- ifcopenshell: parsing the file (and freeing what it parsed, once the
+  building is made), and its geometry engine making the solids of
+  the spaces, doors, windows, openings, stairs, ramps and columns, as
+  read_building runs it (its kernel, its threads);
+- velmarin: the checks of what the engine may be given (velmarin_ifc's
+  screening), "meshes", the meshes and the registry (the solids turned into
+  welded meshes of planar faces and wires, the records, the registry), the graph
+  (Building.graph(), the build across walls and the passages), and the rest of
+  the whole that the steps leave out.
+Beside it, the yardstick: ifcopenshell's geometry iterator alone over the
+same elements, with its default settings, on every core. The last lines give
+velmarin's own share of each whole (all but parsing and geometry) and the
+wholes summed against the yardsticks summed (all models but the house), and
+what a small model costs in a fresh process: importing velmarin_ifc, and its
+first read (ifcopenshell imported by it); and the house's geometry on one
+thread (as read_building runs a model so small) and on every core.
+
+Times are wall-clock seconds, the best of ``--repeat`` runs, all in one run;
+other work on the machine moves them: read them with the load averages
+printed beside them. velmarin's own share is given by processor time too
+(this process's, the engine's thread included), which that work moves less.
 """
 from __future__ import annotations
 
 import argparse
+import math
+import multiprocessing
 import os
+import subprocess
 import sys
 import tempfile
 import time
 from pathlib import Path
-from typing import Any, Callable
+from typing import Any, Callable, NamedTuple
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 sys.path.insert(0, str(HERE.parent / "examples"))
+sys.path.insert(0, str(HERE.parent / "tests"))
 
 import ifcopenshell  # noqa: E402
+import ifcopenshell.geom  # noqa: E402
+from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 
 from building import STOREY_HEIGHT, generate_building  # noqa: E402
 from ifc_model import Layout, LayoutOpening, LayoutRoom, house_layout, write_model  # noqa: E402
-from velmarin_ifc._geometry import element_solids, engine_threads  # noqa: E402
-from velmarin_ifc._reading import Products, assemble, building_from  # noqa: E402
+import ifcopenshell.util.unit  # noqa: E402
+from velmarin_ifc import read_building  # noqa: E402
+from velmarin_ifc._building import building_from  # noqa: E402
+from velmarin_ifc._engine import element_solids  # noqa: E402
+from velmarin_ifc._model import Products, assemble, step_text  # noqa: E402
+from velmarin_ifc._screening import screened  # noqa: E402
+
+STEPS = ("parse", "checks", "geometry", "meshes", "graph", "rest")  # "meshes": the meshes and the registry
 
 
 def generated_layout(rooms: int, seed: int = 7) -> Layout:
@@ -60,41 +84,111 @@ def generated_layout(rooms: int, seed: int = 7) -> Layout:
     return layout
 
 
-def best_of(repeat: int, action: Callable[[], Any]) -> tuple[float, Any]:
-    best, result = float("inf"), None
+class Took(NamedTuple):
+    wall: float
+    processor: float  # this process's, its threads' included: other work on the machine moves it less
+
+    def __add__(self, other: object) -> Took:
+        assert isinstance(other, Took)
+        return Took(self.wall + other.wall, self.processor + other.processor)
+
+
+def timed(action: Callable[[], Any]) -> tuple[Took, Any]:
+    start, used = time.perf_counter(), time.process_time()
+    result = action()
+    return Took(time.perf_counter() - start, time.process_time() - used), result
+
+
+def least(a: Took, b: Took) -> Took:
+    return Took(min(a.wall, b.wall), min(a.processor, b.processor))
+
+
+def default_geometry(model: ifcopenshell.file, products: list[Any]) -> int:
+    """ifcopenshell's geometry iterator over the products, as its defaults have it, on every core."""
+    iterator = ifcopenshell.geom.iterator(ifcopenshell.geom.settings(), model, multiprocessing.cpu_count(),
+                                          include=products)
+    shapes = 0
+    if iterator.initialize():
+        while True:
+            shapes += 1
+            if not iterator.next():
+                break
+    return shapes
+
+
+def measure(path: Path, repeat: int) -> dict[str, Any]:
+    """The whole and its steps for one model, each the best of `repeat`
+    rounds that take them in turn, so that all meet the same load; then the
+    yardstick, best of as many runs (the memory its kernel leaves behind
+    slows what runs after it)."""
+    best: dict[str, Took] = {}
     for _ in range(repeat):
-        result = None
-        start = time.perf_counter()
-        result = action()
-        best = min(best, time.perf_counter() - start)
-    return best, result
-
-
-def measure(name: str, layout: Layout, repeat: int) -> None:
-    with tempfile.TemporaryDirectory() as folder:
-        path = Path(folder) / "model.ifc"
-        write_model(path, layout)
-        size = path.stat().st_size
-        parse, model = best_of(repeat, lambda: ifcopenshell.open(str(path)))
+        times: dict[str, Took] = {}
+        times["whole"], graph = timed(lambda: read_building(path).graph())
+        times["parse"], model = timed(lambda: ifcopenshell.open(str(path)))
+        products = Products(model)
+        metres = ifcopenshell.util.unit.calculate_unit_scale(model)
+        with step_text(str(path), model) as text:
+            times["checks"], faults = timed(lambda: screened(model, products.all(), text, metres))
+        kept = [p for p in products.all() if p.id() not in faults]
+        times["geometry"], solids = timed(lambda: element_solids(model, kept))
+        times["meshes"], building = timed(lambda: building_from(assemble(model, products, solids, faults)))
+        times["graph"], _ = timed(lambda: building.graph())
+        start, used = time.perf_counter(), time.process_time()
+        del model, products, kept, solids, faults  # the parsed model is freed: ifcopenshell's work too
+        times["parse"] += Took(time.perf_counter() - start, time.process_time() - used)
+        best = {key: least(value, best.get(key, value)) for key, value in times.items()}
+    steps = [best[step] for step in STEPS[:-1]]
+    best["rest"] = Took(max(0.0, best["whole"].wall - sum(t.wall for t in steps)),
+                        max(0.0, best["whole"].processor - sum(t.processor for t in steps)))
+    model = ifcopenshell.open(str(path))
     products = Products(model)
-    geometry, solids = best_of(repeat, lambda: element_solids(model, products.all()))
-    cores = os.cpu_count() or 1
-    every_core, _ = best_of(repeat, lambda: element_solids(model, products.all(), threads=cores))
-    cascade, _ = best_of(repeat, lambda: element_solids(model, products.all(), kernel="opencascade"))
-    registry, building = best_of(repeat, lambda: building_from(assemble(model, products, solids)))
-    graph_time, graph = best_of(repeat, lambda: building.graph())
-    ours, theirs = registry + graph_time, parse + geometry
-    total = ours + theirs
-    print(f"{name}: {len(building.spaces)} rooms, {len(building.apertures)} apertures, "
-          f"{len(building.columns)} columns, {len(graph.edges)} edges; {size / 1e6:.1f} MB")
-    print(f"  ifcopenshell  parse {parse:7.3f} s   geometry {geometry:7.3f} s   "
-          f"together {theirs:7.3f} s ({theirs / total:4.0%})")
-    print(f"  (the geometry on {engine_threads()} thread(s) as read_building runs it, on {cores}: "
-          f"{every_core:.3f} s, {every_core / geometry:.2f}x the time; with OpenCASCADE alone "
-          f"{cascade:.3f} s, {cascade / geometry:.2f}x)")
-    print(f"  velmarin      meshes and registry {registry:7.3f} s   graph {graph_time:7.3f} s   "
-          f"together {ours:7.3f} s ({ours / total:4.0%})")
-    print(f"  load average {' '.join(f'{x:.1f}' for x in os.getloadavg())}")
+    best["yardstick"] = Took(min(timed(lambda: default_geometry(model, products.all()))[0].wall
+                                 for _ in range(repeat)), math.nan)
+    return {"times": best, "rooms": len(building.spaces), "apertures": len(building.apertures),
+            "edges": len(graph.edges), "size": path.stat().st_size}
+
+
+def fresh_process(path: Path) -> tuple[float, float]:
+    """Seconds to import velmarin_ifc, then to read the model and make its graph, in a new interpreter."""
+    code = ("import sys, time\nstart = time.perf_counter()\nimport velmarin_ifc\nimported = time.perf_counter()\n"
+            "velmarin_ifc.read_building(sys.argv[1]).graph()\n"
+            "print(imported - start, time.perf_counter() - imported)\n")
+    done = subprocess.run([sys.executable, "-c", code, str(path)], check=True, capture_output=True, text=True)
+    imported, first = done.stdout.split()
+    return float(imported), float(first)
+
+
+def threads_against_one(path: Path, repeat: int) -> tuple[float, float]:
+    """The engine's geometry of a model as read_building runs it on one thread, and on every core."""
+    model = ifcopenshell.open(str(path))
+    products = Products(model).all()
+    return tuple(min(timed(lambda: element_solids(model, products, threads=threads))[0].wall for _ in range(repeat))
+                 for threads in (1, multiprocessing.cpu_count()))  # type: ignore[return-value]
+
+
+def load() -> str:
+    return " ".join(f"{x:.1f}" for x in os.getloadavg())
+
+
+HEADER = (f"{'model':<36} {'rooms':>5} {'apert.':>6}" + "".join(f" {step:>11}" for step in STEPS)
+          + f" {'whole':>7} {'own':>5} {'(cpu)':>5} {'iterator':>8} {'ratio':>6}")
+
+
+def own_share(t: dict[str, Took], clock: str) -> float:
+    """velmarin's own share of the whole: all but parsing and geometry."""
+    whole, parse, geometry = (getattr(t[key], clock) for key in ("whole", "parse", "geometry"))
+    return (whole - parse - geometry) / whole
+
+
+def report(name: str, row: dict[str, Any]) -> None:
+    """One line: the steps in seconds and as shares of the whole, velmarin's
+    own share (by the clock, and by processor time), and the whole against the yardstick."""
+    t = row["times"]
+    whole = t["whole"].wall
+    steps = "".join(f" {t[step].wall:6.3f} {t[step].wall / whole:4.0%}" for step in STEPS)
+    print(f"{name:<36} {row['rooms']:>5} {row['apertures']:>6}{steps} {whole:7.3f} {own_share(t, 'wall'):5.0%} "
+          f"{own_share(t, 'processor'):5.0%} {t['yardstick'].wall:8.3f} {whole / t['yardstick'].wall:6.3f}", flush=True)
 
 
 def main() -> None:
@@ -102,9 +196,30 @@ def main() -> None:
     parser.add_argument("--rooms", type=int, default=1000)
     parser.add_argument("--repeat", type=int, default=3)
     args = parser.parse_args()
-    print(f"{os.cpu_count()} cores; load average {' '.join(f'{x:.1f}' for x in os.getloadavg())}")
-    measure("the example house", house_layout(), args.repeat)
-    measure(f"a generated building of {args.rooms} rooms", generated_layout(args.rooms), args.repeat)
+    print(f"{os.cpu_count()} cores; load average {load()}")
+    rows = {}
+    with tempfile.TemporaryDirectory() as folder:
+        house = Path(folder) / "house.ifc"
+        write_model(house, house_layout())
+        generated = Path(folder) / "generated.ifc"
+        write_model(generated, generated_layout(args.rooms))
+        paths = {"the example house": house, f"generated, {args.rooms} rooms": generated}
+        paths.update({name.removesuffix(".ifc.gz"): unpacked(name, folder) for name in MODELS
+                      if (SHARED / name).exists()})
+        print(HEADER)
+        for name, path in paths.items():
+            rows[name] = measure(path, args.repeat)
+            report(name, rows[name])
+        imported, first = fresh_process(house)
+        threads = threads_against_one(house, args.repeat)
+    compared = [row for name, row in rows.items() if name != "the example house"]
+    wholes = sum(r["times"]["whole"].wall for r in compared)
+    yardsticks = sum(r["times"]["yardstick"].wall for r in compared)
+    print(f"all but the house: read_building(path).graph() {wholes:.3f} s, ifcopenshell's iterator with its "
+          f"defaults {yardsticks:.3f} s: {wholes / yardsticks:.3f}x")
+    print(f"the house in a fresh process: import velmarin_ifc {imported:.3f} s, then its first read and graph "
+          f"{first:.3f} s; its geometry on one thread {threads[0]:.3f} s, on every core {threads[1]:.3f} s; "
+          f"load average {load()}")
 
 
 if __name__ == "__main__":

@@ -64,7 +64,7 @@ def processor_time() -> float:
 
 
 def unchecked(path: Path) -> Any:
-    with mock.patch("velmarin_ifc._reading.screened", lambda *args: {}):
+    with mock.patch("velmarin_ifc._model.screened", lambda *args: {}):
         return read_building(path)
 
 

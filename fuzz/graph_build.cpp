@@ -10,7 +10,7 @@ using namespace velmarin;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const fuzz::BuildCase input = fuzz::build_case(data, size);
-    fuzz::check_agreement(input.building, build_graph(input.building, input.tolerance, Search::Indexed),
+    fuzz::check_agreement(input, build_graph(input.building, input.tolerance, Search::Indexed),
                           build_graph(input.building, input.tolerance, Search::Literal));
     return 0;
 }

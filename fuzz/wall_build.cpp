@@ -27,6 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(indexed.error().kind == ErrorKind::Value, "the walls build failed with other than a value error");
         return 0;
     }
-    fuzz::check_agreement(input.building, indexed.value(), literal.value());
+    fuzz::check_agreement(input, indexed.value(), literal.value());
     return 0;
 }

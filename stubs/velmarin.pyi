@@ -164,6 +164,23 @@ class Mesh:
     def clean(self, tolerance: _Float) -> Mesh: ...
     def compute_volume_centroid(self) -> Vector3D: ...
     def slice_by_plane(self, normal: Vector3D, origin: Vector3D) -> tuple[Mesh, Mesh]: ...
+    def merge_equal_vertices(self) -> Mesh:
+        """The mesh with vertices at equal coordinates made one (the first of each,
+        in order; -0.0 equals 0.0, NaN nothing), faces renumbered, none dropped."""
+    def orient_outward(self) -> Mesh:
+        """The mesh with faces wound alike across edges exactly two of them share,
+        and each connected shell that then encloses a negative volume turned whole."""
+    def merge_coplanar_faces(
+        self, normal_tolerance: _Float | None = None, offset_tolerance: _Float | None = None
+    ) -> Mesh:
+        """The mesh with coplanar faces that share edges merged into the polygon
+        they tile where its outline is one simple loop. Coplanar: unit normals with
+        n1 . n2 > 1 - ``normal_tolerance`` (None: 1e-9) and plane offsets within
+        ``offset_tolerance`` (None: 1e-6)."""
+    def select_faces(self, positions: Sequence[SupportsIndex]) -> Mesh:
+        """The faces at ``positions``, in that order, with all the vertices; IndexError past the faces."""
+    def face_normals(self) -> NDArray[np.float64]:
+        """Each face's unit Newell normal as a new (m, 3) array; NaN for a face without area. Needs numpy."""
     @staticmethod
     def from_arrays(vertices: ArrayLike, faces: ArrayLike | Sequence[Sequence[SupportsIndex]]) -> Mesh: ...
     def to_arrays(self) -> tuple[NDArray[np.float64], _FaceArrays]: ...

@@ -104,6 +104,22 @@ def assert_same_edges(actual, expected, tol=1e-7):
         assert same_edge(e, f, tol), (e, f)
 
 
+def assert_searches_agree(indexed, literal, tolerance, tol=1e-6):
+    """The rows of the indexed and the literal search give the same graph,
+    the numbers within `tol` (the overlay's rounding), but for edges whose
+    area before the openings lies within `tol` of the tolerance: the two
+    searches round their regions by other steps, so either may find such an
+    edge alone."""
+    assert indexed[0] == literal[0] and indexed[2] == literal[2]
+
+    def clear(edges):  # the area before the openings: what is left and, across walls, what they took
+        return [e for e in edges if not math.isclose(e[2] + (e[6] if len(e) > 5 else 0.0), tolerance, abs_tol=tol)]
+
+    indexed, literal = clear(indexed[1]), clear(literal[1])
+    assert [e[:2] for e in indexed] == [e[:2] for e in literal]
+    assert_same_edges(indexed, literal, tol)
+
+
 # --- hand-made graphs ----------------------------------------------------------------
 
 def make_graph(centroids, ends):

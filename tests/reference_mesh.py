@@ -1,7 +1,9 @@
-"""Literal Python versions of welding (Mesh.clean) and plane slicing
-(Mesh.slice_by_plane): the tests compare the native operations with them,
-and bench/bench_mesh.py uses them as its pure-Python baselines. Both take
-and return plain tuples and lists."""
+"""Literal Python versions of welding (Mesh.clean), plane slicing
+(Mesh.slice_by_plane), and the face work on solids (Mesh.merge_equal_vertices,
+orient_outward and merge_coplanar_faces, as velmarin_ifc did it in Python):
+the tests compare the native operations with them, and bench/bench_mesh.py
+uses the first two as its pure-Python baselines. All take and return plain
+tuples and lists."""
 
 import math
 
@@ -101,3 +103,141 @@ def split_triangles(points, faces, d):
             append(other, p2)
             halves[other][1].extend([[p, ma, mb], [p, mb, p + 1]])
     return tuple((halves[side][0], halves[side][1]) for side in (True, False))
+
+
+def reference_equal_vertices(points, faces):
+    """Each point once, in the order of first appearance (as dict keys: -0.0
+    is 0.0), and the faces renumbered onto them."""
+    number = {}
+    renumbered = [number.setdefault(tuple(p), len(number)) for p in points]
+    return list(number), [[renumbered[k] for k in face] for face in faces]
+
+
+# The tolerances of merge_coplanar_faces' defaults.
+NORMAL_DOT = 1.0 - 1e-9
+PLANE_OFFSET = 1e-6
+
+
+def edge_sharing(triangles):
+    """The triangles along each edge, by the edge's two corners in ascending order."""
+    sharing = {}
+    for k, t in enumerate(triangles):
+        for a, b in edges(t):
+            sharing.setdefault((a, b) if a < b else (b, a), []).append(k)
+    return sharing
+
+
+def edges(t):
+    return [(t[0], t[1]), (t[1], t[2]), (t[2], t[0])]
+
+
+def reference_orient(points, triangles, sharing):
+    """The triangles wound alike across every edge two of them share, and each
+    connected shell turned to enclose a positive volume."""
+    wound = [list(t) for t in triangles]
+    done = [False] * len(wound)
+    for first in range(len(wound)):
+        if done[first]:
+            continue
+        done[first] = True
+        shell, queue = [first], [first]
+        while queue:
+            k = queue.pop()
+            for a, b in edges(wound[k]):
+                pair = sharing[(a, b) if a < b else (b, a)]
+                if len(pair) != 2:
+                    continue
+                other = pair[0] if pair[1] == k else pair[1]
+                if not done[other]:
+                    if (a, b) in edges(wound[other]):
+                        wound[other].reverse()
+                    done[other] = True
+                    shell.append(other)
+                    queue.append(other)
+        if six_volumes(points, [wound[k] for k in shell]) < 0:
+            for k in shell:
+                wound[k].reverse()
+    return wound
+
+
+def six_volumes(points, triangles):
+    """Six times the signed volume the triangles enclose, taken from their first corner."""
+    ox, oy, oz = points[triangles[0][0]]
+    total = 0.0
+    for t in triangles:
+        (ax, ay, az), (bx, by, bz), (cx, cy, cz) = ((p[0] - ox, p[1] - oy, p[2] - oz) for p in (points[i] for i in t))
+        total += ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx)
+    return total
+
+
+def reference_merge_coplanar(points, triangles, sharing):
+    """The triangles, those that lie in one plane and share edges merged into
+    the polygon they tile where its outline is one simple loop."""
+    planes = [plane(points, t) for t in triangles]
+    group = list(range(len(triangles)))
+
+    def root(k):
+        while group[k] != k:
+            group[k] = group[group[k]]
+            k = group[k]
+        return k
+
+    for pair in sharing.values():
+        for other in pair[1:]:
+            if coplanar(planes[pair[0]], planes[other]):
+                group[root(other)] = root(pair[0])
+    members = {}
+    for k in range(len(triangles)):
+        members.setdefault(root(k), []).append(k)
+    faces = []
+    for ks in members.values():
+        loop = outline([triangles[k] for k in ks]) if len(ks) > 1 else None
+        faces.extend([loop] if loop else [list(triangles[k]) for k in ks])
+    return faces
+
+
+def plane(points, t):
+    """Unit normal and offset of a triangle's plane; None for a triangle without area."""
+    (ax, ay, az), (bx, by, bz), (cx, cy, cz) = (points[i] for i in t)
+    ux, uy, uz, vx, vy, vz = bx - ax, by - ay, bz - az, cx - ax, cy - ay, cz - az
+    nx, ny, nz = uy * vz - uz * vy, uz * vx - ux * vz, ux * vy - uy * vx
+    length = math.sqrt(nx * nx + ny * ny + nz * nz)
+    if length == 0.0 or not math.isfinite(length):
+        return None
+    nx, ny, nz = nx / length, ny / length, nz / length
+    return nx, ny, nz, nx * ax + ny * ay + nz * az
+
+
+def coplanar(p, q):
+    if p is None or q is None:
+        return False
+    return p[0] * q[0] + p[1] * q[1] + p[2] * q[2] > NORMAL_DOT and abs(p[3] - q[3]) < PLANE_OFFSET
+
+
+def outline(triangles):
+    """The one loop of edges that only one of the triangles runs along, or None."""
+    directed = [e for t in triangles for e in edges(t)]
+    inner = set(directed)
+    if len(inner) != len(directed):  # an edge run twice the same way: not a surface
+        return None
+    following = {}
+    for a, b in directed:
+        if (b, a) not in inner:
+            if a in following:  # the outline touches itself
+                return None
+            following[a] = b
+    if not following:
+        return None
+    start = next(iter(following))
+    loop, at = [start], following[start]
+    while at != start and len(loop) <= len(following):
+        loop.append(at)
+        at = following.get(at, start)
+    return loop if len(loop) == len(following) and len(loop) >= 3 else None
+
+
+def reference_solid_faces(points, triangles):
+    """Repeated points made one, then the triangles wound out and merged: (points, faces)."""
+    points, triangles = reference_equal_vertices(points, triangles)
+    sharing = edge_sharing(triangles)
+    return points, reference_merge_coplanar(points, reference_orient(points, triangles, sharing), sharing)

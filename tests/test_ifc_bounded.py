@@ -21,7 +21,7 @@ ifcopenshell = pytest.importorskip("ifcopenshell")
 import ifc_model  # noqa: E402
 from space_boundaries import SHARED, unpacked  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
-from velmarin_ifc._reading import building_of  # noqa: E402
+from velmarin_ifc._model import building_of  # noqa: E402
 
 
 def house(schema="IFC4", millimetres=False):

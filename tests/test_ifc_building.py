@@ -11,7 +11,7 @@ ifcopenshell = pytest.importorskip("ifcopenshell")
 
 import ifc_model  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
-from velmarin_ifc._reading import building_of  # noqa: E402
+from velmarin_ifc._model import building_of  # noqa: E402
 
 ROOMS = [  # number, long name, storey, elevation
     ("0.01", "hall", "Ground floor", 0.0), ("0.02", "kitchen", "Ground floor", 0.0),
@@ -123,27 +123,21 @@ def test_without_ifcopenshell_the_import_says_how_to_install_it():
     assert "ImportError" in done.stderr and "pip install 'velmarin[ifc]'" in done.stderr
 
 
-def test_triangles_become_the_polygons_they_tile_facing_out():
-    from velmarin_ifc._faces import solid_faces
+def test_the_engine_takes_a_core_for_every_500_elements_but_one_core(monkeypatch):
+    from velmarin_ifc import _engine
 
-    # An L-shaped floor in four triangles, one of them turned, under a flat roof in two.
-    floor = [(0, 0, 0), (2, 0, 0), (2, 1, 0), (1, 1, 0), (1, 2, 0), (0, 2, 0)]
-    points = floor + [(0, 0, 1), (2, 0, 1), (2, 2, 1)]
-    faces = solid_faces(points, [(0, 3, 2), (0, 2, 1), (3, 0, 5), (5, 3, 4), (6, 7, 8)])
-    first = [face[face.index(min(face)):] + face[:face.index(min(face))] for face in faces]
-    assert sorted(first, key=len) == [[6, 7, 8], [0, 5, 4, 3, 2, 1]]
-    # The same solid with every triangle's corners given apart, as some engines give them.
-    from velmarin_ifc._geometry import shared_corners
-    triangles = [(0, 3, 2), (0, 2, 1), (3, 0, 5), (5, 3, 4), (6, 7, 8)]
-    apart = [c for t in triangles for k in t for c in points[k]]
-    again, corners = shared_corners((apart, list(range(15))))
-    assert again == [points[k] for k in (0, 3, 2, 1, 5, 4, 6, 7, 8)] and len(corners) == 15
-    corners = iter(corners)
-    assert sorted(map(len, solid_faces(again, list(zip(corners, corners, corners))))) == [3, 6]
-    # A square ring has two outlines: it stays as its triangles.
-    ring = [(0, 0, 0), (3, 0, 0), (3, 3, 0), (0, 3, 0), (1, 1, 0), (2, 1, 0), (2, 2, 0), (1, 2, 0)]
-    triangles = [(0, 1, 5), (0, 5, 4), (1, 2, 6), (1, 6, 5), (2, 3, 7), (2, 7, 6), (3, 0, 4), (3, 4, 7)]
-    assert sorted(map(len, solid_faces(ring, triangles))) == [3] * 8
+    monkeypatch.setattr(_engine.multiprocessing, "cpu_count", lambda: 8)
+    assert [_engine.engine_threads(n) for n in (0, 42, 999, 1000, 2600, 10**6)] == [1, 1, 1, 2, 5, 7]
+    monkeypatch.setattr(_engine.multiprocessing, "cpu_count", lambda: 1)
+    assert _engine.engine_threads(10**6) == 1
+
+
+def test_ifcopenshell_is_imported_by_the_first_read_and_only_where_the_model_is_read(written):
+    code = ("import sys, velmarin_ifc\nprint('ifcopenshell' in sys.modules, 'numpy' in sys.modules)\n"
+            "velmarin_ifc.read_building(sys.argv[1], timeout=60)\nprint('ifcopenshell' in sys.modules)\n"
+            "velmarin_ifc.read_building(sys.argv[1])\nprint('ifcopenshell' in sys.modules)\n")
+    done = subprocess.run([sys.executable, "-c", code, str(written)], capture_output=True, text=True, timeout=120)
+    assert done.stdout.split() == ["False", "False", "False", "True"], done.stderr
 
 
 # Each pair of rooms facing each other: across what, the area before the

@@ -60,13 +60,15 @@ class TestFromArrays:
         array = np.array(points).reshape(-1, 3)
         misaligned = np.frombuffer(bytearray(array.nbytes + 1), dtype=np.float64, offset=1).reshape(-1, 3)
         misaligned[:] = array
-        vertex_layouts = [points, array, np.asfortranarray(array), np.repeat(array, 2, axis=0)[::2], misaligned]
+        read_only = np.frombuffer(array.tobytes(), dtype=np.float64).reshape(-1, 3)  # read as it is, not copied
+        vertex_layouts = [points, array, np.asfortranarray(array), np.repeat(array, 2, axis=0)[::2], misaligned,
+                          read_only]
         face_layouts = [faces, tuple(map(tuple, faces)), [np.array(f) for f in faces],
                         np.array(faces + [[0, 0, 0, 0]], dtype=object)[:-1]]  # an array of faces
         if width:
             block = np.array(faces, dtype=np.int64).reshape(-1, width)
             face_layouts += [block, np.asfortranarray(block.astype(np.uint16)), block.astype(np.uint64),
-                             block.astype(np.int32)[::-1][::-1]]
+                             block.astype(np.int32)[::-1][::-1], np.frombuffer(block.tobytes(), np.int64).reshape(block.shape)]
         for vertices in vertex_layouts:
             for layout in face_layouts:
                 assert outcome(Mesh.from_arrays, vertices, layout) == expected

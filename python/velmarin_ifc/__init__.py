@@ -16,13 +16,14 @@ many models at once on a Dask cluster, a summary of plain data for each;
 Needs ifcopenshell: ``pip install 'velmarin[ifc]'``; the plans need
 matplotlib: ``pip install 'velmarin[plot]'``.
 """
-try:
-    import ifcopenshell  # noqa: F401
-except ImportError as missing:
+import importlib.util
+
+# ifcopenshell is imported when a model is read; that it is there is known now.
+if importlib.util.find_spec("ifcopenshell") is None:
     raise ImportError(
         "velmarin_ifc reads IFC models with ifcopenshell, which is not installed; "
         "install it with: pip install 'velmarin[ifc]'"
-    ) from missing
+    )
 
 from velmarin_ifc._building import Building, Element, LeftOut, Space
 from velmarin_ifc._passages import Exit

@@ -2,9 +2,9 @@
 from __future__ import annotations
 
 from dataclasses import dataclass
-from typing import Literal, Optional, Sequence
+from typing import Literal, NamedTuple, Optional, Sequence
 
-from velmarin import SpatialGraph, SpatialRegistry
+from velmarin import Mesh, SpatialGraph, SpatialRegistry, Wire
 from velmarin_ifc._passages import Exit, find_exits, mark_passages
 from velmarin_ifc._walking import WayOut, passable
 
@@ -215,3 +215,20 @@ class Walk:
         if self._way_out is None:
             self._way_out = WayOut(self.walkable, self.exits)
         return self._way_out
+
+
+class Parts(NamedTuple):
+    """A model read up to its registry: the rooms, apertures and columns with their records, and what was left out."""
+
+    rooms: list[Mesh]
+    spaces: list[Space]
+    openings: list[Mesh]
+    apertures: list[Element]
+    wires: list[Wire]
+    columns: list[Element]
+    left_out: list[LeftOut]
+
+
+def building_from(parts: Parts) -> Building:
+    registry = SpatialRegistry(parts.rooms, parts.wires, parts.openings)
+    return Building(registry, parts.spaces, parts.apertures, parts.columns, len(parts.left_out), parts.left_out)

@@ -26,7 +26,7 @@ import sys
 from typing import Any, Union
 
 from velmarin import Mesh, Vector3D, Wire
-from velmarin_ifc._reading import Parts, parts_read
+from velmarin_ifc._building import Parts
 
 # The child: the caller's import path first, then the read. Only the standard
 # library is imported before the path is set.
@@ -94,6 +94,8 @@ def serve(path: str, seconds: float) -> None:
     if hasattr(signal, "setitimer") and math.isfinite(seconds):
         signal.setitimer(signal.ITIMER_REAL, seconds + OUTLIVE)  # SIGALRM's default action ends the process
     try:
+        from velmarin_ifc._model import parts_read  # ifcopenshell is imported here, in the child
+
         outcome: tuple[str, Any] = ("parts", sent(parts_read(path)))
     except Exception as error:  # the caller raises it as its own
         outcome = ("error", error)

@@ -71,6 +71,34 @@ void* interface_data(PyObject* array, const char* typestr, std::size_t count, bo
     return pointer;
 }
 
+// The data of an array that is already what numpy.require would make of it
+// (numpy's own ndarray, not a subclass, C-contiguous and aligned, with
+// `count` elements of the type `typestr`); nullptr when it is not, or with
+// the error set.
+void* ready_data(PyObject* numpy, PyObject* array, const char* typestr, std::size_t count) {
+    PyRef ndarray = PyRef::steal(PyObject_GetAttrString(numpy, "ndarray"));
+    if (!ndarray || reinterpret_cast<PyObject*>(Py_TYPE(array)) != ndarray.get()) return nullptr;
+    PyRef interface = PyRef::steal(PyObject_GetAttrString(array, "__array_interface__"));
+    if (!interface) return nullptr;
+    if (!PyDict_Check(interface.get())) return nullptr;
+    PyObject* type = PyDict_GetItemString(interface.get(), "typestr");
+    PyObject* strides = PyDict_GetItemString(interface.get(), "strides");
+    PyObject* shape = PyDict_GetItemString(interface.get(), "shape");
+    PyObject* data = PyDict_GetItemString(interface.get(), "data");
+    if (!type || !PyUnicode_Check(type) || PyUnicode_CompareWithASCIIString(type, typestr) != 0 ||
+        strides != Py_None || !shape || !data || !PyTuple_Check(data) || PyTuple_Size(data) != 2) {
+        return nullptr;
+    }
+    std::vector<std::size_t> extents;
+    if (!extents_of(shape, extents)) return nullptr;
+    std::size_t elements = 1;
+    for (std::size_t extent : extents) elements *= extent;
+    void* pointer = PyLong_AsVoidPtr(PyTuple_GetItem(data, 0));
+    if (PyErr_Occurred()) return nullptr;
+    const bool aligned = reinterpret_cast<std::uintptr_t>(pointer) % alignof(std::uint64_t) == 0;
+    return elements == count && pointer != nullptr && aligned ? pointer : nullptr;
+}
+
 // "<parameter> must <rule>; numpy reads them as <what>".
 void refuse(PyObject* type, const char* parameter, const char* rule, PyObject* what) {
     PyRef message = PyRef::steal(PyUnicode_FromFormat("%s must %s; numpy reads them as %S", parameter, rule, what));
@@ -186,6 +214,13 @@ bool read_block(PyObject* numpy, PyObject* array, const RowShape& shape, const c
         out = Block{PyRef::borrow(array), nullptr, extents[0], extents[1]};
         return true;
     }
+    // An array numpy made as require would is read as it is: the call to
+    // require costs more than the rest of a small array's read.
+    if (void* ready = ready_data(numpy, array, typestr, extents[0] * extents[1])) {
+        out = Block{PyRef::borrow(array), ready, extents[0], extents[1]};
+        return true;
+    }
+    if (PyErr_Occurred()) return false;
     // C-contiguous, aligned, a plain ndarray: a copy unless `array` is all that already.
     PyRef name = text_object(dtype);
     PyRef requirements = PyRef::steal(Py_BuildValue("[sss]", "C", "A", "E"));

@@ -4,8 +4,9 @@
 // velmarin`, so the module works without it. The 3.9 limited API has no
 // buffer protocol: arrays are read and written through numpy's array
 // interface (`__array_interface__`: a data pointer, a shape and a type
-// string), and only arrays that numpy itself has just made C-contiguous and
-// aligned in the one element type expected (`numpy.require`, `numpy.empty`).
+// string), and only numpy's own arrays (no subclass) that are C-contiguous
+// and aligned in the one element type expected: as given, or as numpy has
+// just made them so (`numpy.require`, `numpy.empty`).
 // A data pointer is used only while its array is held, and the interpreter
 // lock is kept throughout, so nothing can move or free the memory.
 #pragma once

@@ -1,10 +1,15 @@
 // Vector3D, Wire and Mesh, and Mesh from and to numpy arrays.
 #include "geometry/binding.hpp"
 
+#include <optional>
+
 #include "binding/arrays.hpp"
 #include "binding/declare.hpp"
 #include "geometry/clean.hpp"
+#include "geometry/coplanar_faces.hpp"
+#include "geometry/face_normal.hpp"
 #include "geometry/mesh_rows.hpp"
+#include "geometry/orient.hpp"
 #include "geometry/slice.hpp"
 
 namespace velmarin::binding {
@@ -41,6 +46,26 @@ Result<std::tuple<Mesh, Mesh>> mesh_slice(const Mesh& mesh, Vector3D normal, Vec
 }
 constexpr Params mesh_slice_params{"Mesh", "slice_by_plane", "normal", "origin"};
 
+Result<Mesh> mesh_merge_equal_vertices(const Mesh& mesh) { return merge_equal_vertices(mesh); }
+constexpr Params mesh_merge_equal_vertices_params{"Mesh", "merge_equal_vertices"};
+
+Result<Mesh> mesh_orient_outward(const Mesh& mesh) { return orient_outward(mesh); }
+constexpr Params mesh_orient_outward_params{"Mesh", "orient_outward"};
+
+Result<Mesh> mesh_merge_coplanar_faces(const Mesh& mesh, std::optional<double> normal_tolerance,
+                                       std::optional<double> offset_tolerance) {
+    const CoplanarTolerance defaults;
+    return merge_coplanar_faces(mesh, {normal_tolerance.value_or(defaults.normal),
+                                       offset_tolerance.value_or(defaults.offset)});
+}
+Result<Mesh> mesh_select_faces(const Mesh& mesh, std::vector<std::uint64_t> positions) {
+    return select_faces(mesh, positions);
+}
+constexpr Params mesh_select_faces_params{"Mesh", "select_faces", "positions"};
+
+constexpr Params mesh_merge_coplanar_faces_params{"Mesh", "merge_coplanar_faces", DefaultsToNone{"normal_tolerance"},
+                                                  DefaultsToNone{"offset_tolerance"}};
+
 }  // namespace
 
 // --- numpy arrays -------------------------------------------------------------
@@ -57,6 +82,7 @@ struct FaceArray {
 
 constexpr Params mesh_from_arrays_params{"Mesh", "from_arrays", "vertices", "faces"};
 constexpr Params mesh_to_arrays_params{"Mesh", "to_arrays"};
+constexpr Params mesh_face_normals_params{"Mesh", "face_normals"};
 
 }  // namespace
 
@@ -175,6 +201,18 @@ Made mesh_to_arrays(const Mesh& mesh) {
     return {PyRef::steal(PyTuple_Pack(2, vertices.get(), faces.get()))};
 }
 
+// A new (m, 3) array, like the vertices of to_arrays().
+Made mesh_face_normals(const Mesh& mesh) {
+    PyRef numpy = import_numpy_for(mesh_face_normals_params);
+    if (!numpy) return {};
+    const std::vector<Vector3D> normals = face_normals(mesh);
+    std::span<double> coordinates;
+    PyRef array = new_array(numpy.get(), {normals.size(), 3}, coordinates);
+    if (!array) return {};
+    copy_coordinates(normals, coordinates);
+    return {std::move(array)};
+}
+
 }  // namespace
 
 template <>
@@ -215,6 +253,29 @@ const ClassDef& class_def<Mesh>() {
                 method<mesh_slice, mesh_slice_params>(
                     "True 3D Freeform Mesh Slicing Engine. Splits an arbitrary mesh using a 3D Plane.\n"
                     "Returns a tuple of two valid 3D meshes (above_plane_mesh, below_plane_mesh)."),
+                method<mesh_merge_equal_vertices, mesh_merge_equal_vertices_params>(
+                    "Returns the mesh with every set of vertices at equal coordinates made one (== on each\n"
+                    "coordinate: -0.0 is 0.0, NaN equals nothing): the first of each set, in their order.\n"
+                    "Faces are renumbered onto them and otherwise kept, none dropped."),
+                method<mesh_orient_outward, mesh_orient_outward_params>(
+                    "Returns the mesh with its faces wound alike across every edge exactly two of them\n"
+                    "share, and each connected shell turned whole (corners reversed) where it then\n"
+                    "encloses a negative volume: a closed solid's faces all face out. Vertices and face\n"
+                    "order stay; a flat shell keeps the winding of its lowest face."),
+                method<mesh_merge_coplanar_faces, mesh_merge_coplanar_faces_params>(
+                    "Returns the mesh with coplanar faces that share edges merged into the polygon they\n"
+                    "tile, wound as they were. Faces are coplanar when their unit normals have\n"
+                    "n1 . n2 > 1 - normal_tolerance (None: 1e-9) and their planes' offsets from the origin\n"
+                    "differ by less than offset_tolerance (None: 1e-6, in the mesh's unit). A group\n"
+                    "whose outline is not one simple loop (a hole, faces touching at a corner, faces\n"
+                    "wound against each other) stays as its faces. Vertices stay."),
+                method<mesh_select_faces, mesh_select_faces_params>(
+                    "Returns a mesh of the faces at the given positions, in that order, with all the\n"
+                    "vertices; IndexError for a position past the faces."),
+                method<mesh_face_normals, mesh_face_normals_params>(
+                    "Returns the unit normal of each face as a new float64 numpy array of shape (m, 3):\n"
+                    "Newell's normal, towards the side from which the face's corners run\n"
+                    "counter-clockwise; NaN for a face without area. Needs numpy."),
                 static_method<mesh_from_arrays, mesh_from_arrays_params>(
                     "Builds a Mesh from arrays, validated as Mesh(vertices, faces) is: vertices an (n, 3)\n"
                     "array of reals (any float or integer dtype, any memory order, or nested lists),\n"

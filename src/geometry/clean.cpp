@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -123,6 +125,37 @@ Result<Mesh> clean_mesh(const Mesh& mesh, double tolerance) {
         if (keep_face(corners)) faces.push_back(corners);
     }
     return Mesh{std::move(vertices), std::move(faces)};
+}
+
+Result<Mesh> merge_equal_vertices(const Mesh& mesh) {
+    if (auto status = validate(mesh); !status.ok()) return status.error();
+    // Welding with each coordinate's bits as its cell: adding 0.0 makes -0.0
+    // the 0.0 it equals. A NaN would equal a NaN of the same bits there, so
+    // those vertices stay out of the map.
+    const auto bits = [](double c) { return std::bit_cast<std::int64_t>(c + 0.0); };
+    CellMap cells(0);
+    std::vector<std::uint64_t> kept_of_cell, kept_of(mesh.vertices.size());
+    std::vector<Vector3D> vertices;
+    for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
+        const Vector3D& v = mesh.vertices[i];
+        if (std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z)) {
+            kept_of[i] = vertices.size();
+            vertices.push_back(v);
+            continue;
+        }
+        const std::uint64_t cell = cells.find_or_insert_whole({bits(v.x), bits(v.y), bits(v.z)});
+        if (cell == kept_of_cell.size()) {
+            kept_of_cell.push_back(vertices.size());
+            vertices.push_back(v);
+        }
+        kept_of[i] = kept_of_cell[cell];
+    }
+    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> indices;
+    indices.reserve(mesh.faces.indices().size());
+    for (const std::uint64_t k : mesh.faces.indices()) indices.push_back(kept_of[k]);
+    const std::span<const std::size_t> offsets = mesh.faces.offsets();
+    return build_mesh(std::move(vertices),
+                      FaceList(std::move(indices), {offsets.begin(), offsets.end()}));
 }
 
 }  // namespace velmarin

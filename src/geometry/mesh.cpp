@@ -60,6 +60,19 @@ Result<Mesh> build_mesh(std::vector<Vector3D> vertices, FaceList faces) {
     return mesh;
 }
 
+Result<Mesh> select_faces(const Mesh& mesh, std::span<const std::uint64_t> positions) {
+    FaceList faces;
+    faces.reserve(positions.size(), 3 * positions.size());
+    for (const std::uint64_t f : positions) {
+        if (f >= mesh.faces.size()) {
+            return index_error("Face position " + std::to_string(f) + " is out of range for " +
+                               std::to_string(mesh.faces.size()) + " faces.");
+        }
+        faces.push_back(mesh.faces[f]);
+    }
+    return build_mesh(mesh.vertices, std::move(faces));
+}
+
 Vector3D vertex_mean(const Mesh& mesh) {
     // -0.0 is the identity of addition (+0.0 is not: it would turn the mean
     // of a lone -0.0 into +0.0).

@@ -112,6 +112,11 @@ Result<void> validate(const Mesh& mesh);
 
 Result<Mesh> build_mesh(std::vector<Vector3D> vertices, FaceList faces);
 
+// The faces at `positions`, in that order (a position may come more than
+// once), with all the vertices. Fails with an index error on a position
+// past the faces.
+Result<Mesh> select_faces(const Mesh& mesh, std::span<const std::uint64_t> positions);
+
 // The mean of the vertex positions (NaN components for an empty mesh): sums
 // left to right in list order, then one division per component.
 Vector3D vertex_mean(const Mesh& mesh);

@@ -7,19 +7,6 @@
 
 namespace velmarin {
 
-Vector3D newell_normal(const Mesh& mesh, Face face) {
-    Vector3D n;
-    const std::size_t count = face.size();
-    for (std::size_t k = 0; k < count; ++k) {
-        const Vector3D& a = checked(mesh.vertices, face[k]);
-        const Vector3D& b = checked(mesh.vertices, face[k + 1 == count ? 0 : k + 1]);
-        n.x += (a.y - b.y) * (a.z + b.z);
-        n.y += (a.z - b.z) * (a.x + b.x);
-        n.z += (a.x - b.x) * (a.y + b.y);
-    }
-    return n;
-}
-
 FacePlane face_plane(const Mesh& mesh, std::size_t face) {
     Face indices = checked(mesh.faces, face);
     if (indices.size() < 3) return {};

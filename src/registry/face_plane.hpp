@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "geometry/face_normal.hpp"
 #include "geometry/mesh.hpp"
 #include "geometry/vector.hpp"
 
@@ -14,9 +15,6 @@ struct FacePlane {
     Vector3D normal;     // unit Newell normal, oriented by the vertex order
     double offset = 0.0; // the plane is normal . p + offset = 0 through the first vertex
 };
-
-// Newell's normal, summed over the closed loop of the face's vertices.
-Vector3D newell_normal(const Mesh& mesh, Face face);
 
 FacePlane face_plane(const Mesh& mesh, std::size_t face);
 

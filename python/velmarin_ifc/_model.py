@@ -1,0 +1,191 @@
+"""An IFC model, as ifcopenshell reads it, made into the parts of a Building:
+the elements that become rooms, apertures and columns, checked, given to the
+geometry engine, and converted with their records."""
+from __future__ import annotations
+
+import math
+import mmap
+from contextlib import contextmanager, suppress
+from typing import Any, Callable, Iterator, Optional, TypeVar
+
+import ifcopenshell
+import ifcopenshell.util.element
+import ifcopenshell.util.placement
+import ifcopenshell.util.unit
+
+from velmarin_ifc._building import Building, Element, LeftOut, Parts, Space, building_from
+from velmarin_ifc._engine import element_solids
+from velmarin_ifc._solids import Solid, column_wire, opening_mesh, solid_mesh, tread_mesh
+from velmarin_ifc._screening import Fault, Placements, Text, of_kind, screened
+
+APERTURE_CLASSES = ("IfcDoor", "IfcWindow", "IfcOpeningElement")
+# Each stair or ramp as its flights, or as its own body where it has none.
+FLIGHT_CLASSES = (("IfcStair", "IfcStairFlight"), ("IfcRamp", "IfcRampFlight"))
+
+T = TypeVar("T")
+R = TypeVar("R")
+
+
+def parts_read(path: str) -> Parts:
+    """The parts of the model in the file."""
+    try:
+        model = ifcopenshell.open(path)
+    except (ifcopenshell.Error, OSError, RuntimeError) as error:  # its parser and its wrapper fail alike
+        raise ValueError(f"{path!r} is not an IFC model ({error})") from None
+    if not isinstance(model, ifcopenshell.file):
+        raise ValueError(f"{path!r} is not an IFC model")
+    with step_text(path, model) as text:
+        return parts_of(model, text)
+
+
+@contextmanager
+def step_text(path: str, model: Any) -> Iterator[Text]:
+    """The model's STEP text: the file mapped into memory (reading it would
+    take as long as looking through it), or for a zipped or XML model, or a
+    file that cannot be mapped, the text written anew."""
+    with open(path, "rb") as file:
+        try:
+            mapped = mmap.mmap(file.fileno(), 0, access=mmap.ACCESS_READ)
+        except (OSError, ValueError):
+            mapped = None
+        if mapped is not None:
+            try:
+                if mapped[:64].lstrip().startswith(b"ISO-10303-21"):
+                    yield mapped
+                    return
+            finally:
+                with suppress(BufferError):  # a view of it kept alive by a traceback: it closes when collected
+                    mapped.close()
+    yield written_text(model)
+
+
+def written_text(model: Any) -> bytes:
+    return str(model.to_string()).encode()
+
+
+def building_of(model: ifcopenshell.file) -> Building:
+    return building_from(parts_of(model, written_text(model)))
+
+
+def parts_of(model: ifcopenshell.file, text: Text) -> Parts:
+    products = Products(model)
+    metres = ifcopenshell.util.unit.calculate_unit_scale(model)
+    faults = screened(model, products.all(), text, metres)
+    solids = element_solids(model, [p for p in products.all() if p.id() not in faults])
+    return assemble(model, products, solids, faults)
+
+
+class Products:
+    """The elements of a model that become rooms, apertures and columns, in file order."""
+
+    def __init__(self, model: ifcopenshell.file) -> None:
+        self.spaces = list(model.by_type("IfcSpace"))
+        self.apertures = [p for ifc_class in APERTURE_CLASSES for p in model.by_type(ifc_class)]
+        self.flights = [p for whole, flight in FLIGHT_CLASSES for p in flights(model, whole, flight)]
+        self.columns = list(model.by_type("IfcColumn"))
+
+    def all(self) -> list[Any]:
+        return self.spaces + self.apertures + self.flights + self.columns
+
+
+def flights(model: ifcopenshell.file, whole: str, flight: str) -> list[Any]:
+    """The flights of a kind, and the stairs or ramps that aggregate none."""
+    def has_flights(element: Any) -> bool:
+        parts: list[Any] = ifcopenshell.util.element.get_parts(element)
+        return any(part.is_a(flight) for part in parts)
+
+    return list(model.by_type(flight)) + [p for p in model.by_type(whole) if not has_flights(p)]
+
+
+def assemble(model: ifcopenshell.file, products: Products, solids: dict[int, Solid],
+             faults: Optional[dict[int, Fault]] = None) -> Parts:
+    """The parts of the products whose solids the engine made; `faults`: the
+    products kept from the engine, with the reason."""
+    metres = ifcopenshell.util.unit.calculate_unit_scale(model)
+    storeys: dict[int, tuple[str, float]] = {}
+    faults = faults or {}
+    left_out: list[LeftOut] = []
+    rooms, room_records = converted(products.spaces, solids, solid_mesh, lambda s: space_record(s, metres, storeys),
+                                    faults, left_out)
+    openings, opening_records = converted(products.apertures, solids, opening_mesh, element_record, faults, left_out)
+    treads, tread_records = converted(products.flights, solids, tread_mesh, element_record, faults, left_out)
+    wires, wire_records = converted(products.columns, solids, column_wire, element_record, faults, left_out)
+    return Parts(rooms, room_records, openings + treads, opening_records + tread_records, wires, wire_records, left_out)
+
+
+def converted(products: list[Any], solids: dict[int, Solid], convert: Callable[[Solid], Optional[T]],
+              record: Callable[[Any], R], faults: dict[int, Fault], left_out: list[LeftOut]) -> tuple[list[T], list[R]]:
+    """The products the engine made a usable shape of, converted, with their
+    records; the others are added to `left_out`."""
+    values: list[T] = []
+    records: list[R] = []
+    for product in products:
+        fault = faults.get(product.id())
+        if fault is None:
+            solid = solids.get(product.id())
+            value = convert(solid) if solid is not None else None
+            if value is not None:
+                values.append(value)
+                records.append(record(product))
+                continue
+            fault = missing_shape(product, solid)
+        left_out.append(LeftOut(product.GlobalId or "", product.is_a(), *fault))
+    return values, records
+
+
+def missing_shape(product: Any, solid: Optional[Solid]) -> Fault:
+    if solid is not None:
+        return "no geometry", "its solid has no face with an area"
+    shape = product.Representation
+    if not of_kind(shape, "IfcProductRepresentation") or not shape.Representations:
+        return "no geometry", "it has no shape representation"
+    return "engine failure", "the geometry engine made no solid of its shape representations"
+
+
+def element_record(element: Any) -> Element:
+    """The element's record; an opening's names the element that fills it, if any."""
+    # Only openings have fillings; asking another element for them makes
+    # ifcopenshell import and search the schema's rules, each time.
+    fillings = [rel.RelatedBuildingElement for rel in element.HasFillings] if element.is_a("IfcOpeningElement") else []
+    filling = Element(fillings[0].GlobalId, fillings[0].is_a(), fillings[0].Name or "") if fillings else None
+    return Element(element.GlobalId, element.is_a(), element.Name or "", filling)
+
+
+def space_record(space: Any, metres: float, storeys: dict[int, tuple[str, float]]) -> Space:
+    """The space's record; `storeys` keeps the name and elevation of each storey met."""
+    storey = storey_of(space)
+    if storey is None:
+        name, elevation = "", math.nan
+    elif storey.id() in storeys:
+        name, elevation = storeys[storey.id()]
+    else:
+        name = storey.Name or ""
+        elevation = storey_elevation(storey, metres)
+        storeys[storey.id()] = name, elevation
+    return Space(space.GlobalId, space.Name or "", space.LongName or "", name, elevation)
+
+
+def storey_elevation(storey: Any, metres: float) -> float:
+    """The storey's elevation in metres: the height of its placement or, where
+    that cannot be followed, its Elevation attribute (NaN without one)."""
+    if Placements().fault(storey.ObjectPlacement) is None:
+        try:
+            return float(ifcopenshell.util.placement.get_storey_elevation(storey)) * metres
+        except (AttributeError, TypeError, ValueError):  # an axis or point of another kind in the chain
+            pass
+    elevation = storey.Elevation
+    return float(elevation) * metres if isinstance(elevation, (int, float)) else math.nan
+
+
+def storey_of(element: Any) -> Optional[Any]:
+    """The IfcBuildingStorey above an element in the spatial decomposition,
+    through aggregation (as spaces usually are) or containment."""
+    seen = set()
+    parent = element
+    while parent is not None and parent.id() not in seen:
+        seen.add(parent.id())
+        if parent.is_a("IfcBuildingStorey"):
+            return parent
+        parent = (ifcopenshell.util.element.get_aggregate(parent)
+                  or ifcopenshell.util.element.get_container(parent, should_get_direct=True))
+    return None

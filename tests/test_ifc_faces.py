@@ -1,0 +1,62 @@
+"""The rooms and apertures velmarin_ifc makes of the shared models' solids
+are, to the last bit, those that the face work in Python made of them."""
+import pytest
+
+ifcopenshell = pytest.importorskip("ifcopenshell")
+
+from mesh_support import exact_mesh  # noqa: E402
+from reference_mesh import reference_solid_faces  # noqa: E402
+from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
+from velmarin import Mesh, Vector3D  # noqa: E402
+from velmarin_ifc._engine import element_solids  # noqa: E402
+from velmarin_ifc._geometry import FACING_UP, bounds, face_normal  # noqa: E402
+from velmarin_ifc._model import Products  # noqa: E402
+from velmarin_ifc._solids import WELD_CELL, opening_mesh, solid_mesh, tread_mesh  # noqa: E402
+
+
+def python_solid_mesh(solid):
+    vertices, triangles = solid
+    points, faces = reference_solid_faces([tuple(p) for p in vertices.tolist()], triangles.tolist())
+    mesh = Mesh([Vector3D(*p) for p in points], faces).clean(WELD_CELL)
+    return mesh if mesh.faces else None
+
+
+def python_faces_where(mesh, keep):
+    normals = [face_normal([mesh.vertices[i] for i in face]) for face in mesh.faces]
+    kept = [face for face, n in zip(mesh.faces, normals) if n is not None and keep(n)]
+    return Mesh(mesh.vertices, kept) if kept else None
+
+
+def python_opening_mesh(solid):
+    mesh = python_solid_mesh(solid)
+    if mesh is None:
+        return None
+    (x0, y0, z0), (x1, y1, z1) = bounds(mesh.vertices)
+    lying = z1 - z0 < min(x1 - x0, y1 - y0)
+    return python_faces_where(mesh, lambda n: (abs(n[2]) > FACING_UP) == lying)
+
+
+def python_tread_mesh(solid):
+    mesh = python_solid_mesh(solid)
+    return python_faces_where(mesh, lambda n: n[2] > FACING_UP) if mesh is not None else None
+
+
+@pytest.mark.parametrize("name", MODELS)
+def test_the_shared_models_meshes_are_unchanged(name, tmp_path):
+    if not (SHARED / name).exists():
+        pytest.skip(f"{SHARED / name} is not there")
+    model = ifcopenshell.open(str(unpacked(name, tmp_path)))
+    products = Products(model)
+    solids = element_solids(model, products.all())
+    compared = 0
+    for kind, native, python in [(products.spaces, solid_mesh, python_solid_mesh),
+                                 (products.apertures, opening_mesh, python_opening_mesh),
+                                 (products.flights, tread_mesh, python_tread_mesh)]:
+        for product in kind:
+            solid = solids.get(product.id())
+            if solid is not None:
+                made, expected = native(solid), python(solid)
+                assert (made is None) == (expected is None)
+                assert made is None or exact_mesh(made) == exact_mesh(expected)
+                compared += 1
+    assert compared > 50
