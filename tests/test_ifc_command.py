@@ -167,7 +167,7 @@ def test_a_portfolio_on_two_processes_gives_the_summaries_of_one(models, cluster
     for path in paths[:-1]:
         assert without_time(there[path]) == without_time(here[path]), path
     assert type(here[paths[-1]]) is type(there[paths[-1]]) is ValueError
-    assert str(here[paths[-1]]) == str(there[paths[-1]]).replace(os.path.abspath(paths[-1]), paths[-1])
+    assert str(here[paths[-1]]) == str(there[paths[-1]])
     summary = here[str(models / "house.ifc")]
     assert [space["long_name"] for space in summary["spaces"]][:2] == ["hall", "kitchen"]
     assert summary["skipped"] == [{"global_id": summary["skipped"][0]["global_id"], "ifc_class": "IfcSpace",

@@ -102,6 +102,8 @@ def read_portfolio(paths: Iterable[ModelPath], client: Any = None, timeout: Opti
                 outcome = future.result()
             except Exception as error:  # the cluster's: a worker that died, a task cancelled
                 outcome = error
+            if isinstance(outcome, Exception):
+                named_as(outcome, os.path.abspath(path), path)
             future.release()
             yield path, outcome
     finally:
@@ -190,6 +192,7 @@ def unpacked_name(path: str) -> str:
 
 
 def named_as(error: Exception, copy: str, original: str) -> None:
-    """Puts the original file's name in the error's text where it names the copy."""
+    """Puts the file's name as given in the error's text where it names the
+    file by another name (a copy, or the absolute path the workers read)."""
     if error.args and isinstance(error.args[0], str):
         error.args = (error.args[0].replace(repr(copy), repr(original)), *error.args[1:])
