@@ -25,7 +25,8 @@ demo: $(STAMPS)/installed $(STAMPS)/demo-deps
 	$(PY) examples/house_graph.py
 	$(PY) examples/floor_plan.py build/demo/house.png
 
-test: $(STAMPS)/installed $(STAMPS)/test-deps $(STAMPS)/audited $(STAMPS)/probe
+test: $(STAMPS)/installed $(STAMPS)/test-deps $(STAMPS)/audited $(STAMPS)/test-support
+	ctest --test-dir $(SUPPORT) --output-on-failure --progress
 	VELMARIN_PROBE_DIR=$(abspath $(SUPPORT)) $(PY) -m pytest -q
 
 # The wheel every target installs, one file in dist/ that needs nothing
@@ -41,6 +42,7 @@ check-wheel: $(STAMPS)/wheel
 # AddressSanitizer and UndefinedBehaviorSanitizer (any finding aborts). The
 # sanitized module is put ahead of the installed one on the path.
 test-sanitize: $(STAMPS)/installed $(STAMPS)/test-deps
+	@tools/ensure-system-packages test
 	cmake -S . -B $(SANITIZED) -G Ninja -DVELMARIN_SANITIZE=ON -DVELMARIN_TEST_SUPPORT=ON \
 	      -DVELMARIN_NATIVE_TESTS=ON -DPython3_EXECUTABLE=$(abspath $(PY)) >/dev/null
 	cmake --build $(SANITIZED)
@@ -138,10 +140,13 @@ $(STAMPS)/audited: $(STAMPS)/wheel $(STAMPS)/test-deps
 	$(VENV)/bin/abi3audit --strict --report $(WHEELS)/velmarin-*.whl
 	@touch $@
 
-# The test-support module (tests/native), built beside the installed wheel.
-$(STAMPS)/probe: $(STAMPS)/venv $(SOURCES) $(wildcard tests/native/*)
-	cmake -S . -B $(SUPPORT) -G Ninja -DVELMARIN_TEST_SUPPORT=ON -DPython3_EXECUTABLE=$(abspath $(PY)) >/dev/null
-	cmake --build $(SUPPORT) --target _velmarin_probe
+# The test-support module and the native tests (tests/native), with the fuzz
+# targets' replays, built beside the installed wheel; ctest runs the tests.
+$(STAMPS)/test-support: $(STAMPS)/venv $(SOURCES) $(wildcard tests/native/* fuzz/*.cpp fuzz/*.hpp fuzz/CMakeLists.txt)
+	@tools/ensure-system-packages test
+	cmake -S . -B $(SUPPORT) -G Ninja -DVELMARIN_TEST_SUPPORT=ON -DVELMARIN_NATIVE_TESTS=ON \
+	      -DPython3_EXECUTABLE=$(abspath $(PY)) >/dev/null
+	cmake --build $(SUPPORT) --target _velmarin_probe native_tests
 	@touch $@
 
 $(STAMPS)/%-deps: pyproject.toml $(STAMPS)/venv
