@@ -56,9 +56,9 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "tests"))
 
-from building import generate_building  # noqa: E402  (velmarin is imported later, see probe())
+from support.building import generate_building  # noqa: E402  (velmarin is imported later, see probe())
 
 TOLERANCE = 0.01
 SEED = 7
@@ -151,7 +151,7 @@ def measure_with_cpus(rooms, cpus, repeat):
 
 
 def measure_reference(building, graph, native_seconds):
-    from reference_build import graph_differences, reference_build
+    from support.reference_build import graph_differences, reference_build
 
     start = time.perf_counter()
     reference = reference_build(building.meshes, building.wires, building.apertures, TOLERANCE)

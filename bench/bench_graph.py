@@ -1,7 +1,7 @@
 """The spatial graph, in two parts.
 
 Routing: find_shortest_path between opposite corners of a generated building
-of 100,000 rooms (building.py; the graph is the build's own, about 459,000
+of 100,000 rooms (tests/support/building.py; the graph is the build's own, about 459,000
 edges), against networkx, scipy and igraph on the same graph with the same
 weights (centroid distances). What each figure includes:
 - velmarin: the whole call: reading the graph's node and edge objects,
@@ -47,8 +47,8 @@ from scipy.sparse.csgraph import dijkstra  # noqa: E402
 
 from velmarin import GraphEdge, GraphNode, SpatialGraph, Vector3D  # noqa: E402
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-from building import generate_building  # noqa: E402
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
+from support.building import generate_building  # noqa: E402
 
 ROOMS = 100_000
 SEED = 7

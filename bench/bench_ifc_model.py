@@ -3,7 +3,7 @@
     .venv/bin/python bench/bench_ifc_model.py [--rooms 1000] [--repeat 3]
 
 Five models: the example house (8 rooms, what a small model costs), a
-building of ``--rooms`` rooms from building.py (storeys of rows of rooms of
+building of ``--rooms`` rooms from tests/support/building.py (storeys of rows of rooms of
 varied widths, a door in every inner wall that can hold one, windows in half
 the outer walls, a column in a quarter of the rooms), both written as IFC4 by
 examples/ifc_model.py with 0.2 m walls and 0.3 m slabs, and the three shared
@@ -45,22 +45,24 @@ from pathlib import Path
 from typing import Any, Callable, NamedTuple
 
 HERE = Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
-sys.path.insert(0, str(HERE.parent / "examples"))
 sys.path.insert(0, str(HERE.parent / "tests"))
 
 import ifcopenshell  # noqa: E402
 import ifcopenshell.geom  # noqa: E402
 from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 
-from building import STOREY_HEIGHT, generate_building  # noqa: E402
-from ifc_model import Layout, LayoutOpening, LayoutRoom, house_layout, write_model  # noqa: E402
+from support.building import STOREY_HEIGHT, generate_building  # noqa: E402
+from support.examples import example  # noqa: E402
 import ifcopenshell.util.unit  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
 from velmarin_ifc._building import building_from  # noqa: E402
 from velmarin_ifc._engine import element_solids  # noqa: E402
 from velmarin_ifc._model import Products, assemble, step_text  # noqa: E402
 from velmarin_ifc._screening import screened  # noqa: E402
+
+ifc_model = example("ifc_model")
+Layout, LayoutOpening, LayoutRoom = ifc_model.Layout, ifc_model.LayoutOpening, ifc_model.LayoutRoom
+house_layout, write_model = ifc_model.house_layout, ifc_model.write_model
 
 STEPS = ("parse", "checks", "geometry", "meshes", "graph", "rest")  # "meshes": the meshes and the registry
 

@@ -3,7 +3,7 @@
     .venv/bin/python bench/bench_portfolio.py [--models 12] [--rooms 40-400] [--repeat 3]
 
 The portfolio: ``--models`` buildings generated as in bench_ifc_model.py
-(building.py's storeys of box rooms with doors, windows and columns, written
+(tests/support/building.py's storeys of box rooms with doors, windows and columns, written
 as IFC4 by examples/ifc_model.py), of sizes spread evenly over ``--rooms``,
 the example house, and the three shared models in ../shared/models (gzipped,
 as they are). It is read with ``read_portfolio`` as the command line reads
@@ -31,17 +31,18 @@ from contextlib import contextmanager
 from typing import Any, Callable, Iterator
 
 HERE = Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
-sys.path.insert(0, str(HERE.parent / "examples"))
 sys.path.insert(0, str(HERE.parent / "tests"))
 
 from distributed import Client, LocalCluster  # noqa: E402
 
 from bench_ifc_model import generated_layout  # noqa: E402
-from ifc_model import house_layout, write_model  # noqa: E402
 from space_boundaries import MODELS, SHARED  # noqa: E402
+from support.examples import example  # noqa: E402
 from velmarin_ifc import read_building, read_portfolio  # noqa: E402
 from velmarin_ifc._portfolio import plain_model  # noqa: E402
+
+ifc_model = example("ifc_model")
+house_layout, write_model = ifc_model.house_layout, ifc_model.write_model
 
 TIMEOUT = 600.0  # the command line's default
 

@@ -10,9 +10,12 @@ across walls (looking 0.05 m further than the walls are thick).
 import argparse
 import os
 import subprocess
+import sys
 import tempfile
+from pathlib import Path
 
-from building import generate_building
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
+from support.building import generate_building  # noqa: E402
 
 
 def write_meshes(out, meshes):

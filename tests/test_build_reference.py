@@ -1,4 +1,4 @@
-"""The native graph builds against the pure-Python reference of bench/ on
+"""The native graph builds against the pure-Python reference (support.reference_build) on
 generated buildings: the same nodes and wire contacts, and the same edges
 within each node_a up to the overlay's grid."""
 import math
@@ -6,7 +6,7 @@ import random
 
 import pytest
 
-from building import DOOR_HEIGHT, DOOR_WIDTH, generate_building
+from support.building import DOOR_HEIGHT, DOOR_WIDTH, generate_building
 from building_support import as_plain, random_building
 
 pytestmark = pytest.mark.external  # numpy, shapely and rtree
@@ -14,7 +14,7 @@ pytestmark = pytest.mark.external  # numpy, shapely and rtree
 
 @pytest.fixture(scope="module")
 def reference():
-    import reference_build
+    from support import reference_build
 
     return reference_build
 

@@ -4,7 +4,7 @@ from collections import Counter
 
 import pytest
 
-from building import DOOR_HEIGHT, STOREY_HEIGHT, generate_building
+from support.building import DOOR_HEIGHT, STOREY_HEIGHT, generate_building
 
 
 def box_of(mesh):

@@ -16,10 +16,12 @@ pytestmark = pytest.mark.external
 if sys.version_info < (3, 10):
     pytest.skip("the packaged FalkorDB needs Python 3.10 or later", allow_module_level=True)
 
-from graph_database import embedded_falkordb  # noqa: E402
 from redis.exceptions import ResponseError  # noqa: E402
+from support.examples import example  # noqa: E402
 from test_cypher import SENT, typed  # noqa: E402
 from test_graph_records import built_graph  # noqa: E402
+
+embedded_falkordb = example("graph_database").embedded_falkordb
 
 
 @pytest.fixture(scope="module")

@@ -7,7 +7,7 @@ import sys
 
 import pytest
 
-from building import generate_building
+from support.building import generate_building
 from building_support import as_plain, random_building
 from graph_support import mesh, run_while_written, set_every_kind, wire
 from helpers import assert_noted

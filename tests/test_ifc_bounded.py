@@ -18,10 +18,12 @@ import pytest
 
 ifcopenshell = pytest.importorskip("ifcopenshell")
 
-import ifc_model  # noqa: E402
 from space_boundaries import SHARED, unpacked  # noqa: E402
+from support.examples import example  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
 from velmarin_ifc._model import building_of  # noqa: E402
+
+ifc_model = example("ifc_model")
 
 
 def house(schema="IFC4", millimetres=False):

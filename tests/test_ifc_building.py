@@ -9,9 +9,11 @@ import pytest
 
 ifcopenshell = pytest.importorskip("ifcopenshell")
 
-import ifc_model  # noqa: E402
+from support.examples import example  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
 from velmarin_ifc._model import building_of  # noqa: E402
+
+ifc_model = example("ifc_model")
 
 ROOMS = [  # number, long name, storey, elevation
     ("0.01", "hall", "Ground floor", 0.0), ("0.02", "kitchen", "Ground floor", 0.0),
@@ -228,7 +230,8 @@ def test_without_the_stair_void_no_route_leads_upstairs():
 # through the kitchen and the office only through the upper hall; flight 2
 # passes a slab with no opening in it.
 def walkable_layout():
-    from ifc_model import Layout, LayoutFlight, LayoutOpening, LayoutRoom
+    Layout, LayoutFlight, LayoutOpening, LayoutRoom = (ifc_model.Layout, ifc_model.LayoutFlight,
+                                                       ifc_model.LayoutOpening, ifc_model.LayoutRoom)
 
     void = dict(height=2.7)
     rooms = [LayoutRoom("0.01", "lobby", 0, (0, 0, 4, 3), **void),

@@ -17,10 +17,10 @@ import pytest
 
 ifcopenshell = pytest.importorskip("ifcopenshell")
 
-import ifc_model  # noqa: E402
 from graph_support import exact  # noqa: E402
 from helpers import module_env  # noqa: E402
 from space_boundaries import MODELS, SHARED  # noqa: E402
+from support.examples import example  # noqa: E402
 from test_ifc_bounded import house, readers, waited, written  # noqa: E402
 from velmarin_ifc import read_portfolio  # noqa: E402
 from velmarin_ifc._command import main  # noqa: E402
@@ -232,7 +232,7 @@ def test_a_portfolio_into_falkordb_on_a_cluster_it_starts(models, tmp_path, caps
     if sys.version_info < (3, 10):
         pytest.skip("the packaged FalkorDB needs Python 3.10 or later")
     pytest.importorskip("distributed")
-    from graph_database import embedded_falkordb
+    embedded_falkordb = example("graph_database").embedded_falkordb
 
     with embedded_falkordb() as database:
         url = f"unix://{database.connection.connection_pool.connection_kwargs['path']}"

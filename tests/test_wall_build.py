@@ -6,7 +6,7 @@ from fractions import Fraction
 
 import pytest
 
-from building import generate_building
+from support.building import generate_building
 from building_support import Opening, Room, as_plain, awkward_apertures, random_building, subdivided
 from graph_support import assert_same_edges, assert_searches_agree, graph_rows, mesh, needs_probe
 from helpers import assert_noted, internal_fault
