@@ -11,11 +11,13 @@ models of ../shared/models. For each, ``read_building(path).graph()`` is timed
 whole, and in its steps:
 - ifcopenshell: parsing the file (and freeing what it parsed, once the
   building is made), and its geometry engine making the solids of
-  the spaces, doors, windows, openings, stairs, ramps and columns, as
-  read_building runs it (its kernel, its threads);
+  the spaces, doors, windows, openings, stairs, ramps and columns, each in
+  its element's own coordinates with its placement, as read_building runs it
+  (its kernel, its threads);
 - velmarin: the checks of what the engine may be given (velmarin_ifc's
-  screening), "meshes", the meshes and the registry (the solids turned into
-  welded meshes of planar faces and wires, the records, the registry), the graph
+  screening), "meshes", the meshes and the registry (the solids placed in
+  world coordinates and turned into welded meshes of planar faces and wires,
+  the records, the registry), the graph
   (Building.graph(), the build across walls and the passages), and the rest of
   the whole that the steps leave out.
 Beside it, the yardstick: ifcopenshell's geometry iterator alone over the
@@ -58,7 +60,7 @@ from ifc_model import Layout, LayoutOpening, LayoutRoom, house_layout, write_mod
 import ifcopenshell.util.unit  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
 from velmarin_ifc._building import building_from  # noqa: E402
-from velmarin_ifc._engine import element_solids  # noqa: E402
+from velmarin_ifc._engine import element_shapes  # noqa: E402
 from velmarin_ifc._model import Products, assemble, step_text  # noqa: E402
 from velmarin_ifc._screening import screened  # noqa: E402
 
@@ -131,11 +133,11 @@ def measure(path: Path, repeat: int) -> dict[str, Any]:
         with step_text(str(path), model) as text:
             times["checks"], faults = timed(lambda: screened(model, products.all(), text, metres))
         kept = [p for p in products.all() if p.id() not in faults]
-        times["geometry"], solids = timed(lambda: element_solids(model, kept))
-        times["meshes"], building = timed(lambda: building_from(assemble(model, products, solids, faults)))
+        times["geometry"], shapes = timed(lambda: element_shapes(model, kept))
+        times["meshes"], building = timed(lambda: building_from(assemble(model, products, shapes, faults)))
         times["graph"], _ = timed(lambda: building.graph())
         start, used = time.perf_counter(), time.process_time()
-        del model, products, kept, solids, faults  # the parsed model is freed: ifcopenshell's work too
+        del model, products, kept, shapes, faults  # the parsed model is freed: ifcopenshell's work too
         times["parse"] += Took(time.perf_counter() - start, time.process_time() - used)
         best = {key: least(value, best.get(key, value)) for key, value in times.items()}
     steps = [best[step] for step in STEPS[:-1]]
@@ -163,7 +165,7 @@ def threads_against_one(path: Path, repeat: int) -> tuple[float, float]:
     """The engine's geometry of a model as read_building runs it on one thread, and on every core."""
     model = ifcopenshell.open(str(path))
     products = Products(model).all()
-    return tuple(min(timed(lambda: element_solids(model, products, threads=threads))[0].wall for _ in range(repeat))
+    return tuple(min(timed(lambda: element_shapes(model, products, threads=threads))[0].wall for _ in range(repeat))
                  for threads in (1, multiprocessing.cpu_count()))  # type: ignore[return-value]
 
 

@@ -8,8 +8,9 @@ import ifcopenshell
 import ifcopenshell.geom
 import ifcopenshell.ifcopenshell_wrapper
 import numpy as np
+import numpy.typing as npt
 
-from velmarin_ifc._solids import Solid
+from velmarin_ifc._solids import Shape
 
 # The engine's Python layer is only partly typed.
 geom: Any = ifcopenshell.geom
@@ -22,7 +23,10 @@ KERNEL = "hybrid-cgal-simple-opencascade"
 
 def engine_settings() -> Any:
     settings = geom.settings()
-    settings.set("use-world-coords", True)
+    # Each shape in its element's own coordinates, with the placement beside
+    # it: the engine then makes a shape that several elements share (a door
+    # type's detailed leaf) once, not once for each of them in world coordinates.
+    settings.set("use-world-coords", False)
     settings.set("convert-back-units", False)  # metres, not the model's own unit
     settings.set("triangulation-type", ifcopenshell.ifcopenshell_wrapper.TRIANGLE_MESH)
     return settings
@@ -42,22 +46,29 @@ def engine_threads(shapes: int) -> int:
     return max(1, min(multiprocessing.cpu_count() - 1, shapes // SHAPES_PER_THREAD))
 
 
-def element_solids(model: ifcopenshell.file, products: Sequence[Any], threads: int = 0,
-                   kernel: str = KERNEL) -> dict[int, Solid]:
-    """The solid of each product the engine can make, by the product's step id;
+def element_shapes(model: ifcopenshell.file, products: Sequence[Any], threads: int = 0,
+                   kernel: str = KERNEL) -> dict[int, Shape]:
+    """The shape of each product the engine can make, by the product's step id;
     products without a shape do not appear. `threads` 0: `engine_threads`."""
     if not products:
         return {}
     iterator = geom.iterator(engine_settings(), model, threads or engine_threads(len(products)),
                            include=list(products), geometry_library=kernel)
-    solids: dict[int, Solid] = {}
+    shapes: dict[int, Shape] = {}
+    made: dict[str, tuple[npt.NDArray[np.float64], npt.NDArray[np.int64]]] = {}  # by the engine's id of each shape
     if iterator.initialize():
         while True:
             shape = iterator.get()
             geometry = shape.geometry
-            # int64, as Mesh.from_arrays reads indices without a copy.
-            solids[shape.id] = (np.frombuffer(geometry.verts_buffer, np.float64).reshape(-1, 3),
-                                np.frombuffer(geometry.faces_buffer, np.int32).reshape(-1, 3).astype(np.int64))
+            arrays = made.get(geometry.id)
+            if arrays is None:
+                # int64, as Mesh.from_arrays reads indices without a copy.
+                arrays = made[geometry.id] = (
+                    np.frombuffer(geometry.verts_buffer, np.float64).reshape(-1, 3),
+                    np.frombuffer(geometry.faces_buffer, np.int32).reshape(-1, 3).astype(np.int64))
+            # The placement's 4 x 4 matrix comes column by column.
+            placement = np.array(shape.transformation.matrix, np.float64).reshape(4, 4).T[:3]
+            shapes[shape.id] = Shape(*arrays, placement)
             if not iterator.next():
                 break
-    return solids
+    return shapes

@@ -14,13 +14,17 @@ import ifcopenshell.util.placement
 import ifcopenshell.util.unit
 
 from velmarin_ifc._building import Building, Element, LeftOut, Parts, Space, building_from
-from velmarin_ifc._engine import element_solids
-from velmarin_ifc._solids import Solid, column_wire, opening_mesh, solid_mesh, tread_mesh
+from velmarin_ifc._engine import element_shapes
+from velmarin_ifc._solids import Shape, Solid, column_wire, opening_mesh, solid_mesh, tread_mesh, world_solids
 from velmarin_ifc._screening import Fault, Placements, Text, of_kind, screened
 
 APERTURE_CLASSES = ("IfcDoor", "IfcWindow", "IfcOpeningElement")
 # Each stair or ramp as its flights, or as its own body where it has none.
 FLIGHT_CLASSES = (("IfcStair", "IfcStairFlight"), ("IfcRamp", "IfcRampFlight"))
+
+# Where every IfcRoot holds its GlobalId and Name, in every schema: read by
+# position, as the named attributes cost four times as long.
+GLOBAL_ID, NAME = 0, 2
 
 T = TypeVar("T")
 R = TypeVar("R")
@@ -71,8 +75,8 @@ def parts_of(model: ifcopenshell.file, text: Text) -> Parts:
     products = Products(model)
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
     faults = screened(model, products.all(), text, metres)
-    solids = element_solids(model, [p for p in products.all() if p.id() not in faults])
-    return assemble(model, products, solids, faults)
+    shapes = element_shapes(model, [p for p in products.all() if p.id() not in faults])
+    return assemble(model, products, shapes, faults)
 
 
 class Products:
@@ -97,10 +101,11 @@ def flights(model: ifcopenshell.file, whole: str, flight: str) -> list[Any]:
     return list(model.by_type(flight)) + [p for p in model.by_type(whole) if not has_flights(p)]
 
 
-def assemble(model: ifcopenshell.file, products: Products, solids: dict[int, Solid],
+def assemble(model: ifcopenshell.file, products: Products, shapes: dict[int, Shape],
              faults: Optional[dict[int, Fault]] = None) -> Parts:
-    """The parts of the products whose solids the engine made; `faults`: the
+    """The parts of the products whose shapes the engine made; `faults`: the
     products kept from the engine, with the reason."""
+    solids = world_solids(shapes)
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
     storeys: dict[int, tuple[str, float]] = {}
     faults = faults or {}
@@ -147,8 +152,11 @@ def element_record(element: Any) -> Element:
     # Only openings have fillings; asking another element for them makes
     # ifcopenshell import and search the schema's rules, each time.
     fillings = [rel.RelatedBuildingElement for rel in element.HasFillings] if element.is_a("IfcOpeningElement") else []
-    filling = Element(fillings[0].GlobalId, fillings[0].is_a(), fillings[0].Name or "") if fillings else None
-    return Element(element.GlobalId, element.is_a(), element.Name or "", filling)
+    return named(element, named(fillings[0]) if fillings else None)
+
+
+def named(element: Any, filling: Optional[Element] = None) -> Element:
+    return Element(element.get_argument(GLOBAL_ID), element.is_a(), element.get_argument(NAME) or "", filling)
 
 
 def space_record(space: Any, metres: float, storeys: dict[int, tuple[str, float]]) -> Space:
@@ -162,7 +170,8 @@ def space_record(space: Any, metres: float, storeys: dict[int, tuple[str, float]
         name = storey.Name or ""
         elevation = storey_elevation(storey, metres)
         storeys[storey.id()] = name, elevation
-    return Space(space.GlobalId, space.Name or "", space.LongName or "", name, elevation)
+    long_name = space.get_argument(space.get_argument_index("LongName"))
+    return Space(space.get_argument(GLOBAL_ID), space.get_argument(NAME) or "", long_name or "", name, elevation)
 
 
 def storey_elevation(storey: Any, metres: float) -> float:
