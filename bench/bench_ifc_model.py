@@ -1,6 +1,6 @@
 """Where the time goes when velmarin_ifc reads a building model, and how it compares with ifcopenshell's own geometry.
 
-    .venv/bin/python bench/bench_ifc_model.py [--rooms 1000] [--repeat 3]
+    .venv/bin/python bench/bench_ifc_model.py [--rooms 1000] [--repeat 3] [--against REVISION]
 
 Five models: the example house (8 rooms, what a small model costs), a
 building of ``--rooms`` rooms from building.py (storeys of rows of rooms of
@@ -28,6 +28,11 @@ what a small model costs in a fresh process: importing velmarin_ifc, and its
 first read (ifcopenshell imported by it); and the house's geometry on one
 thread (as read_building runs a model so small) and on every core.
 
+With --against REVISION, each model is read in two child processes in
+turn, one with velmarin as it is here and one with velmarin as it was at
+REVISION (its module built by bench/baseline.py, its velmarin_ifc from that
+revision's tree), and both lines are given; the yardstick is timed once.
+
 Times are wall-clock seconds, the best of ``--repeat`` runs, all in one run;
 other work on the machine moves them: read them with the load averages
 printed beside them. velmarin's own share is given by processor time too
@@ -36,6 +41,7 @@ printed beside them. velmarin's own share is given by processor time too
 from __future__ import annotations
 
 import argparse
+import json
 import math
 import multiprocessing
 import os
@@ -44,7 +50,7 @@ import sys
 import tempfile
 import time
 from pathlib import Path
-from typing import Any, Callable, NamedTuple
+from typing import Any, Callable, NamedTuple, Sequence
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
@@ -55,12 +61,16 @@ import ifcopenshell  # noqa: E402
 import ifcopenshell.geom  # noqa: E402
 from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 
+from baseline import module_at, run_with  # noqa: E402
 from building import STOREY_HEIGHT, generate_building  # noqa: E402
 from ifc_model import Layout, LayoutOpening, LayoutRoom, house_layout, write_model  # noqa: E402
 import ifcopenshell.util.unit  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
 from velmarin_ifc._building import building_from  # noqa: E402
-from velmarin_ifc._engine import element_shapes  # noqa: E402
+try:
+    from velmarin_ifc._engine import element_shapes  # noqa: E402
+except ImportError:  # velmarin_ifc before its engine gave shapes in their elements' own coordinates (--against)
+    from velmarin_ifc._engine import element_solids as element_shapes  # type: ignore[attr-defined,no-redef]
 from velmarin_ifc._model import Products, assemble, step_text  # noqa: E402
 from velmarin_ifc._screening import screened  # noqa: E402
 
@@ -118,11 +128,11 @@ def default_geometry(model: ifcopenshell.file, products: list[Any]) -> int:
     return shapes
 
 
-def measure(path: Path, repeat: int) -> dict[str, Any]:
+def measure(path: Path, repeat: int, yardstick: bool = True) -> dict[str, Any]:
     """The whole and its steps for one model, each the best of `repeat`
     rounds that take them in turn, so that all meet the same load; then the
     yardstick, best of as many runs (the memory its kernel leaves behind
-    slows what runs after it)."""
+    slows what runs after it), unless `yardstick` is false."""
     best: dict[str, Took] = {}
     for _ in range(repeat):
         times: dict[str, Took] = {}
@@ -143,22 +153,37 @@ def measure(path: Path, repeat: int) -> dict[str, Any]:
     steps = [best[step] for step in STEPS[:-1]]
     best["rest"] = Took(max(0.0, best["whole"].wall - sum(t.wall for t in steps)),
                         max(0.0, best["whole"].processor - sum(t.processor for t in steps)))
-    model = ifcopenshell.open(str(path))
-    products = Products(model)
-    best["yardstick"] = Took(min(timed(lambda: default_geometry(model, products.all()))[0].wall
-                                 for _ in range(repeat)), math.nan)
+    if yardstick:
+        model = ifcopenshell.open(str(path))
+        products = Products(model)
+        best["yardstick"] = Took(min(timed(lambda: default_geometry(model, products.all()))[0].wall
+                                     for _ in range(repeat)), math.nan)
     return {"times": best, "rooms": len(building.spaces), "apertures": len(building.apertures),
             "edges": len(graph.edges), "size": path.stat().st_size}
 
 
-def fresh_process(path: Path) -> tuple[float, float]:
-    """Seconds to import velmarin_ifc, then to read the model and make its graph, in a new interpreter."""
+def fresh_process(path: Path, folders: Sequence[Path] = ()) -> tuple[float, float]:
+    """Seconds to import velmarin_ifc, then to read the model and make its graph, in a new interpreter
+    (with `folders` first on its path)."""
     code = ("import sys, time\nstart = time.perf_counter()\nimport velmarin_ifc\nimported = time.perf_counter()\n"
             "velmarin_ifc.read_building(sys.argv[1]).graph()\n"
             "print(imported - start, time.perf_counter() - imported)\n")
-    done = subprocess.run([sys.executable, "-c", code, str(path)], check=True, capture_output=True, text=True)
-    imported, first = done.stdout.split()
+    imported, first = run_with(folders, ["-c", code, str(path)]).split()
     return float(imported), float(first)
+
+
+def measured_in_child(folders: Sequence[Path], path: Path, repeat: int, yardstick: bool) -> dict[str, Any]:
+    """`measure` in a child process with `folders` first on its path."""
+    argv = [__file__, "--child", str(path), "--repeat", str(repeat)] + ([] if yardstick else ["--no-yardstick"])
+    row = json.loads(run_with(folders, argv))
+    row["times"] = {key: Took(*value) for key, value in row["times"].items()}
+    return row
+
+
+def baseline_folders(revision: str) -> list[Path]:
+    """The folders that make `import velmarin, velmarin_ifc` import them as they were at `revision`."""
+    module = module_at(revision)
+    return [module, module.parent / "source" / "python"]
 
 
 def threads_against_one(path: Path, repeat: int) -> tuple[float, float]:
@@ -197,9 +222,18 @@ def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--rooms", type=int, default=1000)
     parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--against", metavar="REVISION", help="each model read by velmarin as it was at REVISION too")
+    parser.add_argument("--child", metavar="PATH", type=Path, help=argparse.SUPPRESS)
+    parser.add_argument("--no-yardstick", action="store_true", help=argparse.SUPPRESS)
     args = parser.parse_args()
+    if args.child:
+        row = measure(args.child, args.repeat, yardstick=not args.no_yardstick)
+        print(json.dumps({**row, "times": {key: tuple(value) for key, value in row["times"].items()}}))
+        return
+    before = baseline_folders(args.against) if args.against else None
     print(f"{os.cpu_count()} cores; load average {load()}")
-    rows = {}
+    rows: dict[str, dict[str, Any]] = {}
+    olds: dict[str, dict[str, Any]] = {}
     with tempfile.TemporaryDirectory() as folder:
         house = Path(folder) / "house.ifc"
         write_model(house, house_layout())
@@ -210,15 +244,27 @@ def main() -> None:
                       if (SHARED / name).exists()})
         print(HEADER)
         for name, path in paths.items():
-            rows[name] = measure(path, args.repeat)
+            if before is None:
+                rows[name] = measure(path, args.repeat)
+            else:
+                old = measured_in_child(before, path, args.repeat, yardstick=False)
+                rows[name] = measured_in_child([], path, args.repeat, yardstick=True)
+                old["times"]["yardstick"] = rows[name]["times"]["yardstick"]
+                report(f"{name} ({args.against})", old)
+                olds[name] = old
             report(name, rows[name])
+        if before is not None:
+            imported, first = fresh_process(house, before)
+            print(f"the house in a fresh process at {args.against}: import velmarin_ifc {imported:.3f} s, "
+                  f"then its first read and graph {first:.3f} s")
         imported, first = fresh_process(house)
         threads = threads_against_one(house, args.repeat)
-    compared = [row for name, row in rows.items() if name != "the example house"]
-    wholes = sum(r["times"]["whole"].wall for r in compared)
-    yardsticks = sum(r["times"]["yardstick"].wall for r in compared)
-    print(f"all but the house: read_building(path).graph() {wholes:.3f} s, ifcopenshell's iterator with its "
-          f"defaults {yardsticks:.3f} s: {wholes / yardsticks:.3f}x")
+    for label, measured in ([(args.against, olds)] if olds else []) + [("", rows)]:
+        compared = [row for name, row in measured.items() if name != "the example house"]
+        wholes = sum(r["times"]["whole"].wall for r in compared)
+        yardsticks = sum(r["times"]["yardstick"].wall for r in compared)
+        print(f"all but the house{f' at {label}' if label else ''}: read_building(path).graph() {wholes:.3f} s, "
+              f"ifcopenshell's iterator with its defaults {yardsticks:.3f} s: {wholes / yardsticks:.3f}x")
     print(f"the house in a fresh process: import velmarin_ifc {imported:.3f} s, then its first read and graph "
           f"{first:.3f} s; its geometry on one thread {threads[0]:.3f} s, on every core {threads[1]:.3f} s; "
           f"load average {load()}")
