@@ -28,10 +28,11 @@ what a small model costs in a fresh process: importing velmarin_ifc, and its
 first read (ifcopenshell imported by it); and the house's geometry on one
 thread (as read_building runs a model so small) and on every core.
 
-With --against REVISION, each model is read in two child processes in
-turn, one with velmarin as it is here and one with velmarin as it was at
-REVISION (its module built by bench/baseline.py, its velmarin_ifc from that
-revision's tree), and both lines are given; the yardstick is timed once.
+With --against REVISION, each model is read by ``--repeat`` pairs of child
+processes in turn, one with velmarin as it was at REVISION (its module built
+by bench/baseline.py, its velmarin_ifc from that revision's tree) and one
+with velmarin as it is here, two reads each (the first pays for imports);
+both lines are given, each step the best of its side, the yardstick timed once.
 
 Times are wall-clock seconds, the best of ``--repeat`` runs, all in one run;
 other work on the machine moves them: read them with the load averages
@@ -41,6 +42,7 @@ printed beside them. velmarin's own share is given by processor time too
 from __future__ import annotations
 
 import argparse
+import functools
 import json
 import math
 import multiprocessing
@@ -128,11 +130,9 @@ def default_geometry(model: ifcopenshell.file, products: list[Any]) -> int:
     return shapes
 
 
-def measure(path: Path, repeat: int, yardstick: bool = True) -> dict[str, Any]:
+def measure(path: Path, repeat: int) -> dict[str, Any]:
     """The whole and its steps for one model, each the best of `repeat`
-    rounds that take them in turn, so that all meet the same load; then the
-    yardstick, best of as many runs (the memory its kernel leaves behind
-    slows what runs after it), unless `yardstick` is false."""
+    rounds that take them in turn, so that all meet the same load."""
     best: dict[str, Took] = {}
     for _ in range(repeat):
         times: dict[str, Took] = {}
@@ -150,16 +150,23 @@ def measure(path: Path, repeat: int, yardstick: bool = True) -> dict[str, Any]:
         del model, products, kept, shapes, faults  # the parsed model is freed: ifcopenshell's work too
         times["parse"] += Took(time.perf_counter() - start, time.process_time() - used)
         best = {key: least(value, best.get(key, value)) for key, value in times.items()}
-    steps = [best[step] for step in STEPS[:-1]]
-    best["rest"] = Took(max(0.0, best["whole"].wall - sum(t.wall for t in steps)),
-                        max(0.0, best["whole"].processor - sum(t.processor for t in steps)))
-    if yardstick:
-        model = ifcopenshell.open(str(path))
-        products = Products(model)
-        best["yardstick"] = Took(min(timed(lambda: default_geometry(model, products.all()))[0].wall
-                                     for _ in range(repeat)), math.nan)
-    return {"times": best, "rooms": len(building.spaces), "apertures": len(building.apertures),
+    return {"times": with_rest(best), "rooms": len(building.spaces), "apertures": len(building.apertures),
             "edges": len(graph.edges), "size": path.stat().st_size}
+
+
+def with_rest(best: dict[str, Took]) -> dict[str, Took]:
+    """The times with "rest": what of the whole the steps leave out."""
+    steps = [best[step] for step in STEPS[:-1]]
+    return {**best, "rest": Took(max(0.0, best["whole"].wall - sum(t.wall for t in steps)),
+                                 max(0.0, best["whole"].processor - sum(t.processor for t in steps)))}
+
+
+def yardstick(path: Path, repeat: int) -> Took:
+    """ifcopenshell's iterator over the model's elements, best of `repeat` runs
+    (after velmarin's: the memory its kernel leaves behind slows what runs after it)."""
+    model = ifcopenshell.open(str(path))
+    products = Products(model)
+    return Took(min(timed(lambda: default_geometry(model, products.all()))[0].wall for _ in range(repeat)), math.nan)
 
 
 def fresh_process(path: Path, folders: Sequence[Path] = ()) -> tuple[float, float]:
@@ -172,12 +179,29 @@ def fresh_process(path: Path, folders: Sequence[Path] = ()) -> tuple[float, floa
     return float(imported), float(first)
 
 
-def measured_in_child(folders: Sequence[Path], path: Path, repeat: int, yardstick: bool) -> dict[str, Any]:
+# The reads of a child process: its first pays for imports and first calls.
+CHILD_READS = 2
+
+
+def measured_in_child(folders: Sequence[Path], path: Path) -> dict[str, Any]:
     """`measure` in a child process with `folders` first on its path."""
-    argv = [__file__, "--child", str(path), "--repeat", str(repeat)] + ([] if yardstick else ["--no-yardstick"])
-    row = json.loads(run_with(folders, argv))
+    row = json.loads(run_with(folders, [__file__, "--child", str(path), "--repeat", str(CHILD_READS)]))
     row["times"] = {key: Took(*value) for key, value in row["times"].items()}
     return row
+
+
+def against(folders: Sequence[Path], path: Path, repeat: int) -> tuple[dict[str, Any], dict[str, Any]]:
+    """The model measured by `repeat` child processes as of `folders` and as
+    many of this tree, in turn, so that both meet the same load; each step the best."""
+    runs: tuple[list[dict[str, Any]], list[dict[str, Any]]] = ([], [])
+    for _ in range(repeat):
+        for rows, child_folders in zip(runs, (folders, [])):
+            rows.append(measured_in_child(child_folders, path))
+    best = []
+    for rows in runs:
+        times = {key: functools.reduce(least, (row["times"][key] for row in rows)) for key in rows[0]["times"]}
+        best.append({**rows[0], "times": with_rest(times)})
+    return best[0], best[1]
 
 
 def baseline_folders(revision: str) -> list[Path]:
@@ -224,10 +248,9 @@ def main() -> None:
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--against", metavar="REVISION", help="each model read by velmarin as it was at REVISION too")
     parser.add_argument("--child", metavar="PATH", type=Path, help=argparse.SUPPRESS)
-    parser.add_argument("--no-yardstick", action="store_true", help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.child:
-        row = measure(args.child, args.repeat, yardstick=not args.no_yardstick)
+        row = measure(args.child, args.repeat)
         print(json.dumps({**row, "times": {key: tuple(value) for key, value in row["times"].items()}}))
         return
     before = baseline_folders(args.against) if args.against else None
@@ -247,11 +270,11 @@ def main() -> None:
             if before is None:
                 rows[name] = measure(path, args.repeat)
             else:
-                old = measured_in_child(before, path, args.repeat, yardstick=False)
-                rows[name] = measured_in_child([], path, args.repeat, yardstick=True)
-                old["times"]["yardstick"] = rows[name]["times"]["yardstick"]
-                report(f"{name} ({args.against})", old)
-                olds[name] = old
+                olds[name], rows[name] = against(before, path, args.repeat)
+            rows[name]["times"]["yardstick"] = yardstick(path, args.repeat)
+            if before is not None:
+                olds[name]["times"]["yardstick"] = rows[name]["times"]["yardstick"]
+                report(f"{name} ({args.against})", olds[name])
             report(name, rows[name])
         if before is not None:
             imported, first = fresh_process(house, before)
