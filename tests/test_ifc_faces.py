@@ -89,3 +89,18 @@ def test_the_shapes_placed_here_lie_where_the_engine_places_them(name, tmp_path)
         if not iterator.next():
             break
     assert not placed and compared > 50
+
+
+def test_shapes_are_placed_each_by_its_own_placement_sharing_their_triangles():
+    from velmarin_ifc._solids import Shape, column_wire
+
+    vertices, triangles = np.array([[1.0, 0.0, 0.0], [0.0, 2.0, 3.0]]), np.zeros((0, 3), np.int64)
+    turned = np.array([[0.0, -1.0, 0.0, 10.0], [1.0, 0.0, 0.0, 20.0], [0.0, 0.0, 1.0, 30.0]])  # a quarter turn, moved
+    kept = np.hstack([np.eye(3), np.zeros((3, 1))])
+    empty = Shape(np.zeros((0, 3)), triangles, turned)
+    placed = world_solids({7: Shape(vertices, triangles, turned), 8: empty, 9: Shape(vertices, triangles, kept)})
+    assert list(placed) == [7, 8, 9]
+    assert placed[7][0].tolist() == [[10.0, 21.0, 30.0], [8.0, 20.0, 33.0]]
+    assert placed[8][0].shape == (0, 3) and column_wire(placed[8]) is None
+    assert placed[9][0].tolist() == vertices.tolist() and placed[9][1] is triangles
+    assert world_solids({}) == {}
