@@ -1,8 +1,8 @@
 """ifcopenshell's geometry engine: the settings it runs with, and the solids it makes."""
 from __future__ import annotations
 
-import multiprocessing
-from typing import Any, Sequence
+import os
+from typing import TYPE_CHECKING, Any, Sequence
 
 import ifcopenshell
 import ifcopenshell.geom
@@ -11,6 +11,9 @@ import numpy as np
 import numpy.typing as npt
 
 from velmarin_ifc._solids import Shape
+
+if TYPE_CHECKING:
+    from ifcopenshell import entity_instance
 
 # The engine's Python layer is only partly typed.
 geom: Any = ifcopenshell.geom
@@ -40,13 +43,21 @@ SHAPES_PER_THREAD = 500
 
 
 def engine_threads(shapes: int) -> int:
-    """The engine's workers for so many shapes: one per core but the one this
-    thread needs to take their shapes in, and no more than the shapes repay.
-    (On two cores, one.)"""
-    return max(1, min(multiprocessing.cpu_count() - 1, shapes // SHAPES_PER_THREAD))
+    """The engine's workers for so many shapes: one per core this process may
+    use but the one this thread needs to take their shapes in, and no more
+    than the shapes repay. (On two cores, one.)"""
+    return max(1, min(usable_cores() - 1, shapes // SHAPES_PER_THREAD))
 
 
-def element_shapes(model: ifcopenshell.file, products: Sequence[Any], threads: int = 0,
+def usable_cores() -> int:
+    """The cores this process may run on (its affinity, which a container's
+    or a job's limits set), or the machine's where the system cannot say."""
+    if hasattr(os, "sched_getaffinity"):
+        return len(os.sched_getaffinity(0))
+    return os.cpu_count() or 1
+
+
+def element_shapes(model: ifcopenshell.file, products: Sequence[entity_instance], threads: int = 0,
                    kernel: str = KERNEL) -> dict[int, Shape]:
     """The shape of each product the engine can make, by the product's step id;
     products without a shape do not appear. `threads` 0: `engine_threads`."""

@@ -6,7 +6,7 @@ from __future__ import annotations
 import math
 import mmap
 from contextlib import contextmanager, suppress
-from typing import Any, Callable, Iterator, Optional, TypeVar
+from typing import TYPE_CHECKING, Callable, Iterator, Optional, TypeVar
 
 import ifcopenshell
 import ifcopenshell.util.element
@@ -17,6 +17,9 @@ from velmarin_ifc._building import Building, Element, LeftOut, Parts, Space, bui
 from velmarin_ifc._engine import element_shapes
 from velmarin_ifc._solids import Shape, Solid, column_wire, opening_mesh, solid_mesh, tread_mesh, world_solids
 from velmarin_ifc._screening import Fault, Placements, Text, of_kind, screened
+
+if TYPE_CHECKING:
+    from ifcopenshell import entity_instance
 
 APERTURE_CLASSES = ("IfcDoor", "IfcWindow", "IfcOpeningElement")
 # Each stair or ramp as its flights, or as its own body where it has none.
@@ -43,7 +46,7 @@ def parts_read(path: str) -> Parts:
 
 
 @contextmanager
-def step_text(path: str, model: Any) -> Iterator[Text]:
+def step_text(path: str, model: ifcopenshell.file) -> Iterator[Text]:
     """The model's STEP text: the file mapped into memory (reading it would
     take as long as looking through it), or for a zipped or XML model, or a
     file that cannot be mapped, the text written anew."""
@@ -63,7 +66,7 @@ def step_text(path: str, model: Any) -> Iterator[Text]:
     yield written_text(model)
 
 
-def written_text(model: Any) -> bytes:
+def written_text(model: ifcopenshell.file) -> bytes:
     return str(model.to_string()).encode()
 
 
@@ -88,14 +91,14 @@ class Products:
         self.flights = [p for whole, flight in FLIGHT_CLASSES for p in flights(model, whole, flight)]
         self.columns = list(model.by_type("IfcColumn"))
 
-    def all(self) -> list[Any]:
+    def all(self) -> list[entity_instance]:
         return self.spaces + self.apertures + self.flights + self.columns
 
 
-def flights(model: ifcopenshell.file, whole: str, flight: str) -> list[Any]:
+def flights(model: ifcopenshell.file, whole: str, flight: str) -> list[entity_instance]:
     """The flights of a kind, and the stairs or ramps that aggregate none."""
-    def has_flights(element: Any) -> bool:
-        parts: list[Any] = ifcopenshell.util.element.get_parts(element)
+    def has_flights(element: entity_instance) -> bool:
+        parts = ifcopenshell.util.element.get_parts(element)
         return any(part.is_a(flight) for part in parts)
 
     return list(model.by_type(flight)) + [p for p in model.by_type(whole) if not has_flights(p)]
@@ -118,8 +121,9 @@ def assemble(model: ifcopenshell.file, products: Products, shapes: dict[int, Sha
     return Parts(rooms, room_records, openings + treads, opening_records + tread_records, wires, wire_records, left_out)
 
 
-def converted(products: list[Any], solids: dict[int, Solid], convert: Callable[[Solid], Optional[T]],
-              record: Callable[[Any], R], faults: dict[int, Fault], left_out: list[LeftOut]) -> tuple[list[T], list[R]]:
+def converted(products: list[entity_instance], solids: dict[int, Solid], convert: Callable[[Solid], Optional[T]],
+              record: Callable[[entity_instance], R], faults: dict[int, Fault],
+              left_out: list[LeftOut]) -> tuple[list[T], list[R]]:
     """The products the engine made a usable shape of, converted, with their
     records; the others are added to `left_out`."""
     values: list[T] = []
@@ -138,7 +142,7 @@ def converted(products: list[Any], solids: dict[int, Solid], convert: Callable[[
     return values, records
 
 
-def missing_shape(product: Any, solid: Optional[Solid]) -> Fault:
+def missing_shape(product: entity_instance, solid: Optional[Solid]) -> Fault:
     if solid is not None:
         return "no geometry", "its solid has no face with an area"
     shape = product.Representation
@@ -147,7 +151,7 @@ def missing_shape(product: Any, solid: Optional[Solid]) -> Fault:
     return "engine failure", "the geometry engine made no solid of its shape representations"
 
 
-def element_record(element: Any) -> Element:
+def element_record(element: entity_instance) -> Element:
     """The element's record; an opening's names the element that fills it, if any."""
     # Only openings have fillings; asking another element for them makes
     # ifcopenshell import and search the schema's rules, each time.
@@ -155,11 +159,11 @@ def element_record(element: Any) -> Element:
     return named(element, named(fillings[0]) if fillings else None)
 
 
-def named(element: Any, filling: Optional[Element] = None) -> Element:
+def named(element: entity_instance, filling: Optional[Element] = None) -> Element:
     return Element(element.get_argument(GLOBAL_ID), element.is_a(), element.get_argument(NAME) or "", filling)
 
 
-def space_record(space: Any, metres: float, storeys: dict[int, tuple[str, float]]) -> Space:
+def space_record(space: entity_instance, metres: float, storeys: dict[int, tuple[str, float]]) -> Space:
     """The space's record; `storeys` keeps the name and elevation of each storey met."""
     storey = storey_of(space)
     if storey is None:
@@ -174,7 +178,7 @@ def space_record(space: Any, metres: float, storeys: dict[int, tuple[str, float]
     return Space(space.get_argument(GLOBAL_ID), space.get_argument(NAME) or "", long_name or "", name, elevation)
 
 
-def storey_elevation(storey: Any, metres: float) -> float:
+def storey_elevation(storey: entity_instance, metres: float) -> float:
     """The storey's elevation in metres: the height of its placement or, where
     that cannot be followed, its Elevation attribute (NaN without one)."""
     if Placements().fault(storey.ObjectPlacement) is None:
@@ -186,11 +190,11 @@ def storey_elevation(storey: Any, metres: float) -> float:
     return float(elevation) * metres if isinstance(elevation, (int, float)) else math.nan
 
 
-def storey_of(element: Any) -> Optional[Any]:
+def storey_of(element: entity_instance) -> Optional[entity_instance]:
     """The IfcBuildingStorey above an element in the spatial decomposition,
     through aggregation (as spaces usually are) or containment."""
     seen = set()
-    parent = element
+    parent: Optional[entity_instance] = element
     while parent is not None and parent.id() not in seen:
         seen.add(parent.id())
         if parent.is_a("IfcBuildingStorey"):
