@@ -1,4 +1,4 @@
-"""ifcopenshell's geometry engine: the settings it runs with, and the solids it makes."""
+"""ifcopenshell's geometry engine: the settings it runs with, and the shapes it makes."""
 from __future__ import annotations
 
 import os

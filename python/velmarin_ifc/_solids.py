@@ -15,7 +15,6 @@ from velmarin_ifc._geometry import FACING_UP
 # coordinates even kilometres from the origin.
 WELD_CELL = 1e-5
 
-
 # A solid in world coordinates: its vertices, float64 rows of x, y and z, and
 # its triangles, int64 rows of three vertex positions.
 Solid = tuple[npt.NDArray[np.float64], npt.NDArray[np.int64]]
@@ -28,7 +27,7 @@ class Shape(NamedTuple):
 
     vertices: npt.NDArray[np.float64]  # rows of x, y and z (an array over the engine's own buffer)
     triangles: npt.NDArray[np.int64]  # rows of three vertex positions
-    placement: npt.NDArray[np.float64]  # 3 x 4: the rotation's rows, each followed by the translation's coordinate
+    placement: npt.NDArray[np.float64]  # 3 x 4: the linear map's rows, each followed by the translation's coordinate
 
 
 def world_solids(shapes: dict[int, Shape]) -> dict[int, Solid]:
@@ -39,6 +38,8 @@ def world_solids(shapes: dict[int, Shape]) -> dict[int, Solid]:
     counts = [len(shape.vertices) for shape in shapes.values()]
     placements = np.repeat(np.stack([shape.placement for shape in shapes.values()]), counts, axis=0)
     local = np.concatenate([shape.vertices for shape in shapes.values()])
+    # x, y and z times their columns summed in turn, then the move: the order
+    # of the engine's own placing, whose coordinates these are to the rounding.
     world = np.einsum("nij,nj->ni", placements[:, :, :3], local) + placements[:, :, 3]
     ends = np.cumsum(counts).tolist()
     return {key: (world[end - count:end], shape.triangles)
