@@ -15,6 +15,7 @@ import os
 import subprocess
 import sys
 from pathlib import Path
+from typing import Sequence
 
 ROOT = Path(__file__).resolve().parent.parent
 
@@ -38,12 +39,13 @@ def module_at(revision: str) -> Path:
     return build
 
 
-def run_with(module_folder: Path | None, argv: list[str]) -> str:
-    """Runs `python argv...` with `module_folder` first on the path (None: the
-    installed velmarin) and returns what it printed."""
+def run_with(module_folder: Path | Sequence[Path] | None, argv: list[str]) -> str:
+    """Runs `python argv...` with `module_folder` (or each of several folders,
+    in order) first on the path (None: the installed velmarin) and returns
+    what it printed."""
+    folders = [] if module_folder is None else [module_folder] if isinstance(module_folder, Path) else module_folder
     env = dict(os.environ)
-    if module_folder is not None:
-        env["PYTHONPATH"] = os.pathsep.join(filter(None, [str(module_folder), env.get("PYTHONPATH")]))
+    env["PYTHONPATH"] = os.pathsep.join([*map(str, folders), *filter(None, [env.get("PYTHONPATH")])])
     return subprocess.run([sys.executable, *argv], env=env, check=True, capture_output=True, text=True).stdout
 
 

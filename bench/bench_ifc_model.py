@@ -1,6 +1,6 @@
 """Where the time goes when velmarin_ifc reads a building model, and how it compares with ifcopenshell's own geometry.
 
-    .venv/bin/python bench/bench_ifc_model.py [--rooms 1000] [--repeat 3]
+    .venv/bin/python bench/bench_ifc_model.py [--rooms 1000] [--repeat 3] [--against REVISION]
 
 Five models: the example house (8 rooms, what a small model costs), a
 building of ``--rooms`` rooms from tests/support/building.py (storeys of rows of rooms of
@@ -11,11 +11,13 @@ models of ../shared/models. For each, ``read_building(path).graph()`` is timed
 whole, and in its steps:
 - ifcopenshell: parsing the file (and freeing what it parsed, once the
   building is made), and its geometry engine making the solids of
-  the spaces, doors, windows, openings, stairs, ramps and columns, as
-  read_building runs it (its kernel, its threads);
+  the spaces, doors, windows, openings, stairs, ramps and columns, each in
+  its element's own coordinates with its placement, as read_building runs it
+  (its kernel, its threads);
 - velmarin: the checks of what the engine may be given (velmarin_ifc's
-  screening), "meshes", the meshes and the registry (the solids turned into
-  welded meshes of planar faces and wires, the records, the registry), the graph
+  screening), "meshes", the meshes and the registry (the solids placed in
+  world coordinates and turned into welded meshes of planar faces and wires,
+  the records, the registry), the graph
   (Building.graph(), the build across walls and the passages), and the rest of
   the whole that the steps leave out.
 Beside it, the yardstick: ifcopenshell's geometry iterator alone over the
@@ -26,6 +28,12 @@ what a small model costs in a fresh process: importing velmarin_ifc, and its
 first read (ifcopenshell imported by it); and the house's geometry on one
 thread (as read_building runs a model so small) and on every core.
 
+With --against REVISION, each model is read by ``--repeat`` pairs of child
+processes in turn, one with velmarin as it was at REVISION (its module built
+by bench/baseline.py, its velmarin_ifc from that revision's tree) and one
+with velmarin as it is here, two reads each (the first pays for imports);
+both lines are given, each step the best of its side, the yardstick timed once.
+
 Times are wall-clock seconds, the best of ``--repeat`` runs, all in one run;
 other work on the machine moves them: read them with the load averages
 printed beside them. velmarin's own share is given by processor time too
@@ -34,6 +42,8 @@ printed beside them. velmarin's own share is given by processor time too
 from __future__ import annotations
 
 import argparse
+import functools
+import json
 import math
 import multiprocessing
 import os
@@ -42,7 +52,7 @@ import sys
 import tempfile
 import time
 from pathlib import Path
-from typing import Any, Callable, NamedTuple
+from typing import Any, Callable, NamedTuple, Sequence
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "tests"))
@@ -51,12 +61,16 @@ import ifcopenshell  # noqa: E402
 import ifcopenshell.geom  # noqa: E402
 from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 
+from baseline import module_at, run_with  # noqa: E402
 from support.building import STOREY_HEIGHT, generate_building  # noqa: E402
 from support.examples import example  # noqa: E402
 import ifcopenshell.util.unit  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
 from velmarin_ifc._building import building_from  # noqa: E402
-from velmarin_ifc._engine import element_solids  # noqa: E402
+try:
+    from velmarin_ifc._engine import element_shapes  # noqa: E402
+except ImportError:  # velmarin_ifc before its engine gave shapes in their elements' own coordinates (--against)
+    from velmarin_ifc._engine import element_solids as element_shapes  # type: ignore[attr-defined,no-redef]
 from velmarin_ifc._model import Products, assemble, step_text  # noqa: E402
 from velmarin_ifc._screening import screened  # noqa: E402
 
@@ -120,9 +134,7 @@ def default_geometry(model: ifcopenshell.file, products: list[Any]) -> int:
 
 def measure(path: Path, repeat: int) -> dict[str, Any]:
     """The whole and its steps for one model, each the best of `repeat`
-    rounds that take them in turn, so that all meet the same load; then the
-    yardstick, best of as many runs (the memory its kernel leaves behind
-    slows what runs after it)."""
+    rounds that take them in turn, so that all meet the same load."""
     best: dict[str, Took] = {}
     for _ in range(repeat):
         times: dict[str, Took] = {}
@@ -133,39 +145,78 @@ def measure(path: Path, repeat: int) -> dict[str, Any]:
         with step_text(str(path), model) as text:
             times["checks"], faults = timed(lambda: screened(model, products.all(), text, metres))
         kept = [p for p in products.all() if p.id() not in faults]
-        times["geometry"], solids = timed(lambda: element_solids(model, kept))
-        times["meshes"], building = timed(lambda: building_from(assemble(model, products, solids, faults)))
+        times["geometry"], shapes = timed(lambda: element_shapes(model, kept))
+        times["meshes"], building = timed(lambda: building_from(assemble(model, products, shapes, faults)))
         times["graph"], _ = timed(lambda: building.graph())
         start, used = time.perf_counter(), time.process_time()
-        del model, products, kept, solids, faults  # the parsed model is freed: ifcopenshell's work too
+        del model, products, kept, shapes, faults  # the parsed model is freed: ifcopenshell's work too
         times["parse"] += Took(time.perf_counter() - start, time.process_time() - used)
         best = {key: least(value, best.get(key, value)) for key, value in times.items()}
-    steps = [best[step] for step in STEPS[:-1]]
-    best["rest"] = Took(max(0.0, best["whole"].wall - sum(t.wall for t in steps)),
-                        max(0.0, best["whole"].processor - sum(t.processor for t in steps)))
-    model = ifcopenshell.open(str(path))
-    products = Products(model)
-    best["yardstick"] = Took(min(timed(lambda: default_geometry(model, products.all()))[0].wall
-                                 for _ in range(repeat)), math.nan)
-    return {"times": best, "rooms": len(building.spaces), "apertures": len(building.apertures),
+    return {"times": with_rest(best), "rooms": len(building.spaces), "apertures": len(building.apertures),
             "edges": len(graph.edges), "size": path.stat().st_size}
 
 
-def fresh_process(path: Path) -> tuple[float, float]:
-    """Seconds to import velmarin_ifc, then to read the model and make its graph, in a new interpreter."""
+def with_rest(best: dict[str, Took]) -> dict[str, Took]:
+    """The times with "rest": what of the whole the steps leave out."""
+    steps = [best[step] for step in STEPS[:-1]]
+    return {**best, "rest": Took(max(0.0, best["whole"].wall - sum(t.wall for t in steps)),
+                                 max(0.0, best["whole"].processor - sum(t.processor for t in steps)))}
+
+
+def yardstick(path: Path, repeat: int) -> Took:
+    """ifcopenshell's iterator over the model's elements, best of `repeat` runs
+    (after velmarin's: the memory its kernel leaves behind slows what runs after it)."""
+    model = ifcopenshell.open(str(path))
+    products = Products(model)
+    return Took(min(timed(lambda: default_geometry(model, products.all()))[0].wall for _ in range(repeat)), math.nan)
+
+
+def fresh_process(path: Path, folders: Sequence[Path] = ()) -> tuple[float, float]:
+    """Seconds to import velmarin_ifc, then to read the model and make its graph, in a new interpreter
+    (with `folders` first on its path)."""
     code = ("import sys, time\nstart = time.perf_counter()\nimport velmarin_ifc\nimported = time.perf_counter()\n"
             "velmarin_ifc.read_building(sys.argv[1]).graph()\n"
             "print(imported - start, time.perf_counter() - imported)\n")
-    done = subprocess.run([sys.executable, "-c", code, str(path)], check=True, capture_output=True, text=True)
-    imported, first = done.stdout.split()
+    imported, first = run_with(folders, ["-c", code, str(path)]).split()
     return float(imported), float(first)
+
+
+# The reads of a child process: its first pays for imports and first calls.
+CHILD_READS = 2
+
+
+def measured_in_child(folders: Sequence[Path], path: Path) -> dict[str, Any]:
+    """`measure` in a child process with `folders` first on its path."""
+    row = json.loads(run_with(folders, [__file__, "--child", str(path), "--repeat", str(CHILD_READS)]))
+    row["times"] = {key: Took(*value) for key, value in row["times"].items()}
+    return row
+
+
+def against(folders: Sequence[Path], path: Path, repeat: int) -> tuple[dict[str, Any], dict[str, Any]]:
+    """The model measured by `repeat` child processes as of `folders` and as
+    many of this tree, in turn, so that both meet the same load; each step the best."""
+    runs: tuple[list[dict[str, Any]], list[dict[str, Any]]] = ([], [])
+    for _ in range(repeat):
+        for rows, child_folders in zip(runs, (folders, [])):
+            rows.append(measured_in_child(child_folders, path))
+    best = []
+    for rows in runs:
+        times = {key: functools.reduce(least, (row["times"][key] for row in rows)) for key in rows[0]["times"]}
+        best.append({**rows[0], "times": with_rest(times)})
+    return best[0], best[1]
+
+
+def baseline_folders(revision: str) -> list[Path]:
+    """The folders that make `import velmarin, velmarin_ifc` import them as they were at `revision`."""
+    module = module_at(revision)
+    return [module, module.parent / "source" / "python"]
 
 
 def threads_against_one(path: Path, repeat: int) -> tuple[float, float]:
     """The engine's geometry of a model as read_building runs it on one thread, and on every core."""
     model = ifcopenshell.open(str(path))
     products = Products(model).all()
-    return tuple(min(timed(lambda: element_solids(model, products, threads=threads))[0].wall for _ in range(repeat))
+    return tuple(min(timed(lambda: element_shapes(model, products, threads=threads))[0].wall for _ in range(repeat))
                  for threads in (1, multiprocessing.cpu_count()))  # type: ignore[return-value]
 
 
@@ -197,9 +248,17 @@ def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--rooms", type=int, default=1000)
     parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--against", metavar="REVISION", help="each model read by velmarin as it was at REVISION too")
+    parser.add_argument("--child", metavar="PATH", type=Path, help=argparse.SUPPRESS)
     args = parser.parse_args()
+    if args.child:
+        row = measure(args.child, args.repeat)
+        print(json.dumps({**row, "times": {key: tuple(value) for key, value in row["times"].items()}}))
+        return
+    before = baseline_folders(args.against) if args.against else None
     print(f"{os.cpu_count()} cores; load average {load()}")
-    rows = {}
+    rows: dict[str, dict[str, Any]] = {}
+    olds: dict[str, dict[str, Any]] = {}
     with tempfile.TemporaryDirectory() as folder:
         house = Path(folder) / "house.ifc"
         write_model(house, house_layout())
@@ -210,15 +269,27 @@ def main() -> None:
                       if (SHARED / name).exists()})
         print(HEADER)
         for name, path in paths.items():
-            rows[name] = measure(path, args.repeat)
+            if before is None:
+                rows[name] = measure(path, args.repeat)
+            else:
+                olds[name], rows[name] = against(before, path, args.repeat)
+            rows[name]["times"]["yardstick"] = yardstick(path, args.repeat)
+            if before is not None:
+                olds[name]["times"]["yardstick"] = rows[name]["times"]["yardstick"]
+                report(f"{name} ({args.against})", olds[name])
             report(name, rows[name])
+        if before is not None:
+            imported, first = fresh_process(house, before)
+            print(f"the house in a fresh process at {args.against}: import velmarin_ifc {imported:.3f} s, "
+                  f"then its first read and graph {first:.3f} s")
         imported, first = fresh_process(house)
         threads = threads_against_one(house, args.repeat)
-    compared = [row for name, row in rows.items() if name != "the example house"]
-    wholes = sum(r["times"]["whole"].wall for r in compared)
-    yardsticks = sum(r["times"]["yardstick"].wall for r in compared)
-    print(f"all but the house: read_building(path).graph() {wholes:.3f} s, ifcopenshell's iterator with its "
-          f"defaults {yardsticks:.3f} s: {wholes / yardsticks:.3f}x")
+    for label, measured in ([(args.against, olds)] if olds else []) + [("", rows)]:
+        compared = [row for name, row in measured.items() if name != "the example house"]
+        wholes = sum(r["times"]["whole"].wall for r in compared)
+        yardsticks = sum(r["times"]["yardstick"].wall for r in compared)
+        print(f"all but the house{f' at {label}' if label else ''}: read_building(path).graph() {wholes:.3f} s, "
+              f"ifcopenshell's iterator with its defaults {yardsticks:.3f} s: {wholes / yardsticks:.3f}x")
     print(f"the house in a fresh process: import velmarin_ifc {imported:.3f} s, then its first read and graph "
           f"{first:.3f} s; its geometry on one thread {threads[0]:.3f} s, on every core {threads[1]:.3f} s; "
           f"load average {load()}")

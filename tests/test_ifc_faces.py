@@ -1,17 +1,20 @@
 """The rooms and apertures velmarin_ifc makes of the shared models' solids
-are, to the last bit, those that the face work in Python made of them."""
+are, to the last bit, those that the face work in Python made of them; the
+solids lie where the engine itself would place them."""
+import numpy as np
 import pytest
 
 ifcopenshell = pytest.importorskip("ifcopenshell")
+import ifcopenshell.geom  # noqa: E402
 
 from mesh_support import exact_mesh  # noqa: E402
 from reference_mesh import reference_solid_faces  # noqa: E402
 from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 from velmarin import Mesh, Vector3D  # noqa: E402
-from velmarin_ifc._engine import element_solids  # noqa: E402
+from velmarin_ifc._engine import KERNEL, element_shapes, engine_settings  # noqa: E402
 from velmarin_ifc._geometry import FACING_UP, bounds, face_normal  # noqa: E402
 from velmarin_ifc._model import Products  # noqa: E402
-from velmarin_ifc._solids import WELD_CELL, opening_mesh, solid_mesh, tread_mesh  # noqa: E402
+from velmarin_ifc._solids import WELD_CELL, opening_mesh, solid_mesh, tread_mesh, world_solids  # noqa: E402
 
 
 def python_solid_mesh(solid):
@@ -47,7 +50,7 @@ def test_the_shared_models_meshes_are_unchanged(name, tmp_path):
         pytest.skip(f"{SHARED / name} is not there")
     model = ifcopenshell.open(str(unpacked(name, tmp_path)))
     products = Products(model)
-    solids = element_solids(model, products.all())
+    solids = world_solids(element_shapes(model, products.all()))
     compared = 0
     for kind, native, python in [(products.spaces, solid_mesh, python_solid_mesh),
                                  (products.apertures, opening_mesh, python_opening_mesh),
@@ -60,3 +63,44 @@ def test_the_shared_models_meshes_are_unchanged(name, tmp_path):
                 assert made is None or exact_mesh(made) == exact_mesh(expected)
                 compared += 1
     assert compared > 50
+
+
+@pytest.mark.parametrize("name", MODELS)
+def test_the_shapes_placed_here_lie_where_the_engine_places_them(name, tmp_path):
+    """The engine makes each shape once in its element's coordinates; placed
+    here, every element's vertices are those the engine gives in world
+    coordinates, to the rounding (its triangles may run another way)."""
+    if not (SHARED / name).exists():
+        pytest.skip(f"{SHARED / name} is not there")
+    model = ifcopenshell.open(str(unpacked(name, tmp_path)))
+    products = Products(model).all()
+    placed = world_solids(element_shapes(model, products))
+    settings = engine_settings()
+    settings.set("use-world-coords", True)
+    iterator = ifcopenshell.geom.iterator(settings, model, 1, include=products, geometry_library=KERNEL)
+    assert iterator.initialize()
+    compared = 0
+    while True:
+        shape = iterator.get()
+        expected = np.unique(np.frombuffer(shape.geometry.verts_buffer, np.float64).reshape(-1, 3), axis=0)
+        made = np.unique(placed.pop(shape.id)[0], axis=0)
+        assert made.shape == expected.shape and np.abs(made - expected).max(initial=0.0) < 1e-12
+        compared += 1
+        if not iterator.next():
+            break
+    assert not placed and compared > 50
+
+
+def test_shapes_are_placed_each_by_its_own_placement_sharing_their_triangles():
+    from velmarin_ifc._solids import Shape, column_wire
+
+    vertices, triangles = np.array([[1.0, 0.0, 0.0], [0.0, 2.0, 3.0]]), np.zeros((0, 3), np.int64)
+    turned = np.array([[0.0, -1.0, 0.0, 10.0], [1.0, 0.0, 0.0, 20.0], [0.0, 0.0, 1.0, 30.0]])  # a quarter turn, moved
+    kept = np.hstack([np.eye(3), np.zeros((3, 1))])
+    empty = Shape(np.zeros((0, 3)), triangles, turned)
+    placed = world_solids({7: Shape(vertices, triangles, turned), 8: empty, 9: Shape(vertices, triangles, kept)})
+    assert list(placed) == [7, 8, 9]
+    assert placed[7][0].tolist() == [[10.0, 21.0, 30.0], [8.0, 20.0, 33.0]]
+    assert placed[8][0].shape == (0, 3) and column_wire(placed[8]) is None
+    assert placed[9][0].tolist() == vertices.tolist() and placed[9][1] is triangles
+    assert world_solids({}) == {}

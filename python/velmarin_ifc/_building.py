@@ -91,9 +91,8 @@ class Building:
 
     def graph(self, tolerance: float = TOLERANCE, wall_thickness: float = WALL_THICKNESS,
               slab_thickness: Optional[float] = SLAB_THICKNESS) -> SpatialGraph:
-        """The graph of rooms facing each other across walls up to
-        `wall_thickness` and slabs up to `slab_thickness` (metres; None: as
-        walls), as `build_spatial_graph_with_walls` builds it.
+        """The graph of rooms facing each other across walls and slabs, as
+        `build_spatial_graph_with_walls` builds it.
 
         Each node carries the attributes name, long_name, global_id and storey
         of its room. Each edge carries, besides wall_thickness, opening_area
@@ -108,11 +107,20 @@ class Building:
           stairs and ramps cut from it, each once, in aperture order; an
           opening a door or window fills is listed as that door or window.
 
-        Raises ValueError for a wall_thickness or slab_thickness below zero,
-        NaN or infinite.
+        Parameters:
+            tolerance: how far apart (metres) faces may be and still touch.
+            wall_thickness: the thickest wall (metres) across which rooms face each other.
+            slab_thickness: the thickest slab (metres); None: as walls.
 
-        >>> [e.get_attribute("passage") for e in building.graph().edges]  # doctest: +SKIP
-        ['door', 'none', 'open', ...]
+        Returns:
+            A new SpatialGraph, node i the room of ``spaces[i]``.
+
+        Raises:
+            ValueError: wall_thickness or slab_thickness is below zero, NaN or infinite.
+
+        Example:
+            >>> [e.get_attribute("passage") for e in building.graph().edges]  # doctest: +SKIP
+            ['door', 'none', 'open', ...]
         """
         graph = self.registry.build_spatial_graph_with_walls(tolerance, wall_thickness, slab_thickness)
         for node, space in zip(graph.nodes, self.spaces):
@@ -129,12 +137,15 @@ class Building:
         outside, in aperture order: those that cut no contact between two
         rooms and stand in one room's outer wall (parallel to one of its
         faces, over it, within the default wall thickness of it), found on the
-        graph `graph()` makes with its defaults (kept: see the class). Each
-        `Exit` gives the room's node position, the door's (or opening's)
-        global id and its centre. A model without doors has none.
+        graph `graph()` makes with its defaults (kept: see the class).
 
-        >>> building.exits[0]  # doctest: +SKIP
-        Exit(room=0, global_id='26U1CDMhT8EvGp2cBpIWbM', centre=(1.95, 0.0, 1.05))
+        Returns:
+            A new list of `Exit`: the room's node position, the door's (or
+            opening's) global id and its centre; empty for a model without doors.
+
+        Example:
+            >>> building.exits[0]  # doctest: +SKIP
+            Exit(room=0, global_id='26U1CDMhT8EvGp2cBpIWbM', centre=(1.95, 0.0, 1.05))
         """
         return list(self._walked().exits)
 
@@ -142,40 +153,62 @@ class Building:
         """The shortest way from one room to another (by the distance between
         room centroids) through every passage but "none" of the graph `graph()`
         makes with its defaults (kept: see the class): doors, openings, stairs
-        and rooms open to each other; as the names of the rooms passed, []
-        when there is none.
+        and rooms open to each other.
 
-        A room is given by its global id, name or long name; a name that
-        several rooms share raises ValueError, an unknown one KeyError.
+        Parameters:
+            start, end: the rooms, each by its global id, name or long name.
 
-        >>> building.route("study", "bedroom")  # doctest: +SKIP
-        ['0.04', '0.03', '0.01', '1.01', '1.04', '1.03']
+        Returns:
+            The names of the rooms passed, `start`'s first and `end`'s last;
+            [] when no way leads there.
+
+        Raises:
+            KeyError: no room has that global id or name.
+            ValueError: several rooms share that name.
+
+        Example:
+            >>> building.route("study", "bedroom")  # doctest: +SKIP
+            ['0.04', '0.03', '0.01', '1.01', '1.04', '1.03']
         """
         first, last = self.position(start), self.position(end)
         return [self.spaces[i].name for i in self._walked().walkable.find_shortest_path(first, last)]
 
     def route_out(self, start: str) -> list[str]:
-        """The rooms from `start` to the room of its nearest exit by distance
-        walked (see `egress`), as names like `route`; [] when no exit can be
-        reached. Rooms are given and fail as in `route`.
+        """The way from a room to the room of its nearest exit by distance
+        walked (see `egress`).
 
-        >>> building.route_out("3.0.1")  # doctest: +SKIP
-        ['3.0.1', '3.0.3', '3.1.3']
+        Parameters:
+            start: the room, by its global id, name or long name.
+
+        Returns:
+            The names of the rooms passed, as `route` gives them; [] when no
+            exit can be reached.
+
+        Raises:
+            KeyError, ValueError: as `route`.
+
+        Example:
+            >>> building.route_out("3.0.1")  # doctest: +SKIP
+            ['3.0.1', '3.0.3', '3.1.3']
         """
         first = self.position(start)
         return [self.spaces[i].name for i in self._walked().way_out().route(first)]
 
     def egress(self) -> dict[str, float]:
-        """The distance walked (metres) from each room to its nearest exit, by
-        the room's global id; math.inf where none can be reached. A way leads
+        """The distance walked from each room to its nearest exit. A way leads
         from a room's centroid to the contact centroid of a passage and on to
         the next room's centroid, and at the end from the room's centroid to
         the exit's centre, over the passages and exits of the graph `graph()`
         makes with its defaults (kept: see the class); one search from all
         exits at once finds them.
 
-        >>> max(building.egress().values())  # doctest: +SKIP
-        9.87...
+        Returns:
+            A new dict: metres by the room's global id, math.inf where no
+            exit can be reached.
+
+        Example:
+            >>> max(building.egress().values())  # doctest: +SKIP
+            9.87...
         """
         distances = self._walked().way_out().distance
         return {space.global_id: d for space, d in zip(self.spaces, distances)}
@@ -187,7 +220,23 @@ class Building:
         return self._walk
 
     def position(self, room: str) -> int:
-        """The node position of a room given by its global id, name or long name."""
+        """The node position of a room, the first whose global id matches, else
+        the one whose name or long name does.
+
+        Parameters:
+            room: a global id, name or long name.
+
+        Returns:
+            The room's position in `spaces`, and its node's in any graph built from the registry.
+
+        Raises:
+            KeyError: no room has that global id or name.
+            ValueError: several rooms share that name (the message lists their global ids).
+
+        Example:
+            >>> building.spaces[building.position("study")].name  # doctest: +SKIP
+            '0.04'
+        """
         for i, space in enumerate(self.spaces):
             if space.global_id == room:
                 return i

@@ -6,7 +6,7 @@ from __future__ import annotations
 import math
 import mmap
 from contextlib import contextmanager, suppress
-from typing import Any, Callable, Iterator, Optional, TypeVar
+from typing import TYPE_CHECKING, Callable, Iterator, Optional, TypeVar
 
 import ifcopenshell
 import ifcopenshell.util.element
@@ -14,13 +14,20 @@ import ifcopenshell.util.placement
 import ifcopenshell.util.unit
 
 from velmarin_ifc._building import Building, Element, LeftOut, Parts, Space, building_from
-from velmarin_ifc._engine import element_solids
-from velmarin_ifc._solids import Solid, column_wire, opening_mesh, solid_mesh, tread_mesh
+from velmarin_ifc._engine import element_shapes
+from velmarin_ifc._solids import Shape, Solid, column_wire, opening_mesh, solid_mesh, tread_mesh, world_solids
 from velmarin_ifc._screening import Fault, Placements, Text, of_kind, screened
+
+if TYPE_CHECKING:
+    from ifcopenshell import entity_instance
 
 APERTURE_CLASSES = ("IfcDoor", "IfcWindow", "IfcOpeningElement")
 # Each stair or ramp as its flights, or as its own body where it has none.
 FLIGHT_CLASSES = (("IfcStair", "IfcStairFlight"), ("IfcRamp", "IfcRampFlight"))
+
+# Where every IfcRoot holds its GlobalId and Name, in every schema: read by
+# position, as the named attributes cost four times as long.
+GLOBAL_ID, NAME = 0, 2
 
 T = TypeVar("T")
 R = TypeVar("R")
@@ -39,7 +46,7 @@ def parts_read(path: str) -> Parts:
 
 
 @contextmanager
-def step_text(path: str, model: Any) -> Iterator[Text]:
+def step_text(path: str, model: ifcopenshell.file) -> Iterator[Text]:
     """The model's STEP text: the file mapped into memory (reading it would
     take as long as looking through it), or for a zipped or XML model, or a
     file that cannot be mapped, the text written anew."""
@@ -59,7 +66,7 @@ def step_text(path: str, model: Any) -> Iterator[Text]:
     yield written_text(model)
 
 
-def written_text(model: Any) -> bytes:
+def written_text(model: ifcopenshell.file) -> bytes:
     return str(model.to_string()).encode()
 
 
@@ -71,8 +78,8 @@ def parts_of(model: ifcopenshell.file, text: Text) -> Parts:
     products = Products(model)
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
     faults = screened(model, products.all(), text, metres)
-    solids = element_solids(model, [p for p in products.all() if p.id() not in faults])
-    return assemble(model, products, solids, faults)
+    shapes = element_shapes(model, [p for p in products.all() if p.id() not in faults])
+    return assemble(model, products, shapes, faults)
 
 
 class Products:
@@ -84,23 +91,24 @@ class Products:
         self.flights = [p for whole, flight in FLIGHT_CLASSES for p in flights(model, whole, flight)]
         self.columns = list(model.by_type("IfcColumn"))
 
-    def all(self) -> list[Any]:
+    def all(self) -> list[entity_instance]:
         return self.spaces + self.apertures + self.flights + self.columns
 
 
-def flights(model: ifcopenshell.file, whole: str, flight: str) -> list[Any]:
+def flights(model: ifcopenshell.file, whole: str, flight: str) -> list[entity_instance]:
     """The flights of a kind, and the stairs or ramps that aggregate none."""
-    def has_flights(element: Any) -> bool:
-        parts: list[Any] = ifcopenshell.util.element.get_parts(element)
+    def has_flights(element: entity_instance) -> bool:
+        parts = ifcopenshell.util.element.get_parts(element)
         return any(part.is_a(flight) for part in parts)
 
     return list(model.by_type(flight)) + [p for p in model.by_type(whole) if not has_flights(p)]
 
 
-def assemble(model: ifcopenshell.file, products: Products, solids: dict[int, Solid],
+def assemble(model: ifcopenshell.file, products: Products, shapes: dict[int, Shape],
              faults: Optional[dict[int, Fault]] = None) -> Parts:
-    """The parts of the products whose solids the engine made; `faults`: the
+    """The parts of the products whose shapes the engine made; `faults`: the
     products kept from the engine, with the reason."""
+    solids = world_solids(shapes)
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
     storeys: dict[int, tuple[str, float]] = {}
     faults = faults or {}
@@ -113,8 +121,9 @@ def assemble(model: ifcopenshell.file, products: Products, solids: dict[int, Sol
     return Parts(rooms, room_records, openings + treads, opening_records + tread_records, wires, wire_records, left_out)
 
 
-def converted(products: list[Any], solids: dict[int, Solid], convert: Callable[[Solid], Optional[T]],
-              record: Callable[[Any], R], faults: dict[int, Fault], left_out: list[LeftOut]) -> tuple[list[T], list[R]]:
+def converted(products: list[entity_instance], solids: dict[int, Solid], convert: Callable[[Solid], Optional[T]],
+              record: Callable[[entity_instance], R], faults: dict[int, Fault],
+              left_out: list[LeftOut]) -> tuple[list[T], list[R]]:
     """The products the engine made a usable shape of, converted, with their
     records; the others are added to `left_out`."""
     values: list[T] = []
@@ -133,7 +142,7 @@ def converted(products: list[Any], solids: dict[int, Solid], convert: Callable[[
     return values, records
 
 
-def missing_shape(product: Any, solid: Optional[Solid]) -> Fault:
+def missing_shape(product: entity_instance, solid: Optional[Solid]) -> Fault:
     if solid is not None:
         return "no geometry", "its solid has no face with an area"
     shape = product.Representation
@@ -142,16 +151,19 @@ def missing_shape(product: Any, solid: Optional[Solid]) -> Fault:
     return "engine failure", "the geometry engine made no solid of its shape representations"
 
 
-def element_record(element: Any) -> Element:
+def element_record(element: entity_instance) -> Element:
     """The element's record; an opening's names the element that fills it, if any."""
     # Only openings have fillings; asking another element for them makes
     # ifcopenshell import and search the schema's rules, each time.
     fillings = [rel.RelatedBuildingElement for rel in element.HasFillings] if element.is_a("IfcOpeningElement") else []
-    filling = Element(fillings[0].GlobalId, fillings[0].is_a(), fillings[0].Name or "") if fillings else None
-    return Element(element.GlobalId, element.is_a(), element.Name or "", filling)
+    return named(element, named(fillings[0]) if fillings else None)
 
 
-def space_record(space: Any, metres: float, storeys: dict[int, tuple[str, float]]) -> Space:
+def named(element: entity_instance, filling: Optional[Element] = None) -> Element:
+    return Element(element.get_argument(GLOBAL_ID), element.is_a(), element.get_argument(NAME) or "", filling)
+
+
+def space_record(space: entity_instance, metres: float, storeys: dict[int, tuple[str, float]]) -> Space:
     """The space's record; `storeys` keeps the name and elevation of each storey met."""
     storey = storey_of(space)
     if storey is None:
@@ -162,10 +174,11 @@ def space_record(space: Any, metres: float, storeys: dict[int, tuple[str, float]
         name = storey.Name or ""
         elevation = storey_elevation(storey, metres)
         storeys[storey.id()] = name, elevation
-    return Space(space.GlobalId, space.Name or "", space.LongName or "", name, elevation)
+    long_name = space.get_argument(space.get_argument_index("LongName"))
+    return Space(space.get_argument(GLOBAL_ID), space.get_argument(NAME) or "", long_name or "", name, elevation)
 
 
-def storey_elevation(storey: Any, metres: float) -> float:
+def storey_elevation(storey: entity_instance, metres: float) -> float:
     """The storey's elevation in metres: the height of its placement or, where
     that cannot be followed, its Elevation attribute (NaN without one)."""
     if Placements().fault(storey.ObjectPlacement) is None:
@@ -177,11 +190,11 @@ def storey_elevation(storey: Any, metres: float) -> float:
     return float(elevation) * metres if isinstance(elevation, (int, float)) else math.nan
 
 
-def storey_of(element: Any) -> Optional[Any]:
+def storey_of(element: entity_instance) -> Optional[entity_instance]:
     """The IfcBuildingStorey above an element in the spatial decomposition,
     through aggregation (as spaces usually are) or containment."""
     seen = set()
-    parent = element
+    parent: Optional[entity_instance] = element
     while parent is not None and parent.id() not in seen:
         seen.add(parent.id())
         if parent.is_a("IfcBuildingStorey"):

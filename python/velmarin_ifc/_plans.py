@@ -59,11 +59,13 @@ def draw_plans(building: Building, path: Union[str, os.PathLike[str]], graph: Op
         route: rooms in the order walked, as node positions, global ids or
             names (what `Building.route` and `route_out` give).
 
-    Raises ImportError without matplotlib (``pip install 'velmarin[plot]'``),
-    KeyError or ValueError for a room of the route as `Building.position`
-    does, IndexError for a position beyond the rooms.
+    Raises:
+        ImportError: matplotlib is not installed (``pip install 'velmarin[plot]'``).
+        KeyError, ValueError: a room of the route, as `Building.position` raises them.
+        IndexError: a position of the route beyond the rooms.
 
-    >>> draw_plans(building, "plans.png", route=building.route_out("0.04"))  # doctest: +SKIP
+    Example:
+        >>> draw_plans(building, "plans.png", route=building.route_out("0.04"))  # doctest: +SKIP
     """
     try:
         # A figure of its own, not pyplot's: the caller's backend and figures stay as they are.

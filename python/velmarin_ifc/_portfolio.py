@@ -69,14 +69,19 @@ def read_portfolio(paths: Iterable[ModelPath], client: Any = None, timeout: Opti
         plan: a suffix, ".png", ".svg" or ".pdf", to draw each model's plans
             in (needs matplotlib on the workers).
 
-    Raises (before any model is read) ValueError or TypeError for a bad
-    timeout or plan suffix, ImportError for a client without ``distributed``.
-    Leaving the loop early cancels the models not yet read.
+    Returns:
+        An iterator of ``(path, summary or exception)``, the path as given.
+        Leaving the loop early cancels the models not yet read.
 
-    >>> from distributed import Client  # doctest: +SKIP
-    >>> with Client(n_workers=2, threads_per_worker=1) as client:  # doctest: +SKIP
-    ...     for path, summary in read_portfolio(["a.ifc", "b.ifc.gz"], client, timeout=600):
-    ...         print(path, summary if isinstance(summary, Exception) else len(summary["spaces"]))
+    Raises (before any model is read):
+        ValueError, TypeError: a bad timeout or plan suffix.
+        ImportError: a client without ``distributed``.
+
+    Example:
+        >>> from distributed import Client  # doctest: +SKIP
+        >>> with Client(n_workers=2, threads_per_worker=1) as client:  # doctest: +SKIP
+        ...     for path, summary in read_portfolio(["a.ifc", "b.ifc.gz"], client, timeout=600):
+        ...         print(path, summary if isinstance(summary, Exception) else len(summary["spaces"]))
     """
     if timeout is not None:
         from velmarin_ifc._isolated import checked_timeout

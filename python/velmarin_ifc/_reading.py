@@ -12,8 +12,9 @@ from velmarin_ifc._building import Building, building_from
 def read_building(path: Union[str, "os.PathLike[str]"], timeout: Optional[float] = None) -> Building:
     """Reads an IFC model (IFC2X3 or IFC4) into a Building.
 
-    ifcopenshell's geometry engine makes the solids, on all cores but one,
-    with 500 elements a core at least (a small model on one).
+    ifcopenshell's geometry engine makes the solids, on all the cores the
+    process may use but one, with 500 elements a core at least (a small
+    model on one).
     Every IfcSpace becomes a room (a mesh of planar faces facing out, welded
     at 0.01 mm, in world coordinates and metres whatever the model's unit),
     every IfcDoor, IfcWindow and IfcOpeningElement an aperture of the faces
@@ -41,6 +42,9 @@ def read_building(path: Union[str, "os.PathLike[str]"], timeout: Optional[float]
             start of a Python interpreter (0.25-0.3 s) and bounds what no
             check can foresee: a crash of the engine ends the child, not the
             caller, and a model that takes too long ends in TimeoutError.
+
+    Returns:
+        A new Building.
 
     Raises:
         FileNotFoundError, IsADirectoryError: the path names no file.

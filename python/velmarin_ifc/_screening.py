@@ -29,13 +29,16 @@ import math
 import mmap
 import re
 from functools import lru_cache
-from typing import Any, Iterable, Optional, Union
+from typing import TYPE_CHECKING, Any, Iterable, Optional, Union
 
 import ifcopenshell
 import ifcopenshell.ifcopenshell_wrapper
 import numpy as np
 
 from velmarin_ifc._building import Reason
+
+if TYPE_CHECKING:
+    from ifcopenshell import entity_instance
 
 # The longest length a shape may hold, in metres: several times the largest
 # buildings' length, so that no real model comes near it. The engine cuts a
@@ -69,11 +72,11 @@ Fault = tuple[Reason, str]
 # A model's STEP text: its file mapped into memory, or bytes.
 Text = Union[bytes, mmap.mmap]
 
-# The engine's entities, whose Python layer is only partly typed.
-ENTITY: Any = ifcopenshell.entity_instance
+# The engine's entities, as isinstance takes them.
+ENTITY = ifcopenshell.entity_instance
 
 
-def screened(model: ifcopenshell.file, products: list[Any], text: Text, metres: float) -> dict[int, Fault]:
+def screened(model: ifcopenshell.file, products: list[entity_instance], text: Text, metres: float) -> dict[int, Fault]:
     """The products to leave out, by step id, each with the first fault found in it.
 
     `text` is the model's STEP text; `metres` the length of its length unit."""
@@ -129,7 +132,7 @@ FOLLOWED = (
 CONTAINERS = (("IfcRepresentation", "Items"), ("IfcCompositeCurve", "Segments"))
 
 
-def reference_faults(model: ifcopenshell.file, products: list[Any]) -> dict[int, Fault]:
+def reference_faults(model: ifcopenshell.file, products: list[entity_instance]) -> dict[int, Fault]:
     """The products whose placement or shape, or an opening's in them, the engine cannot follow.
 
     Placement chains are followed from each product, each link once. The
@@ -162,7 +165,7 @@ class Placements:
         self.known: dict[int, Optional[Fault]] = {}
 
     def fault(self, placement: Any) -> Optional[Fault]:
-        chain: dict[int, Any] = {}
+        chain: dict[int, entity_instance] = {}
         fault: Optional[Fault] = None
         at = placement
         while at is not None:
@@ -185,10 +188,10 @@ class Placements:
         return fault
 
 
-def shape_faults(model: ifcopenshell.file) -> Iterable[tuple[Any, Fault]]:
+def shape_faults(model: ifcopenshell.file) -> Iterable[tuple[entity_instance, Fault]]:
     """The entities in shapes whose followed references lead to another kind
     than the schema's, and one entity of each loop of them, each with its fault."""
-    entities: dict[int, Any] = {}
+    entities: dict[int, entity_instance] = {}
     leads: dict[int, list[int]] = {}  # where each entity's references lead, as far as a loop can go
     containers = []
     for holder_kind, name in FOLLOWED:
@@ -276,14 +279,14 @@ def looping(qualified_type: str) -> bool:
     return conforms(qualified_type, tuple(holder for holder, _ in FOLLOWED) + tuple(kind for kind, _ in CONTAINERS))
 
 
-def instances(model: ifcopenshell.file, kind: str) -> list[Any]:
+def instances(model: ifcopenshell.file, kind: str) -> list[entity_instance]:
     try:
         return list(model.by_type(kind))
     except RuntimeError:  # not in this schema
         return []
 
 
-def loop(ring: list[Any]) -> str:
+def loop(ring: list[entity_instance]) -> str:
     return " -> ".join(describe(entity) for entity in ring + ring[:1])
 
 
@@ -312,7 +315,8 @@ def rings(graph: dict[int, list[int]]) -> list[list[int]]:
 
 # Numbers.
 
-def number_faults(model: ifcopenshell.file, products: list[Any], text: Text, metres: float) -> dict[int, Fault]:
+def number_faults(model: ifcopenshell.file, products: list[entity_instance], text: Text,
+                  metres: float) -> dict[int, Fault]:
     """The products whose placement or shape holds a number beyond the bounds."""
     if not metres > 0:  # a unit without length: every length is absurd, and none can be scaled
         metres = math.inf
@@ -386,7 +390,7 @@ def record_at(text: Text, position: int) -> Optional[int]:
             return int(found.group(1))
 
 
-def absurd_number(model: Any, entity: Any, metres: float) -> Optional[str]:
+def absurd_number(model: ifcopenshell.file, entity: entity_instance, metres: float) -> Optional[str]:
     """What number in the entity is beyond its bound, or None."""
     for index, length in number_attributes(entity.is_a(True)):
         for value, is_length in numbers(entity[index], length):
@@ -446,7 +450,7 @@ def numbers(value: Any, length: bool) -> Iterable[tuple[float, bool]]:
         yield value, length
 
 
-def locates_placements(model: Any, entity: Any) -> bool:
+def locates_placements(model: ifcopenshell.file, entity: entity_instance) -> bool:
     """Whether the entity is a point that only moves what it places: the
     location of object placements or of a context's coordinates, or the
     origin of transformations. (A revolution's axis, or a circle's centre
@@ -460,12 +464,12 @@ def locates_placements(model: Any, entity: Any) -> bool:
         for user in users)
 
 
-def moves(model: Any, placement: Any) -> bool:
+def moves(model: ifcopenshell.file, placement: entity_instance) -> bool:
     users = model.get_inverse(placement)
     return bool(users) and all(u.is_a("IfcLocalPlacement") or u.is_a("IfcGeometricRepresentationContext") for u in users)
 
 
-def users(model: Any, entity: Any, wanted: set[int]) -> set[int]:
+def users(model: ifcopenshell.file, entity: entity_instance, wanted: set[int]) -> set[int]:
     """The products among `wanted` that refer to the entity through their
     placement or shape, directly or through other entities; a product also
     counts where an opening in it does, as the engine cuts it out of it."""

@@ -1,7 +1,7 @@
 """Element solids, as ifcopenshell's geometry engine makes them, as velmarin meshes and wires."""
 from __future__ import annotations
 
-from typing import Optional
+from typing import NamedTuple, Optional
 
 import numpy as np
 import numpy.typing as npt
@@ -15,10 +15,35 @@ from velmarin_ifc._geometry import FACING_UP
 # coordinates even kilometres from the origin.
 WELD_CELL = 1e-5
 
-# A solid as the engine gives it: its vertices, float64 rows of x, y and z
-# (an array over the engine's own buffer), and its triangles, int64 rows of
-# three vertex positions.
+# A solid in world coordinates: its vertices, float64 rows of x, y and z, and
+# its triangles, int64 rows of three vertex positions.
 Solid = tuple[npt.NDArray[np.float64], npt.NDArray[np.int64]]
+
+
+class Shape(NamedTuple):
+    """A solid as the engine gives it: in its element's own coordinates, with
+    the placement that takes them to the world's. Elements that share a shape
+    share its arrays."""
+
+    vertices: npt.NDArray[np.float64]  # rows of x, y and z (an array over the engine's own buffer)
+    triangles: npt.NDArray[np.int64]  # rows of three vertex positions
+    placement: npt.NDArray[np.float64]  # 3 x 4: the linear map's rows, each followed by the translation's coordinate
+
+
+def world_solids(shapes: dict[int, Shape]) -> dict[int, Solid]:
+    """The shapes placed in world coordinates, by the same keys: every
+    vertex of every shape moved at once, as the shapes are many and small."""
+    if not shapes:
+        return {}
+    counts = [len(shape.vertices) for shape in shapes.values()]
+    placements = np.repeat(np.stack([shape.placement for shape in shapes.values()]), counts, axis=0)
+    local = np.concatenate([shape.vertices for shape in shapes.values()])
+    # x, y and z times their columns summed in turn, then the move: the order
+    # of the engine's own placing, whose coordinates these are to the rounding.
+    world = np.einsum("nij,nj->ni", placements[:, :, :3], local) + placements[:, :, 3]
+    ends = np.cumsum(counts).tolist()
+    return {key: (world[end - count:end], shape.triangles)
+            for (key, shape), count, end in zip(shapes.items(), counts, ends)}
 
 
 def solid_mesh(solid: Solid) -> Optional[Mesh]:
@@ -45,8 +70,8 @@ def opening_mesh(solid: Solid) -> Optional[Mesh]:
     vertices, _ = mesh.to_arrays()
     (x0, y0, z0), (x1, y1, z1) = vertices.min(axis=0).tolist(), vertices.max(axis=0).tolist()
     lying = z1 - z0 < min(x1 - x0, y1 - y0)
-    up = mesh.face_normals()[:, 2]
-    return faces_where(mesh, ~np.isnan(up) & ((np.abs(up) > FACING_UP) == lying))
+    steepness = np.abs(mesh.face_normals()[:, 2])  # NaN, for a face without area, is neither
+    return faces_where(mesh, steepness > FACING_UP if lying else steepness <= FACING_UP)
 
 
 def tread_mesh(solid: Solid) -> Optional[Mesh]:
@@ -60,8 +85,8 @@ def tread_mesh(solid: Solid) -> Optional[Mesh]:
 
 def faces_where(mesh: Mesh, keep: npt.NDArray[np.bool_]) -> Optional[Mesh]:
     """The mesh with the faces where `keep` (one flag a face) holds; None when it holds for none."""
-    kept = np.flatnonzero(keep)
-    return mesh.select_faces(kept.tolist()) if len(kept) else None
+    kept = keep.nonzero()[0].tolist()
+    return mesh.select_faces(kept) if kept else None
 
 
 def column_wire(solid: Solid) -> Optional[Wire]:
