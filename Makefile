@@ -105,17 +105,19 @@ fuzz: $(STAMPS)/venv
 
 # The C++ laid out by clang-format (.clang-format) and the Python by ruff's
 # formatter and linter ([tool.ruff] in pyproject.toml). `style` rewrites the
-# files in place, with the linter's safe fixes; `check-style` changes nothing,
-# runs all three checks and fails if any line would change or the linter
-# finds anything.
+# files in place with the linter's safe fixes, and fails naming what is left
+# for a hand to mend; `check-style` changes nothing, runs all three checks and
+# fails if any line would change or the linter finds anything.
 CLANG_FORMAT := clang-format-16
 RUFF         := $(VENV)/bin/ruff
 STYLED_CXX    = $(shell find src tests fuzz bench -type f \( -name '*.cpp' -o -name '*.hpp' \) | sort)
 style: $(STAMPS)/style-deps
 	@tools/ensure-system-packages style
 	@echo "$(CLANG_FORMAT) -i ($(words $(STYLED_CXX)) files)"; $(CLANG_FORMAT) -i $(STYLED_CXX)
-	$(RUFF) check --fix --quiet
-	$(RUFF) format --quiet
+	@status=0; \
+	echo "$(RUFF) check --fix"; $(RUFF) check --fix --quiet || status=1; \
+	echo "$(RUFF) format"; $(RUFF) format --quiet; \
+	exit $$status
 
 check-style: $(STAMPS)/style-deps
 	@tools/ensure-system-packages style
