@@ -10,7 +10,7 @@ PY          := $(VENV)/bin/python
 STAMPS      := build/stamps
 WHEELS      := dist
 LINKED      := build/wheel-linked
-SOURCES     := $(shell find src python -type f -not -path '*/__pycache__/*') CMakeLists.txt pyproject.toml LICENSE
+SOURCES     := $(shell find src python stubs -type f -not -path '*/__pycache__/*') CMakeLists.txt pyproject.toml LICENSE
 SANITIZED   := build/sanitize
 SUPPORT     := build/test-support
 # libstdc++ is preloaded too, so that the sanitizer finds the real __cxa_throw

@@ -1,6 +1,6 @@
 """Times the graph build on synthetic buildings of 1,000, 10,000 and 100,000 rooms.
 
-    PYTHONPATH=build/dev python3 bench/bench_build.py [--sizes 1000,10000,100000]
+    .venv/bin/python bench/bench_build.py [--sizes 1000,10000,100000]
 
 For each size (rooms from building.py, a door in every inner wall that can
 hold one, windows in half the outer walls, a column in a quarter of the rooms):
@@ -22,7 +22,7 @@ hold one, windows in half the outer walls, a column in a quarter of the rooms):
   side, doors as solids spanning the walls) against ``build_spatial_graph(0.01)``
   on the building without gaps, alternated in the same process, at
   ``--walls-sizes`` rooms (10,000 and 100,000 by default): the ratio of the
-  two is the figure (goal: below 1.5).
+  two is the figure.
 
 With ``--against REV``, only the two builds are timed on 100,000 rooms (a
 door in every inner wall that can hold one, a column in every room), in
@@ -32,7 +32,7 @@ is compared, and the two graphs must be the same to the last bit. The build
 across walls, which REV may not have, is compared against ``--walls-against``
 (by default this branch's merge-base with main).
 
-    python3 bench/bench_build.py --against e65086f [--rounds 3]
+    .venv/bin/python bench/bench_build.py --against e65086f [--rounds 3]
 
 Times are the best of ``--repeat`` runs (proportionally more below 10,000
 rooms). On a machine that other work shares, the figures move by a factor of
@@ -40,8 +40,7 @@ two from run to run: read them with the load averages and the "cores busy"
 column that the script prints, and repeat. Figures that compare are ratios
 against baselines of the same run: growth against the first size's build
 (1.00 = linear in rooms), the speed-up of two workers over one, the reference
-against the native build. Until the native build exists the script says so
-and times only what it can.
+against the native build.
 """
 from __future__ import annotations
 
@@ -91,12 +90,6 @@ def without(registry_lists, wires=True, apertures=True):
     return velmarin.SpatialRegistry(meshes, all_wires if wires else [], all_apertures if apertures else [])
 
 
-def has_native_build():
-    import velmarin
-
-    return hasattr(velmarin.SpatialRegistry, "build_spatial_graph")
-
-
 def measure_in_process(rooms, repeat, stages):
     """Everything of one size that runs with the process's own affinity."""
     import velmarin
@@ -110,8 +103,6 @@ def measure_in_process(rooms, repeat, stages):
     lists = building.velmarin_lists()
     row["objects"] = time.perf_counter() - start
     row["registry"], registry = best_of(repeat, lambda: velmarin.SpatialRegistry(*lists))
-    if not has_native_build():
-        return row, building, None
     row["build"], graph = best_of(repeat, lambda: registry.build_spatial_graph(TOLERANCE))
     row["edges"] = len(graph.edges)
     if stages:
@@ -120,6 +111,13 @@ def measure_in_process(rooms, repeat, stages):
         no_wires = without(lists, wires=False)
         row["no wires"], _ = best_of(repeat, lambda: no_wires.build_spatial_graph(TOLERANCE))
     return row, building, graph
+
+
+def child_argv(function, *args):
+    """The interpreter's arguments that call `function(*args)` of this script
+    in a child process (whose velmarin is the one its PYTHONPATH finds)."""
+    call = f"bench_build.{function}({', '.join(map(repr, args))})"
+    return ["-c", f"import sys; sys.path.insert(0, {HERE!r}); import bench_build; {call}"]
 
 
 def probe(rooms, cpus, repeat):
@@ -142,9 +140,9 @@ def probe(rooms, cpus, repeat):
 
 
 def measure_with_cpus(rooms, cpus, repeat):
-    command = [sys.executable, os.path.abspath(__file__), "--probe", str(rooms), "--cpus", str(cpus), "--repeat", str(repeat)]
-    done = subprocess.run(command, capture_output=True, text=True, check=True)
-    report = json.loads(done.stdout.strip().splitlines()[-1])
+    from baseline import run_with
+
+    report = json.loads(run_with(None, child_argv("probe", rooms, cpus, repeat)).strip().splitlines()[-1])
     if report["cpus"] != cpus:
         print(f"  (asked for {cpus} cores, the probe had {report['cpus']})")
     return report["build"], report["cpu"] / report["build"]
@@ -157,10 +155,9 @@ def measure_reference(building, graph, native_seconds):
     reference = reference_build(building.meshes, building.wires, building.apertures, TOLERANCE)
     seconds = time.perf_counter() - start
     line = f"reference build (Python, shapely, rtree) on {building.rooms} rooms: {seconds:.2f} s"
-    if graph is not None:
-        differences = graph_differences(graph, reference)
-        line += f" = {seconds / native_seconds:.0f} x the native build"
-        line += "; graphs agree" if not differences else f"; {len(differences)} DIFFERENCES, first: {differences[0]}"
+    differences = graph_differences(graph, reference)
+    line += f" = {seconds / native_seconds:.0f} x the native build"
+    line += "; graphs agree" if not differences else f"; {len(differences)} DIFFERENCES, first: {differences[0]}"
     print(line)
 
 
@@ -168,14 +165,9 @@ def measure_walls(rooms, repeat):
     """The build across walls on the walled building against the build on the
     same layout without gaps, runs alternated so that a burst of other work
     falls on both; the best of each counts."""
-    import velmarin
-
     plain = generate_building(rooms, SEED, **BUILDING_OPTIONS).registry()
     walled_building = generate_building(rooms, SEED, wall_thickness=WALLS, **BUILDING_OPTIONS)
     walled = walled_building.registry()
-    if not hasattr(velmarin.SpatialRegistry, "build_spatial_graph_with_walls"):
-        print(f"{rooms} rooms: build_spatial_graph_with_walls is not in this velmarin")
-        return
     best_plain = best_walls = math.inf
     for _ in range(repeat):
         seconds, graph = best_of(1, lambda: plain.build_spatial_graph(TOLERANCE))
@@ -188,7 +180,7 @@ def measure_walls(rooms, repeat):
     listed = listed_apertures(edges)
     print(
         f"{walled_building.summary()}: across walls {best_walls:.3f} s ({len(edges)} edges, {doors} through doors"
-        + ("" if listed is None else f" listing {listed} apertures") + "), "
+        f" listing {listed} apertures), "
         f"without gaps {best_plain:.3f} s ({plain_edges} edges): ratio {best_walls / best_plain:.2f}; load {load()}",
         flush=True,
     )
@@ -224,8 +216,10 @@ def listed_apertures(edges):
 
 
 def build_times(kind, repeat):
-    """One child of --against: the build of `kind` ("plain" or "walls") on the
-    100,000-room building, best of `repeat`, and its graph's fingerprint."""
+    """One child of --against, run in the module at a commit or in this one:
+    the build of `kind` ("plain" or "walls") on the 100,000-room building,
+    best of `repeat`, and its graph's fingerprint, printed as JSON (null when
+    the commit has no build across walls)."""
     import velmarin
 
     walls = kind == "walls"
@@ -261,7 +255,7 @@ def against(revision, walls_revision, rounds, repeat):
                              ("walls", walls_revision,
                               f"build_spatial_graph_with_walls({TOLERANCE}, {WALLS_LOOKED_ACROSS}), {WALLS} m walls")):
         runs = {base: module_at(base), "now": None}
-        printed = alternate(rounds, runs, [os.path.abspath(__file__), "--build-times", kind, "--repeat", str(repeat)])
+        printed = alternate(rounds, runs, child_argv("build_times", kind, repeat))
         measured = {name: [json.loads(text.strip().splitlines()[-1]) for text in texts] for name, texts in printed.items()}
         if any(m is None for runs_of in measured.values() for m in runs_of):
             print(f"{call}: not in {base}")
@@ -326,31 +320,20 @@ def main():
     parser.add_argument("--walls-sizes", default="10000,100000", help="room counts of the build across walls, or none")
     parser.add_argument("--against", help="a commit to time the two builds on 100,000 rooms against")
     parser.add_argument("--walls-against", help="the commit for the build across walls (default: merge-base with main)")
-    parser.add_argument("--build-times", choices=("plain", "walls"), help=argparse.SUPPRESS)
-    parser.add_argument("--probe", type=int, help=argparse.SUPPRESS)
-    parser.add_argument("--cpus", type=int, default=1, help=argparse.SUPPRESS)
     args = parser.parse_args()
-    if args.probe is not None:
-        return probe(args.probe, args.cpus, args.repeat)
-    if args.build_times:
-        return build_times(args.build_times, args.repeat)
     if args.against:
         return against(args.against, args.walls_against, args.rounds, args.repeat)
 
     import velmarin
 
     sizes = [int(s) for s in args.sizes.split(",")]
-    native = has_native_build()
     print(f"velmarin from {velmarin.__file__}; {len(os.sched_getaffinity(0))} cores in this process's affinity")
     print(f"tolerance {TOLERANCE}, seed {SEED}, best of {args.repeat} (more below 10,000 rooms); load average at start {load()}")
-    if not native:
-        print("SpatialRegistry.build_spatial_graph is not in this velmarin yet: the native build, its stages")
-        print("and the core counts are not timed; the reference build runs alone.")
     rows = []
     for rooms in sizes:
         repeat = runs_for(rooms, args.repeat)
         row, building, graph = measure_in_process(rooms, repeat, stages=not args.no_stages)
-        if native and not args.no_cores:
+        if not args.no_cores:
             # Alternating the two keeps a passing burst of other work from
             # falling on one of them only.
             for _ in range(args.rounds):
@@ -364,10 +347,9 @@ def main():
         if rooms == sizes[0] and not args.no_reference:
             measure_reference(building, graph, row.get("build"))
         del building, graph
-    if native:
-        base = rows[0]
-        for row in rows:
-            row["growth"] = (row["build"] / base["build"]) / (row["rooms"] / base["rooms"])
+    base = rows[0]
+    for row in rows:
+        row["growth"] = (row["build"] / base["build"]) / (row["rooms"] / base["rooms"])
     print(f"load average at the end {load()} (other processes on these cores slow every figure)")
     print()
     print_table(rows)
@@ -378,7 +360,7 @@ def main():
     print("  taken by other work (or the build ran serially) and the speed-up says little.")
     print("contacts: the build without wires and apertures; apertures: the build without wires less that;")
     print("wires: the whole build less the one without wires (differences of best times, so rough).")
-    if native and args.walls_sizes != "none":
+    if args.walls_sizes != "none":
         print()
         print(f"across walls ({WALLS} m, wall_thickness {WALLS_LOOKED_ACROSS}) against no gaps, best of {args.repeat}:")
         for rooms in [int(s) for s in args.walls_sizes.split(",")]:

@@ -30,11 +30,24 @@ class _GraphArrays(TypedDict):
     edges: _EdgeArrays
     wire_contacts: _Positions
 
-__all__: list[str]
+__all__ = [
+    "Vector3D",
+    "GraphNode",
+    "GraphEdge",
+    "WireContact",
+    "SpatialGraph",
+    "Wire",
+    "Mesh",
+    "TopologicalEntity",
+    "SpatialRegistry",
+    "IfcParser",
+    "boolean_join_extruded",
+]
 
 @final
 class Vector3D:
-    """Standard 3D vector representation."""
+    """A point or direction: x, y and z, readable and writable floats. Read from any property of the
+    module, a vector is a new copy."""
 
     def __new__(cls, x: _Float, y: _Float, z: _Float) -> Vector3D: ...
     @property
@@ -52,20 +65,24 @@ class Vector3D:
 
 @final
 class GraphNode:
-    """Represents a node inside the spatial network with flexible metadata."""
+    """A room of the graph: its position among the nodes, its centroid and free attributes."""
 
     def __new__(cls, index: SupportsIndex, centroid: Vector3D) -> GraphNode: ...
     @property
     def index(self) -> int: ...
     @property
     def centroid(self) -> Vector3D: ...
-    def set_attribute(self, key: str, value: Any) -> None: ...
-    def get_attribute(self, key: str) -> Any: ...
-    def get_all_attributes(self) -> dict[str, Any]: ...
+    def set_attribute(self, key: str, value: Any) -> None:
+        """Stores the object itself under key, replacing what the key held."""
+    def get_attribute(self, key: str) -> Any:
+        """The object stored under key, or None when the key holds nothing."""
+    def get_all_attributes(self) -> dict[str, Any]:
+        """A new dict of every key and the object stored under it."""
 
 @final
 class GraphEdge:
-    """Represents an edge inside the spatial network with flexible metadata."""
+    """A contact between two rooms, "VerticalWallContact" or "HorizontalSlabContact": the two node
+    positions, the shared area, its centroid and free attributes."""
 
     def __new__(
         cls,
@@ -85,13 +102,17 @@ class GraphEdge:
     def contact_centroid(self) -> Vector3D: ...
     @property
     def contact_type(self) -> str: ...
-    def set_attribute(self, key: str, value: Any) -> None: ...
-    def get_attribute(self, key: str) -> Any: ...
-    def get_all_attributes(self) -> dict[str, Any]: ...
+    def set_attribute(self, key: str, value: Any) -> None:
+        """Stores the object itself under key, replacing what the key held."""
+    def get_attribute(self, key: str) -> Any:
+        """The object stored under key, or None when the key holds nothing."""
+    def get_all_attributes(self) -> dict[str, Any]:
+        """A new dict of every key and the object stored under it."""
 
 @final
 class WireContact:
-    """Represents intersection contacts between 1D linear elements (wires/columns) and 3D cells (meshes)."""
+    """A wire standing in a room: the wire's position in the registry and the room's mesh. Made by the
+    graph builds only."""
 
     @property
     def wire_index(self) -> int: ...
@@ -100,7 +121,8 @@ class WireContact:
 
 @final
 class SpatialGraph:
-    """A high-performance spatial topological network mapping rooms, boundaries, and routing logic."""
+    """The dual graph of a building: rooms as nodes, shared walls and slabs as edges, and the rooms each
+    wire stands in. Built by the registry or by hand; nodes and edges read as the very objects."""
 
     def __new__(
         cls,
@@ -114,32 +136,26 @@ class SpatialGraph:
     def edges(self) -> list[GraphEdge]: ...
     @property
     def wire_contacts(self) -> list[WireContact]: ...
-    def to_cypher_queries(self) -> list[str]: ...
-    def find_shortest_path(self, start: SupportsIndex, end: SupportsIndex) -> list[int]: ...
+    def to_cypher_queries(self) -> list[str]:
+        """One CREATE (:Room ...) statement per node, then one MATCH ... CREATE ...[:SHARES_WALL ...]
+        per edge, every value written into the text."""
+    def find_shortest_path(self, start: SupportsIndex, end: SupportsIndex) -> list[int]:
+        """The node positions from start to end along the shortest chain of edges (centroid distances),
+        [] when end cannot be reached. Raises ValueError for a position past the nodes."""
     def to_cypher_batches(self, batch_size: SupportsIndex) -> list[tuple[str, dict[str, Any]]]:
-        """The graph as (query, parameters) pairs for a driver: the index on Room.index, then UNWIND
-        batches of at most batch_size rooms, then of their walls and slabs.
-
-        Attribute values travel as parameters: None (no property), bool, int, float and str as plain
-        values (a subclass as the value it holds, never through its own methods; an int beyond the
-        signed 64-bit range as the text of its decimal digits), a list or tuple whose items are all
-        bool, int, float or str as a list of those values (an array property; empty stays empty),
-        and anything else as its repr() text. Raises ValueError when batch_size is below 1.
-        """
+        """(query, parameters) pairs for a driver: the index on Room.index, then UNWIND batches of at
+        most batch_size rooms and walls, every value a parameter. Raises ValueError for a batch_size below 1."""
     def to_arrays(self) -> _GraphArrays:
-        """The whole graph as new numpy arrays: positions int64 (uint64 in a column holding one beyond
-        int64), centroids float64 (n, 3), contact_type an object array of str, wire_contacts (k, 2) rows of
-        wire_index, mesh_index; each side's attributes as {key: object array}, keys sorted, None where
-        an item lacks the key. Needs numpy."""
+        """The whole graph as new numpy arrays, {"nodes", "edges", "wire_contacts"}, attributes as object
+        arrays by key. Needs numpy."""
     @staticmethod
     def from_arrays(arrays: Mapping[str, Any]) -> SpatialGraph:
-        """A new graph from arrays as to_arrays() gives them (lists and other array-likes too; 'attributes'
-        optional), the same values bit for bit, each attribute set where it is not None. Edges whose ends
-        lie beyond the nodes are kept. Raises TypeError or ValueError naming the array that is wrong."""
+        """A new graph from arrays as to_arrays() gives them, the same values bit for bit. Raises
+        TypeError or ValueError naming the array that is wrong."""
 
 @final
 class Wire:
-    """Represents a 1D linear element (columns, beams, or wires)."""
+    """A column, beam or wire between two points; start and end writable."""
 
     def __new__(cls, start: Vector3D, end: Vector3D) -> Wire: ...
     @property
@@ -153,41 +169,52 @@ class Wire:
 
 @final
 class Mesh:
-    """A high-performance polygonal mesh representation tailored for architectural geometry."""
+    """A validated polygon mesh: faces of 3 or more vertex positions below the vertex count. A mesh
+    never changes; vertices and faces read as copies and every operation returns a new mesh."""
 
     def __new__(cls, vertices: Sequence[Vector3D], faces: Sequence[Sequence[SupportsIndex]]) -> Mesh: ...
     @property
     def vertices(self) -> list[Vector3D]: ...
     @property
     def faces(self) -> list[list[int]]: ...
-    def validate(self) -> None: ...
-    def clean(self, tolerance: _Float) -> Mesh: ...
-    def compute_volume_centroid(self) -> Vector3D: ...
-    def slice_by_plane(self, normal: Vector3D, origin: Vector3D) -> tuple[Mesh, Mesh]: ...
+    def validate(self) -> None:
+        """Checks the faces again; raises ValueError or IndexError for the first bad face."""
+    def clean(self, tolerance: _Float) -> Mesh:
+        """The mesh with vertices in one cell of side tolerance welded into one and the faces that
+        collapse dropped."""
+    def compute_volume_centroid(self) -> Vector3D:
+        """The mean of all the vertices; NaN for a mesh without vertices."""
+    def slice_by_plane(self, normal: Vector3D, origin: Vector3D) -> tuple[Mesh, Mesh]:
+        """The two open triangle meshes above and below the plane through origin across normal. Raises
+        ValueError for a normal of (nearly) zero length."""
     def merge_equal_vertices(self) -> Mesh:
-        """The mesh with vertices at equal coordinates made one (the first of each,
-        in order; -0.0 equals 0.0, NaN nothing), faces renumbered, none dropped."""
+        """The mesh with vertices at equal coordinates made one (the first of each), faces renumbered
+        and none dropped."""
     def orient_outward(self) -> Mesh:
-        """The mesh with faces wound alike across edges exactly two of them share,
-        and each connected shell that then encloses a negative volume turned whole."""
+        """The mesh with faces wound alike across the edges two of them share, each shell turned to
+        enclose a positive volume: a closed solid's faces face out."""
     def merge_coplanar_faces(
         self, normal_tolerance: _Float | None = None, offset_tolerance: _Float | None = None
     ) -> Mesh:
-        """The mesh with coplanar faces that share edges merged into the polygon
-        they tile where its outline is one simple loop. Coplanar: unit normals with
-        n1 . n2 > 1 - ``normal_tolerance`` (None: 1e-9) and plane offsets within
-        ``offset_tolerance`` (None: 1e-6)."""
+        """The mesh with coplanar faces that share edges merged into the polygon they tile (None: 1e-9
+        for normals, 1e-6 for offsets); a group whose outline is not one simple loop stays."""
     def select_faces(self, positions: Sequence[SupportsIndex]) -> Mesh:
-        """The faces at ``positions``, in that order, with all the vertices; IndexError past the faces."""
+        """The faces at positions, in that order, with all the vertices; IndexError past the faces."""
     def face_normals(self) -> NDArray[np.float64]:
-        """Each face's unit Newell normal as a new (m, 3) array; NaN for a face without area. Needs numpy."""
+        """Each face's unit Newell normal as a new (m, 3) float64 array, NaN for a face without area.
+        Needs numpy."""
     @staticmethod
-    def from_arrays(vertices: ArrayLike, faces: ArrayLike | Sequence[Sequence[SupportsIndex]]) -> Mesh: ...
-    def to_arrays(self) -> tuple[NDArray[np.float64], _FaceArrays]: ...
+    def from_arrays(vertices: ArrayLike, faces: ArrayLike | Sequence[Sequence[SupportsIndex]]) -> Mesh:
+        """A validated mesh from an (n, 3) array of reals and an (m, k) integer array or index
+        sequences of any lengths. Needs numpy."""
+    def to_arrays(self) -> tuple[NDArray[np.float64], _FaceArrays]:
+        """(vertices, faces) as new numpy arrays: float64 (n, 3), and int64 (m, k) or (indices, offsets)
+        when face lengths differ. Needs numpy."""
 
 @final
 class TopologicalEntity:
-    """Represents any entity inside the topological hierarchy."""
+    """A record of the site, building, storey and space hierarchy: id, entity_type and parent_id (None
+    for a root), all writable."""
 
     def __new__(cls, id: SupportsIndex, entity_type: str, parent_id: SupportsIndex | None) -> TopologicalEntity: ...
     @property
@@ -205,7 +232,8 @@ class TopologicalEntity:
 
 @final
 class SpatialRegistry:
-    """The main high-performance workspace container managing multi-mesh and multi-dimensional spatial elements."""
+    """The building: rooms (meshes), columns (wires) and openings (apertures), copied in; their positions
+    are the graph's numbers. Each list reads as copies and is replaced whole."""
 
     def __new__(
         cls, meshes: Sequence[Mesh], wires: Sequence[Wire], apertures: Sequence[Mesh]
@@ -222,30 +250,24 @@ class SpatialRegistry:
     def apertures(self) -> list[Mesh]: ...
     @apertures.setter
     def apertures(self, value: Sequence[Mesh]) -> None: ...
-    def build_spatial_graph(self, tolerance: _Float) -> SpatialGraph: ...
+    def build_spatial_graph(self, tolerance: _Float) -> SpatialGraph:
+        """The dual graph: a node per room, an edge per shared wall or slab less the apertures in it, and
+        the rooms each wire stands in."""
     def build_spatial_graph_with_walls(
         self, tolerance: _Float, wall_thickness: _Float, slab_thickness: _Float | None = None
     ) -> SpatialGraph:
-        """The graph of rooms that walls up to ``wall_thickness`` and slabs up to
-        ``slab_thickness`` (None: ``wall_thickness``) keep apart, nearest first.
-
-        Every edge carries the attributes ``"wall_thickness"`` (float, the gap s),
-        ``"opening_area"`` (float, the area the openings took) and ``"apertures"``
-        (a new list of ints: the positions in ``registry.apertures``, ascending,
-        of the apertures whose cut took area: the area left before an aperture's
-        faces were cut, less the area left after them, above the overlay's
-        rounding, 2**-20 times the square of the longer side of the contact
-        region's bounding box; empty when ``opening_area`` is 0).
-
-        Raises ValueError for a ``wall_thickness`` or ``slab_thickness`` below 0,
-        NaN or infinite.
-        """
+        """The dual graph of rooms that walls up to wall_thickness and slabs up to slab_thickness (None:
+        wall_thickness) keep apart, nearest first; each edge carries the attributes wall_thickness,
+        opening_area and apertures. Raises ValueError for a thickness below 0, NaN or infinite."""
 
 @final
 class IfcParser:
-    """Native IFC Parser Engine. Parses points and wire loops directly inside C++ with O(N) performance."""
+    """The reader of IFC text's points and loops, a namespace for its one static method."""
 
     @staticmethod
-    def parse_ifc_points_and_faces(ifc_content: str) -> Mesh: ...
+    def parse_ifc_points_and_faces(ifc_content: str) -> Mesh:
+        """The IFCCARTESIANPOINT and IFCPOLYLOOP records of an IFC text as one mesh, a face per loop."""
 
-def boolean_join_extruded(mesh_a: Mesh, mesh_b: Mesh, z_base: _Float, height: _Float) -> list[Mesh]: ...
+def boolean_join_extruded(mesh_a: Mesh, mesh_b: Mesh, z_base: _Float, height: _Float) -> list[Mesh]:
+    """Two clashing rooms as disjoint prisms from z_base up by height: the common part, then the part
+    only in mesh_a, then the part only in mesh_b, each footprint a mesh's first face seen from above."""

@@ -192,9 +192,12 @@ def float_of_bits(bits):
 
 def exact(value):
     """A form of `value` that compares equal only for equal types and, for
-    floats, equal bits (NaN payloads and -0.0 included)."""
+    floats, equal bits (NaN payloads and -0.0 included); numpy arrays by
+    dtype, shape and items."""
     if isinstance(value, float):
         return type(value), struct.pack("<d", value)
+    if hasattr(value, "dtype") and hasattr(value, "tolist"):  # a numpy array or scalar
+        return type(value), value.dtype.str, getattr(value, "shape", ()), exact(value.tolist())
     if isinstance(value, (list, tuple)):
         return type(value), [exact(v) for v in value]
     if isinstance(value, dict):

@@ -35,7 +35,9 @@ def test_is_deterministic_from_the_seed():
 
 
 def test_rooms_are_closed_boxes_with_outward_faces():
-    for mesh in generate_building(200, seed=1).meshes:
+    meshes = generate_building(200, seed=1).meshes
+    assert len(meshes) == 200
+    for mesh in meshes:
         vertices, faces = mesh
         (x0, x1), (y0, y1), (z0, z1) = box_of(mesh)
         centre = ((x0 + x1) / 2, (y0 + y1) / 2, (z0 + z1) / 2)

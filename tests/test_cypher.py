@@ -78,7 +78,9 @@ def test_floats_are_shortest_round_trip_digits_in_positional_form():
     values = [struct.unpack("<d", rng.getrandbits(64).to_bytes(8, "little"))[0] for _ in range(3000)]
     values += [rng.uniform(-1e6, 1e6) for _ in range(3000)] + [float(rng.randrange(-10**9, 10**9)) for _ in range(500)]
     graph = SpatialGraph([GraphNode(0, vec(x, -x, x / 3)) for x in values], [], [])
-    for x, statement in zip(values, graph.to_cypher_queries()):
+    statements = graph.to_cypher_queries()
+    assert len(statements) == len(values)
+    for x, statement in zip(values, statements):
         expected = f"centroid_x: {positional(x)}, centroid_y: {positional(-x)}, centroid_z: {positional(x / 3)}}})"
         assert statement.endswith(expected)
 

@@ -1,4 +1,4 @@
-"""The examples run, print what they promise, and type-check against the stubs."""
+"""The examples run, print what they promise, and type-check against the stubs; the stubs match the module."""
 import importlib.util
 import pathlib
 import subprocess
@@ -133,6 +133,32 @@ def test_examples_type_check_against_the_stubs(tmp_path):
     assert check.returncode == 1
     assert 'Missing positional argument "z"' in check.stdout
     assert "Incompatible types in assignment" in check.stdout
+
+
+def stubtest(env, cwd):
+    return subprocess.run([sys.executable, "-m", "mypy.stubtest", "velmarin"], cwd=cwd, capture_output=True,
+                          text=True, env=env, timeout=300)
+
+
+@pytest.mark.external
+def test_the_stub_matches_the_module(tmp_path):
+    pytest.importorskip("mypy")
+    env = module_env()
+    if installed_stubs().exists():
+        assert installed_stubs().read_text() == (STUBS / "velmarin.pyi").read_text(), "the installed stub is stale"
+    else:  # a development build: check the source stub
+        env["MYPYPATH"] = str(STUBS)
+    check = stubtest(env, tmp_path)
+    assert check.returncode == 0, check.stdout + check.stderr
+
+    # Signatures are really compared: a parameter the module does not take is caught.
+    wrong = tmp_path / "wrong"
+    wrong.mkdir()
+    stub = (STUBS / "velmarin.pyi").read_text()
+    (wrong / "velmarin.pyi").write_text(stub.replace("def validate(self)", "def validate(self, strict: bool)"))
+    check = stubtest(dict(env, MYPYPATH=str(wrong)), tmp_path)
+    assert check.returncode == 1
+    assert "velmarin.Mesh.validate" in check.stdout
 
 
 def test_the_readme_example_prints_what_the_readme_shows():

@@ -35,10 +35,14 @@ def test_half_overlapping_squares_give_three_boxes_in_run_order():
 @pytest.mark.parametrize("height", [3.0, 0.5])
 def test_prisms_face_outward_whatever_the_footprints_direction(height):
     clockwise = rect(0, 0, 2, 1)[::-1]
-    for prism in boolean_join_extruded(footprint_mesh(clockwise), footprint_mesh(rect(1, 0, 3, 1)), 1.0, height):
-        assert ring_area(prism_ring(prism, 1.0, height)) > 0
+    prisms = boolean_join_extruded(footprint_mesh(clockwise), footprint_mesh(rect(1, 0, 3, 1)), 1.0, height)
+    rings = [prism_ring(prism, 1.0, height) for prism in prisms]
+    assert [corners(r) for r in rings] == [
+        corners(rect(1, 0, 2, 1)), corners(rect(0, 0, 1, 1)), corners(rect(2, 0, 3, 1))]
+    for prism, ring in zip(prisms, rings):
+        assert ring_area(ring) > 0
         assert consistently_oriented(prism)
-        assert signed_volume(prism) > 0
+        assert signed_volume(prism) == pytest.approx(height)
 
 
 def test_negative_height_builds_the_same_faces_below_the_base():
@@ -188,6 +192,11 @@ def test_random_footprints_decompose_into_disjoint_prisms(seed):
 
 def test_nan_coordinates_do_not_misbehave():
     nan = math.nan
-    for ring in ([(0, 0), (nan, 0), (1, 1), (0, 1)], [(nan, nan)] * 4):
-        for prism in boolean_join_extruded(footprint_mesh(ring), footprint_mesh(rect(0, 0, 1, 1)), 0.0, 1.0):
-            prism_ring(prism, 0.0, 1.0)
+    square = footprint_mesh(rect(0, 0, 1, 1))
+    # One corner not a number: what is left of that footprint still meets the square.
+    rings = [prism_ring(p, 0.0, 1.0) for p in boolean_join_extruded(footprint_mesh([(0, 0), (nan, 0), (1, 1), (0, 1)]),
+                                                                     square, 0.0, 1.0)]
+    assert rings and all(math.isfinite(c) for ring in rings for corner in ring for c in corner)
+    # No corner a number: no footprint, so the square comes back whole.
+    (prism,) = boolean_join_extruded(footprint_mesh([(nan, nan)] * 4), square, 0.0, 1.0)
+    assert corners(prism_ring(prism, 0.0, 1.0)) == corners(rect(0, 0, 1, 1))

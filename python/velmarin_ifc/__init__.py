@@ -9,7 +9,9 @@ distance walked from each room to the way out. `draw_plans` draws a plan of
 each storey with the graph over it. What it leaves out, and why,
 `Building.left_out` says; elements that would crash or stall the engine are
 left out before it runs, and `read_building(path, timeout=...)` reads in a
-child process that is ended when the time is up.
+child process that is ended when the time is up. `read_portfolio` reads
+many models at once on a Dask cluster, a summary of plain data for each;
+``velmarin-ifc`` (``python -m velmarin_ifc``) is the command line.
 
 Needs ifcopenshell: ``pip install 'velmarin[ifc]'``; the plans need
 matplotlib: ``pip install 'velmarin[plot]'``.
@@ -26,6 +28,7 @@ if importlib.util.find_spec("ifcopenshell") is None:
 from velmarin_ifc._building import Building, Element, LeftOut, Space
 from velmarin_ifc._passages import Exit
 from velmarin_ifc._plans import draw_plans
+from velmarin_ifc._portfolio import read_portfolio
 from velmarin_ifc._reading import read_building
 
-__all__ = ["Building", "Element", "Exit", "LeftOut", "Space", "draw_plans", "read_building"]
+__all__ = ["Building", "Element", "Exit", "LeftOut", "Space", "draw_plans", "read_building", "read_portfolio"]

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
+#include <memory>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -27,13 +29,23 @@ struct HugePageAllocator {
     using value_type = T;
 
     static constexpr std::size_t huge_page = std::size_t{1} << 21;
+    // The most bytes one block may hold, std::allocator's limit: a pointer
+    // difference must be able to span it.
+    static constexpr std::size_t largest_bytes = static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
 
     HugePageAllocator() = default;
     template <class U>
     HugePageAllocator(const HugePageAllocator<U>&) noexcept {}
 
+    // Refuses what std::allocator refuses, with its exceptions: a count whose
+    // bytes do not fit a size_t, and one of more bytes than a pointer
+    // difference can span. The bytes left are at most half the address
+    // space, so rounding them up to whole huge pages cannot wrap.
     T* allocate(std::size_t n) {
-        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+        if (n > largest_bytes / sizeof(T)) {
+            if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_array_new_length();
+            throw std::bad_alloc();
+        }
         const std::size_t bytes = n * sizeof(T);
         if (bytes < huge_page) return std::allocator<T>().allocate(n);
         const std::size_t rounded = (bytes + huge_page - 1) & ~(huge_page - 1);
