@@ -17,7 +17,7 @@ SUPPORT     := build/test-support
 # in an interpreter that is not itself a C++ program.
 PRELOAD      = $(shell g++ -print-file-name=libasan.so) $(shell g++ -print-file-name=libstdc++.so)
 
-.PHONY: demo test wheel check-wheel test-sanitize test-versions audit bench fuzz system-packages clean
+.PHONY: demo test wheel check-wheel test-sanitize test-versions audit bench fuzz style check-style system-packages clean
 
 # A building's graph in a graph database and a picture of it.
 demo: $(STAMPS)/installed $(STAMPS)/demo-deps
@@ -102,6 +102,31 @@ fuzz: $(STAMPS)/venv
 	    || { tail -n 60 $(FUZZED)/$$t.log; exit 1; }; \
 	  grep -E 'DONE |stat::(number_of_executed_units|average_exec_per_sec)' $(FUZZED)/$$t.log; \
 	done
+
+# The C++ laid out by clang-format (.clang-format) and the Python by ruff's
+# formatter and linter ([tool.ruff] in pyproject.toml). `style` rewrites the
+# files in place with the linter's safe fixes, and fails naming what is left
+# for a hand to mend; `check-style` changes nothing, runs all three checks and
+# fails if any line would change or the linter finds anything.
+CLANG_FORMAT := clang-format-16
+RUFF         := $(VENV)/bin/ruff
+STYLED_CXX    = $(shell find src tests fuzz bench -type f \( -name '*.cpp' -o -name '*.hpp' \) | sort)
+style: $(STAMPS)/style-deps
+	@tools/ensure-system-packages style
+	@echo "$(CLANG_FORMAT) -i ($(words $(STYLED_CXX)) files)"; $(CLANG_FORMAT) -i $(STYLED_CXX)
+	@status=0; \
+	echo "$(RUFF) check --fix"; $(RUFF) check --fix --quiet || status=1; \
+	echo "$(RUFF) format"; $(RUFF) format --quiet; \
+	exit $$status
+
+check-style: $(STAMPS)/style-deps
+	@tools/ensure-system-packages style
+	@status=0; \
+	echo "$(CLANG_FORMAT) --dry-run --Werror ($(words $(STYLED_CXX)) files)"; \
+	$(CLANG_FORMAT) --dry-run --Werror $(STYLED_CXX) || status=1; \
+	echo "$(RUFF) check"; $(RUFF) check || status=1; \
+	echo "$(RUFF) format --diff"; $(RUFF) format --diff || status=1; \
+	exit $$status
 
 system-packages:
 	@tools/ensure-system-packages
