@@ -9,13 +9,14 @@ benchmark runs the same measurement in child processes whose PYTHONPATH is
 either the baseline's folder or the working tree's build, alternating the
 two so that both meet the same load (see `alternate`).
 """
+
 from __future__ import annotations
 
 import os
 import subprocess
 import sys
+from collections.abc import Sequence
 from pathlib import Path
-from typing import Sequence
 
 ROOT = Path(__file__).resolve().parent.parent
 
@@ -33,8 +34,11 @@ def module_at(revision: str) -> Path:
         home.mkdir(parents=True, exist_ok=True)
         _git("worktree", "add", "--detach", str(source), commit)
     if not any(build.glob("velmarin*.so")):
-        subprocess.run(["cmake", "-S", str(source), "-B", str(build), "-G", "Ninja",
-                        f"-DPython3_EXECUTABLE={sys.executable}"], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(
+            ["cmake", "-S", str(source), "-B", str(build), "-G", "Ninja", f"-DPython3_EXECUTABLE={sys.executable}"],
+            check=True,
+            stdout=subprocess.DEVNULL,
+        )
         subprocess.run(["cmake", "--build", str(build), "--target", "velmarin"], check=True)
     return build
 

@@ -41,7 +41,6 @@ import time
 
 os.environ.setdefault("OPENBLAS_NUM_THREADS", "1")  # idle BLAS threads would spin on the baseline's clock
 
-import numpy as np  # noqa: E402
 import trimesh  # noqa: E402
 from trimesh.intersections import slice_faces_plane  # noqa: E402
 
@@ -73,7 +72,9 @@ def trimesh_pipeline(points, faces, clock):
     mesh = clock("in", trimesh.Trimesh, vertices=points, faces=faces, process=False)
     welded = clock("weld", trimesh_weld, mesh)
     reverse = tuple(-c for c in NORMAL)
-    arrays = clock("slice", lambda: [slice_faces_plane(welded.vertices, welded.faces, n, ORIGIN)[:2] for n in (NORMAL, reverse)])
+    arrays = clock(
+        "slice", lambda: [slice_faces_plane(welded.vertices, welded.faces, n, ORIGIN)[:2] for n in (NORMAL, reverse)]
+    )
     clock("out", lambda: None)
     return len(welded.vertices), len(welded.faces), [len(faces) for _, faces in arrays]
 
@@ -116,11 +117,17 @@ def bytes_way(points, faces):
 def main():
     points, faces = soup()
     print(f"input: {len(faces):,} triangles, {len(points):,} vertices as numpy arrays (float64, int64)")
-    print(f"load average {os.getloadavg()[0]:.2f}, OPENBLAS_CORETYPE={os.environ.get('OPENBLAS_CORETYPE', 'unset')}, trimesh {trimesh.__version__}")
+    print(
+        f"load average {os.getloadavg()[0]:.2f}, OPENBLAS_CORETYPE={os.environ.get('OPENBLAS_CORETYPE', 'unset')}, trimesh {trimesh.__version__}"
+    )
     ours, ours_seconds = best_times(velmarin_pipeline, points, faces)
     theirs, their_seconds = best_times(trimesh_pipeline, points, faces)
-    print(f"welded: velmarin {ours[0]:,} vertices, {ours[1]:,} faces; trimesh {theirs[0]:,} vertices, {theirs[1]:,} faces")
-    print(f"halves: velmarin {ours[2][0]:,} and {ours[2][1]:,} triangles; trimesh {theirs[2][0]:,} and {theirs[2][1]:,}")
+    print(
+        f"welded: velmarin {ours[0]:,} vertices, {ours[1]:,} faces; trimesh {theirs[0]:,} vertices, {theirs[1]:,} faces"
+    )
+    print(
+        f"halves: velmarin {ours[2][0]:,} and {ours[2][1]:,} triangles; trimesh {theirs[2][0]:,} and {theirs[2][1]:,}"
+    )
     print(f"{'stage':<7}{'velmarin':>10}{'trimesh':>10}{'ratio':>8}")
     for stage in STAGES + ("total",):
         # trimesh's "in" keeps the arrays it is given and its "out" has nothing left to do

@@ -42,6 +42,7 @@ against baselines of the same run: growth against the first size's build
 (1.00 = linear in rooms), the speed-up of two workers over one, the reference
 against the native build.
 """
+
 from __future__ import annotations
 
 import argparse
@@ -228,8 +229,11 @@ def build_times(kind, repeat):
     if walls and not hasattr(velmarin.SpatialRegistry, "build_spatial_graph_with_walls"):
         print(json.dumps(None))
         return
-    build = (lambda: registry.build_spatial_graph_with_walls(TOLERANCE, WALLS_LOOKED_ACROSS)) if walls else (
-        lambda: registry.build_spatial_graph(TOLERANCE))
+    build = (
+        (lambda: registry.build_spatial_graph_with_walls(TOLERANCE, WALLS_LOOKED_ACROSS))
+        if walls
+        else (lambda: registry.build_spatial_graph(TOLERANCE))
+    )
     best, digest, listed = None, None, None
     for _ in range(repeat):
         cpu, wall = time.process_time(), time.perf_counter()
@@ -240,34 +244,47 @@ def build_times(kind, repeat):
         if digest is None:
             digest, listed = graph_digest(graph), listed_apertures(graph.edges) if walls else None
         del graph  # released outside the timing
-    print(json.dumps({"summary": building.summary(), "wall": best[0], "cpu": best[1], "digest": digest,
-                      "listed": listed}))
+    print(
+        json.dumps({"summary": building.summary(), "wall": best[0], "cpu": best[1], "digest": digest, "listed": listed})
+    )
 
 
 def against(revision, walls_revision, rounds, repeat):
     from baseline import alternate, module_at
 
     if walls_revision is None:
-        walls_revision = subprocess.run(["git", "merge-base", "HEAD", "main"], cwd=HERE, check=True,
-                                        capture_output=True, text=True).stdout.strip()[:7]
+        walls_revision = subprocess.run(
+            ["git", "merge-base", "HEAD", "main"], cwd=HERE, check=True, capture_output=True, text=True
+        ).stdout.strip()[:7]
     print(f"load average at start {load()}; best of {rounds} alternated runs, each the best of {repeat}", flush=True)
-    for kind, base, call in (("plain", revision, f"build_spatial_graph({TOLERANCE})"),
-                             ("walls", walls_revision,
-                              f"build_spatial_graph_with_walls({TOLERANCE}, {WALLS_LOOKED_ACROSS}), {WALLS} m walls")):
+    for kind, base, call in (
+        ("plain", revision, f"build_spatial_graph({TOLERANCE})"),
+        (
+            "walls",
+            walls_revision,
+            f"build_spatial_graph_with_walls({TOLERANCE}, {WALLS_LOOKED_ACROSS}), {WALLS} m walls",
+        ),
+    ):
         runs = {base: module_at(base), "now": None}
         printed = alternate(rounds, runs, child_argv("build_times", kind, repeat))
-        measured = {name: [json.loads(text.strip().splitlines()[-1]) for text in texts] for name, texts in printed.items()}
+        measured = {
+            name: [json.loads(text.strip().splitlines()[-1]) for text in texts] for name, texts in printed.items()
+        }
         if any(m is None for runs_of in measured.values() for m in runs_of):
             print(f"{call}: not in {base}")
             continue
         digests = {m["digest"] for runs_of in measured.values() for m in runs_of}
         old, new = (min(measured[name], key=lambda m: m["wall"]) for name in runs)
-        print(f"{new['summary']}: {call}" + (f"; apertures listed now: {new['listed']}" if new.get("listed") is not None
-                                             else ""))
-        print(f"  {base} {old['wall']:.3f} s ({old['cpu']:.3f} s cpu), now {new['wall']:.3f} s ({new['cpu']:.3f} s cpu): "
-              f"{old['wall'] / new['wall']:.2f}x wall, {old['cpu'] / new['cpu']:.2f}x cpu; "
-              + ("the same graph in every run" if len(digests) == 1 else f"GRAPHS DIFFER ({len(digests)} fingerprints)"),
-              flush=True)
+        print(
+            f"{new['summary']}: {call}"
+            + (f"; apertures listed now: {new['listed']}" if new.get("listed") is not None else "")
+        )
+        print(
+            f"  {base} {old['wall']:.3f} s ({old['cpu']:.3f} s cpu), now {new['wall']:.3f} s ({new['cpu']:.3f} s cpu): "
+            f"{old['wall'] / new['wall']:.2f}x wall, {old['cpu'] / new['cpu']:.2f}x cpu; "
+            + ("the same graph in every run" if len(digests) == 1 else f"GRAPHS DIFFER ({len(digests)} fingerprints)"),
+            flush=True,
+        )
     print(f"load average at the end {load()}")
 
 
@@ -328,7 +345,9 @@ def main():
 
     sizes = [int(s) for s in args.sizes.split(",")]
     print(f"velmarin from {velmarin.__file__}; {len(os.sched_getaffinity(0))} cores in this process's affinity")
-    print(f"tolerance {TOLERANCE}, seed {SEED}, best of {args.repeat} (more below 10,000 rooms); load average at start {load()}")
+    print(
+        f"tolerance {TOLERANCE}, seed {SEED}, best of {args.repeat} (more below 10,000 rooms); load average at start {load()}"
+    )
     rows = []
     for rooms in sizes:
         repeat = runs_for(rooms, args.repeat)

@@ -28,6 +28,7 @@ taken in turns; the round trips through networkx run once.
 
     python bench/bench_columns.py [--quick] [--rooms N]
 """
+
 import json
 import math
 import os
@@ -62,6 +63,7 @@ def building_graph(rooms):
 
 # --- the baselines ----------------------------------------------------------------------
 
+
 def attribute_columns(items):
     maps = [item.get_all_attributes() for item in items]
     keys = sorted(set().union(*maps))
@@ -74,17 +76,22 @@ def walked_arrays(graph):
     centroids = [node.centroid for node in nodes]
     contacts = [edge.contact_centroid for edge in edges]
     return {
-        "nodes": {"index": np.array([node.index for node in nodes], dtype=np.int64),
-                  "centroid": np.array([(c.x, c.y, c.z) for c in centroids]).reshape(-1, 3),
-                  "attributes": attribute_columns(nodes)},
-        "edges": {"node_a": np.array([e.node_a for e in edges], dtype=np.int64),
-                  "node_b": np.array([e.node_b for e in edges], dtype=np.int64),
-                  "shared_area": np.array([e.shared_area for e in edges]),
-                  "contact_centroid": np.array([(c.x, c.y, c.z) for c in contacts]).reshape(-1, 3),
-                  "contact_type": np.fromiter((e.contact_type for e in edges), dtype=object, count=len(edges)),
-                  "attributes": attribute_columns(edges)},
-        "wire_contacts": np.array([(w.wire_index, w.mesh_index) for w in graph.wire_contacts],
-                                  dtype=np.int64).reshape(-1, 2),
+        "nodes": {
+            "index": np.array([node.index for node in nodes], dtype=np.int64),
+            "centroid": np.array([(c.x, c.y, c.z) for c in centroids]).reshape(-1, 3),
+            "attributes": attribute_columns(nodes),
+        },
+        "edges": {
+            "node_a": np.array([e.node_a for e in edges], dtype=np.int64),
+            "node_b": np.array([e.node_b for e in edges], dtype=np.int64),
+            "shared_area": np.array([e.shared_area for e in edges]),
+            "contact_centroid": np.array([(c.x, c.y, c.z) for c in contacts]).reshape(-1, 3),
+            "contact_type": np.fromiter((e.contact_type for e in edges), dtype=object, count=len(edges)),
+            "attributes": attribute_columns(edges),
+        },
+        "wire_contacts": np.array([(w.wire_index, w.mesh_index) for w in graph.wire_contacts], dtype=np.int64).reshape(
+            -1, 2
+        ),
     }
 
 
@@ -98,12 +105,20 @@ def set_attributes(items, columns):
 def graph_by_hand(arrays, wire_contacts):
     """from_arrays(arrays) by making the objects one by one."""
     nodes, edges = arrays["nodes"], arrays["edges"]
-    node_objects = [GraphNode(i, Vector3D(x, y, z)) for i, (x, y, z) in
-                    zip(nodes["index"].tolist(), nodes["centroid"].tolist())]
+    node_objects = [
+        GraphNode(i, Vector3D(x, y, z)) for i, (x, y, z) in zip(nodes["index"].tolist(), nodes["centroid"].tolist())
+    ]
     set_attributes(node_objects, nodes["attributes"])
-    edge_objects = [GraphEdge(a, b, area, Vector3D(x, y, z), kind) for a, b, area, (x, y, z), kind in
-                    zip(edges["node_a"].tolist(), edges["node_b"].tolist(), edges["shared_area"].tolist(),
-                        edges["contact_centroid"].tolist(), edges["contact_type"].tolist())]
+    edge_objects = [
+        GraphEdge(a, b, area, Vector3D(x, y, z), kind)
+        for a, b, area, (x, y, z), kind in zip(
+            edges["node_a"].tolist(),
+            edges["node_b"].tolist(),
+            edges["shared_area"].tolist(),
+            edges["contact_centroid"].tolist(),
+            edges["contact_type"].tolist(),
+        )
+    ]
     set_attributes(edge_objects, edges["attributes"])
     return SpatialGraph(node_objects, edge_objects, wire_contacts)
 
@@ -111,14 +126,29 @@ def graph_by_hand(arrays, wire_contacts):
 def walked_items(graph):
     """(node data, edge rows) for a graph library, walking the objects."""
     points = [(c.x, c.y, c.z) for c in (node.centroid for node in graph.nodes)]
-    nodes = [{"index": node.index, "centroid_x": x, "centroid_y": y, "centroid_z": z, **node.get_all_attributes()}
-             for node, (x, y, z) in zip(graph.nodes, points)]
+    nodes = [
+        {"index": node.index, "centroid_x": x, "centroid_y": y, "centroid_z": z, **node.get_all_attributes()}
+        for node, (x, y, z) in zip(graph.nodes, points)
+    ]
     edges = []
     for k, edge in enumerate(graph.edges):
         a, b, c = edge.node_a, edge.node_b, edge.contact_centroid
-        edges.append((a, b, k, {"area": edge.shared_area, "centroid_x": c.x, "centroid_y": c.y, "centroid_z": c.z,
-                                "contact_type": edge.contact_type, "length": math.dist(points[a], points[b]),
-                                **edge.get_all_attributes()}))
+        edges.append(
+            (
+                a,
+                b,
+                k,
+                {
+                    "area": edge.shared_area,
+                    "centroid_x": c.x,
+                    "centroid_y": c.y,
+                    "centroid_z": c.z,
+                    "contact_type": edge.contact_type,
+                    "length": math.dist(points[a], points[b]),
+                    **edge.get_all_attributes(),
+                },
+            )
+        )
     return nodes, edges
 
 
@@ -163,6 +193,7 @@ def json_round_trip(graph, folder):
 
 # --- the runs ---------------------------------------------------------------------------
 
+
 def same_arrays(ours, theirs):
     if isinstance(ours, dict):
         return ours.keys() == theirs.keys() and all(same_arrays(ours[k], theirs[k]) for k in ours)
@@ -185,30 +216,44 @@ def main():
     rooms = int(sys.argv[sys.argv.index("--rooms") + 1]) if "--rooms" in sys.argv else ROOMS
     print(f"load average at start {load()}")
     graph = building_graph(rooms)
-    print(f"{len(graph.nodes):,} rooms, {len(graph.edges):,} edges, {len(graph.wire_contacts):,} wire contacts; "
-          f"best of {runs}, wall-clock")
+    print(
+        f"{len(graph.nodes):,} rooms, {len(graph.edges):,} edges, {len(graph.wire_contacts):,} wire contacts; "
+        f"best of {runs}, wall-clock"
+    )
 
     (ours, _, arrays), (theirs, _, walked) = best_of(runs, [graph.to_arrays, lambda: walked_arrays(graph)])
     assert same_arrays(arrays, walked)
     report("to_arrays()", ours, theirs, "walking the objects")
 
-    (ours, _, made), (theirs, _, by_hand) = best_of(runs, [lambda: SpatialGraph.from_arrays(arrays),
-                                                            lambda: graph_by_hand(arrays, graph.wire_contacts)])
+    (ours, _, made), (theirs, _, by_hand) = best_of(
+        runs, [lambda: SpatialGraph.from_arrays(arrays), lambda: graph_by_hand(arrays, graph.wire_contacts)]
+    )
     assert same_arrays(made.to_arrays(), by_hand.to_arrays())
     report("SpatialGraph.from_arrays()", ours, theirs, "making the objects one by one")
     del made, by_hand
 
-    (ours, _, multigraph), (theirs, _, reference), (paused, _, _) = best_of(runs, [
-        lambda: to_networkx(graph), lambda: networkx_by_hand(graph), lambda: paused_collector(networkx_by_hand, graph)])
+    (ours, _, multigraph), (theirs, _, reference), (paused, _, _) = best_of(
+        runs,
+        [
+            lambda: to_networkx(graph),
+            lambda: networkx_by_hand(graph),
+            lambda: paused_collector(networkx_by_hand, graph),
+        ],
+    )
     assert multigraph.number_of_nodes() == reference.number_of_nodes()
     assert multigraph.number_of_edges() == reference.number_of_edges()
     report("to_networkx()", ours, theirs, "add_nodes_from, add_edges_from by walking")
     report("to_networkx()", ours, paused, "the same, the cyclic collector paused")
     del multigraph, reference
 
-    (ours, _, pygraph), (theirs, _, reference), (paused, _, _) = best_of(runs, [
-        lambda: to_rustworkx(graph), lambda: rustworkx_by_hand(graph),
-        lambda: paused_collector(rustworkx_by_hand, graph)])
+    (ours, _, pygraph), (theirs, _, reference), (paused, _, _) = best_of(
+        runs,
+        [
+            lambda: to_rustworkx(graph),
+            lambda: rustworkx_by_hand(graph),
+            lambda: paused_collector(rustworkx_by_hand, graph),
+        ],
+    )
     assert pygraph.num_edges() == reference.num_edges()
     report("to_rustworkx()", ours, theirs, "add_nodes_from, add_edges_from by walking")
     report("to_rustworkx()", ours, paused, "the same, the cyclic collector paused")
@@ -222,12 +267,22 @@ def main():
         del again
         [(graphml, _, _)] = best_of(1, [lambda: graphml_round_trip(graph, folder)])
         [(as_json, _, _)] = best_of(1, [lambda: json_round_trip(graph, folder)])
-        print(f"  write_parquet() {write * 1e3:.1f} ms, read_parquet() {read * 1e3:.1f} ms "
-              f"({size(folder / 'parquet') / 1e6:.1f} MB)")
-        report("Parquet round trip", write + read, graphml,
-               f"GraphML through networkx ({size(folder / 'graph.graphml') / 1e6:.0f} MB)")
-        report("Parquet round trip", write + read, as_json,
-               f"JSON through networkx ({size(folder / 'graph.json') / 1e6:.0f} MB)")
+        print(
+            f"  write_parquet() {write * 1e3:.1f} ms, read_parquet() {read * 1e3:.1f} ms "
+            f"({size(folder / 'parquet') / 1e6:.1f} MB)"
+        )
+        report(
+            "Parquet round trip",
+            write + read,
+            graphml,
+            f"GraphML through networkx ({size(folder / 'graph.graphml') / 1e6:.0f} MB)",
+        )
+        report(
+            "Parquet round trip",
+            write + read,
+            as_json,
+            f"JSON through networkx ({size(folder / 'graph.json') / 1e6:.0f} MB)",
+        )
     finally:
         shutil.rmtree(folder)
     print(f"load average at the end {load()}")

@@ -15,6 +15,7 @@ is applied to its whole count. The script says which figures are so made.
 Other work on the cores moves the figures; they are printed with the load
 average, and the ratio of the two loads of one size is what compares.
 """
+
 from __future__ import annotations
 
 import argparse
@@ -28,7 +29,6 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests"))
 
 from support.building import generate_building  # noqa: E402
 from support.examples import example  # noqa: E402
-
 from velmarin import SpatialGraph  # noqa: E402
 
 SEED = 7
@@ -91,7 +91,7 @@ def statement_load_estimate(db, graph, prefix):
     # All rooms, and no index: the wall statements scan them as in a whole run.
     run_all(db_graph, SpatialGraph(graph.nodes, [], []).to_cypher_batches(10_000)[1:])
     wall_prefix = min(prefix, walls)
-    wall_seconds = timed(lambda: [db_graph.query(s) for s in statements[rooms:rooms + wall_prefix]])
+    wall_seconds = timed(lambda: [db_graph.query(s) for s in statements[rooms : rooms + wall_prefix]])
     db_graph.delete()
     return room_seconds * rooms / room_prefix + wall_seconds * walls / wall_prefix, wall_prefix / wall_seconds
 
@@ -120,8 +120,10 @@ def main():
                 how = "all run"
             else:
                 statements, wall_rate = statement_load_estimate(db, graph, args.prefix)
-                how = (f"extrapolated from the first {args.prefix} room and wall statements; "
-                       f"{wall_rate:.0f} wall statements/s")
+                how = (
+                    f"extrapolated from the first {args.prefix} room and wall statements; "
+                    f"{wall_rate:.0f} wall statements/s"
+                )
             count = len(graph.nodes) + len(graph.edges)
             print(f"  statements:     {statements:8.1f} s ({count / statements:.0f} statements/s, {how})")
             print(f"  batches faster: {statements / batches:8.1f} x ({load_average()})")

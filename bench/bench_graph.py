@@ -29,6 +29,7 @@ are wall-clock seconds.
 
     python bench/bench_graph.py [--quick]
 """
+
 import math
 import os
 import random
@@ -67,7 +68,9 @@ def position(x, y, z):
 def generate(rng):
     centroids = [
         (x * 4.0 + rng.uniform(-0.4, 0.4), y * 4.0 + rng.uniform(-0.4, 0.4), z * 3.0 + 1.5)
-        for z in range(NZ) for y in range(NY) for x in range(NX)
+        for z in range(NZ)
+        for y in range(NY)
+        for x in range(NX)
     ]
     pairs = []
     for z in range(NZ):
@@ -122,8 +125,9 @@ def scipy_matrix(centroids, ends):
     d = points[a] - points[b]
     weights = np.sqrt(d[:, 0] * d[:, 0] + d[:, 1] * d[:, 1] + d[:, 2] * d[:, 2])
     n = len(points)
-    return csr_matrix((np.concatenate([weights, weights]), (np.concatenate([a, b]), np.concatenate([b, a]))),
-                      shape=(n, n))
+    return csr_matrix(
+        (np.concatenate([weights, weights]), (np.concatenate([a, b]), np.concatenate([b, a]))), shape=(n, n)
+    )
 
 
 def scipy_path(matrix, start, end):
@@ -155,21 +159,32 @@ def routing(runs):
     reference.add_nodes_from(range(len(centroids)))
     reference.add_weighted_edges_from((a, b, w) for (a, b), w in zip(ends, edge_weights))
 
-    (ours, ours_median, path), scipy_row, igraph_row = best_of(runs * 2, [
-        lambda: graph.find_shortest_path(start, end),
-        lambda: scipy_path(matrix, start, end),
-        lambda: other.get_shortest_paths(start, to=end, weights="weight", output="vpath")[0],
-    ], clock)
+    (ours, ours_median, path), scipy_row, igraph_row = best_of(
+        runs * 2,
+        [
+            lambda: graph.find_shortest_path(start, end),
+            lambda: scipy_path(matrix, start, end),
+            lambda: other.get_shortest_paths(start, to=end, weights="weight", output="vpath")[0],
+        ],
+        clock,
+    )
     [networkx_row] = best_of(max(2, runs // 2), [lambda: nx.dijkstra_path(reference, start, end)], clock)
-    rows = [("scipy csgraph.dijkstra", scipy_row), ("igraph get_shortest_paths", igraph_row),
-            ("networkx dijkstra_path", networkx_row)]
+    rows = [
+        ("scipy csgraph.dijkstra", scipy_row),
+        ("igraph get_shortest_paths", igraph_row),
+        ("networkx dijkstra_path", networkx_row),
+    ]
     cost = path_cost(centroids, path)
-    print(f"  {'velmarin find_shortest_path':28} {ours * 1e3:8.2f} ms (median {ours_median * 1e3:.2f} ms), "
-          f"{len(path)} rooms")
+    print(
+        f"  {'velmarin find_shortest_path':28} {ours * 1e3:8.2f} ms (median {ours_median * 1e3:.2f} ms), "
+        f"{len(path)} rooms"
+    )
     for name, (theirs, median, their_path) in rows:
         assert math.isclose(path_cost(centroids, their_path), cost, rel_tol=1e-12), name
-        print(f"  {name:28} {theirs * 1e3:8.2f} ms (median {median * 1e3:.2f} ms), {theirs / ours:5.1f} x velmarin's "
-              f"time, same path: {their_path == path}")
+        print(
+            f"  {name:28} {theirs * 1e3:8.2f} ms (median {median * 1e3:.2f} ms), {theirs / ours:5.1f} x velmarin's "
+            f"time, same path: {their_path == path}"
+        )
     print(f"  (scipy's matrix, made beforehand from NumPy arrays: {matrix_time * 1e3:.1f} ms)")
 
 
@@ -177,12 +192,16 @@ def python_cypher(centroids, pairs, names):
     """The same statements by Python string formatting (floats by repr, no escaping): the baseline."""
     out = []
     for i, (x, y, z) in enumerate(centroids):
-        out.append(f"CREATE (r{i}:Room {{index: {i}, centroid_x: {x!r}, centroid_y: {y!r}, centroid_z: {z!r}, "
-                   f"name: {names[i]!r}, storey: {i // (NX * NY)!r}}})")
+        out.append(
+            f"CREATE (r{i}:Room {{index: {i}, centroid_x: {x!r}, centroid_y: {y!r}, centroid_z: {z!r}, "
+            f"name: {names[i]!r}, storey: {i // (NX * NY)!r}}})"
+        )
     for a, b, kind in pairs:
-        out.append(f"MATCH (a:Room {{index: {a}}}), (b:Room {{index: {b}}}) CREATE (a)-[:SHARES_WALL "
-                   f"{{area: {12.0!r}, centroid_x: {0.5!r}, centroid_y: {0.5!r}, centroid_z: {1.5!r}, "
-                   f"contact_type: '{kind}'}}]->(b)")
+        out.append(
+            f"MATCH (a:Room {{index: {a}}}), (b:Room {{index: {b}}}) CREATE (a)-[:SHARES_WALL "
+            f"{{area: {12.0!r}, centroid_x: {0.5!r}, centroid_y: {0.5!r}, centroid_z: {1.5!r}, "
+            f"contact_type: '{kind}'}}]->(b)"
+        )
     return out
 
 
@@ -206,8 +225,10 @@ def main():
     assert len(statements) == count
     [(base_min, base_median, _)] = best_of(max(2, runs // 2), [lambda: python_cypher(centroids, pairs, names)])
     print(f"to_cypher_queries ({count} statements, two attributes per node; wall-clock times)")
-    print(f"  velmarin           {count / ours_min / 1e6:9.2f} M statements/s ({ours_min * 1e3:.1f} ms, "
-          f"median {ours_median * 1e3:.1f} ms)")
+    print(
+        f"  velmarin           {count / ours_min / 1e6:9.2f} M statements/s ({ours_min * 1e3:.1f} ms, "
+        f"median {ours_median * 1e3:.1f} ms)"
+    )
     print(f"  Python f-strings   {count / base_min / 1e6:9.2f} M statements/s ({base_min * 1e3:.1f} ms)")
     print(f"  speed-up           {base_min / ours_min:9.1f} x")
     print(f"load average at the end {load()}")

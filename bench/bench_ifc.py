@@ -33,9 +33,9 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import velmarin  # noqa: E402
-from velmarin import IfcParser  # noqa: E402
-from reference_ifc import reference_read  # noqa: E402
 from baseline import alternate, module_at  # noqa: E402
+from reference_ifc import reference_read  # noqa: E402
+from velmarin import IfcParser  # noqa: E402
 
 POINTS = 1_000_000
 LOOPS = 1_000_000

@@ -39,6 +39,7 @@ other work on the machine moves them: read them with the load averages
 printed beside them. velmarin's own share is given by processor time too
 (this process's, the engine's thread included), which that work moves less.
 """
+
 from __future__ import annotations
 
 import argparse
@@ -47,26 +48,27 @@ import json
 import math
 import multiprocessing
 import os
-import subprocess
 import sys
 import tempfile
 import time
+from collections.abc import Sequence
 from pathlib import Path
-from typing import Any, Callable, NamedTuple, Sequence
+from typing import Any, Callable, NamedTuple
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "tests"))
 
 import ifcopenshell  # noqa: E402
 import ifcopenshell.geom  # noqa: E402
-from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
+import ifcopenshell.util.unit  # noqa: E402
 
 from baseline import module_at, run_with  # noqa: E402
+from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 from support.building import STOREY_HEIGHT, generate_building  # noqa: E402
 from support.examples import example  # noqa: E402
-import ifcopenshell.util.unit  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
 from velmarin_ifc._building import building_from  # noqa: E402
+
 try:
     from velmarin_ifc._engine import element_shapes  # noqa: E402
 except ImportError:  # velmarin_ifc before its engine gave shapes in their elements' own coordinates (--against)
@@ -94,8 +96,9 @@ def generated_layout(rooms: int, seed: int = 7) -> Layout:
         storey = int(min(zs) // STOREY_HEIGHT)
         sill = min(zs) - storey * STOREY_HEIGHT
         start, end = (min(xs), min(ys)), (max(xs), max(ys))
-        layout.openings.append(LayoutOpening("door" if sill == 0 else "window", storey, start, end,
-                                             sill, max(zs) - min(zs)))
+        layout.openings.append(
+            LayoutOpening("door" if sill == 0 else "window", storey, start, end, sill, max(zs) - min(zs))
+        )
     layout.columns = [(round(a[2] / STOREY_HEIGHT), a[0], a[1]) for a, _ in generated.wires]
     return layout
 
@@ -121,8 +124,9 @@ def least(a: Took, b: Took) -> Took:
 
 def default_geometry(model: ifcopenshell.file, products: list[Any]) -> int:
     """ifcopenshell's geometry iterator over the products, as its defaults have it, on every core."""
-    iterator = ifcopenshell.geom.iterator(ifcopenshell.geom.settings(), model, multiprocessing.cpu_count(),
-                                          include=products)
+    iterator = ifcopenshell.geom.iterator(
+        ifcopenshell.geom.settings(), model, multiprocessing.cpu_count(), include=products
+    )
     shapes = 0
     if iterator.initialize():
         while True:
@@ -143,24 +147,34 @@ def measure(path: Path, repeat: int) -> dict[str, Any]:
         products = Products(model)
         metres = ifcopenshell.util.unit.calculate_unit_scale(model)
         with step_text(str(path), model) as text:
-            times["checks"], faults = timed(lambda: screened(model, products.all(), text, metres))
+            times["checks"], faults = timed(lambda: screened(model, products.all(), text, metres))  # noqa: F821
         kept = [p for p in products.all() if p.id() not in faults]
-        times["geometry"], shapes = timed(lambda: element_shapes(model, kept))
-        times["meshes"], building = timed(lambda: building_from(assemble(model, products, shapes, faults)))
+        times["geometry"], shapes = timed(lambda: element_shapes(model, kept))  # noqa: F821
+        times["meshes"], building = timed(lambda: building_from(assemble(model, products, shapes, faults)))  # noqa: F821
         times["graph"], _ = timed(lambda: building.graph())
         start, used = time.perf_counter(), time.process_time()
         del model, products, kept, shapes, faults  # the parsed model is freed: ifcopenshell's work too
         times["parse"] += Took(time.perf_counter() - start, time.process_time() - used)
         best = {key: least(value, best.get(key, value)) for key, value in times.items()}
-    return {"times": with_rest(best), "rooms": len(building.spaces), "apertures": len(building.apertures),
-            "edges": len(graph.edges), "size": path.stat().st_size}
+    return {
+        "times": with_rest(best),
+        "rooms": len(building.spaces),
+        "apertures": len(building.apertures),
+        "edges": len(graph.edges),
+        "size": path.stat().st_size,
+    }
 
 
 def with_rest(best: dict[str, Took]) -> dict[str, Took]:
     """The times with "rest": what of the whole the steps leave out."""
     steps = [best[step] for step in STEPS[:-1]]
-    return {**best, "rest": Took(max(0.0, best["whole"].wall - sum(t.wall for t in steps)),
-                                 max(0.0, best["whole"].processor - sum(t.processor for t in steps)))}
+    return {
+        **best,
+        "rest": Took(
+            max(0.0, best["whole"].wall - sum(t.wall for t in steps)),
+            max(0.0, best["whole"].processor - sum(t.processor for t in steps)),
+        ),
+    }
 
 
 def yardstick(path: Path, repeat: int) -> Took:
@@ -174,9 +188,11 @@ def yardstick(path: Path, repeat: int) -> Took:
 def fresh_process(path: Path, folders: Sequence[Path] = ()) -> tuple[float, float]:
     """Seconds to import velmarin_ifc, then to read the model and make its graph, in a new interpreter
     (with `folders` first on its path)."""
-    code = ("import sys, time\nstart = time.perf_counter()\nimport velmarin_ifc\nimported = time.perf_counter()\n"
-            "velmarin_ifc.read_building(sys.argv[1]).graph()\n"
-            "print(imported - start, time.perf_counter() - imported)\n")
+    code = (
+        "import sys, time\nstart = time.perf_counter()\nimport velmarin_ifc\nimported = time.perf_counter()\n"
+        "velmarin_ifc.read_building(sys.argv[1]).graph()\n"
+        "print(imported - start, time.perf_counter() - imported)\n"
+    )
     imported, first = run_with(folders, ["-c", code, str(path)]).split()
     return float(imported), float(first)
 
@@ -216,16 +232,21 @@ def threads_against_one(path: Path, repeat: int) -> tuple[float, float]:
     """The engine's geometry of a model as read_building runs it on one thread, and on every core."""
     model = ifcopenshell.open(str(path))
     products = Products(model).all()
-    return tuple(min(timed(lambda: element_shapes(model, products, threads=threads))[0].wall for _ in range(repeat))
-                 for threads in (1, multiprocessing.cpu_count()))  # type: ignore[return-value]
+    return tuple(
+        min(timed(lambda: element_shapes(model, products, threads=threads))[0].wall for _ in range(repeat))
+        for threads in (1, multiprocessing.cpu_count())
+    )  # type: ignore[return-value]
 
 
 def load() -> str:
     return " ".join(f"{x:.1f}" for x in os.getloadavg())
 
 
-HEADER = (f"{'model':<36} {'rooms':>5} {'apert.':>6}" + "".join(f" {step:>11}" for step in STEPS)
-          + f" {'whole':>7} {'own':>5} {'(cpu)':>5} {'iterator':>8} {'ratio':>6}")
+HEADER = (
+    f"{'model':<36} {'rooms':>5} {'apert.':>6}"
+    + "".join(f" {step:>11}" for step in STEPS)
+    + f" {'whole':>7} {'own':>5} {'(cpu)':>5} {'iterator':>8} {'ratio':>6}"
+)
 
 
 def own_share(t: dict[str, Took], clock: str) -> float:
@@ -240,8 +261,11 @@ def report(name: str, row: dict[str, Any]) -> None:
     t = row["times"]
     whole = t["whole"].wall
     steps = "".join(f" {t[step].wall:6.3f} {t[step].wall / whole:4.0%}" for step in STEPS)
-    print(f"{name:<36} {row['rooms']:>5} {row['apertures']:>6}{steps} {whole:7.3f} {own_share(t, 'wall'):5.0%} "
-          f"{own_share(t, 'processor'):5.0%} {t['yardstick'].wall:8.3f} {whole / t['yardstick'].wall:6.3f}", flush=True)
+    print(
+        f"{name:<36} {row['rooms']:>5} {row['apertures']:>6}{steps} {whole:7.3f} {own_share(t, 'wall'):5.0%} "
+        f"{own_share(t, 'processor'):5.0%} {t['yardstick'].wall:8.3f} {whole / t['yardstick'].wall:6.3f}",
+        flush=True,
+    )
 
 
 def main() -> None:
@@ -265,8 +289,9 @@ def main() -> None:
         generated = Path(folder) / "generated.ifc"
         write_model(generated, generated_layout(args.rooms))
         paths = {"the example house": house, f"generated, {args.rooms} rooms": generated}
-        paths.update({name.removesuffix(".ifc.gz"): unpacked(name, folder) for name in MODELS
-                      if (SHARED / name).exists()})
+        paths.update(
+            {name.removesuffix(".ifc.gz"): unpacked(name, folder) for name in MODELS if (SHARED / name).exists()}
+        )
         print(HEADER)
         for name, path in paths.items():
             if before is None:
@@ -280,19 +305,25 @@ def main() -> None:
             report(name, rows[name])
         if before is not None:
             imported, first = fresh_process(house, before)
-            print(f"the house in a fresh process at {args.against}: import velmarin_ifc {imported:.3f} s, "
-                  f"then its first read and graph {first:.3f} s")
+            print(
+                f"the house in a fresh process at {args.against}: import velmarin_ifc {imported:.3f} s, "
+                f"then its first read and graph {first:.3f} s"
+            )
         imported, first = fresh_process(house)
         threads = threads_against_one(house, args.repeat)
     for label, measured in ([(args.against, olds)] if olds else []) + [("", rows)]:
         compared = [row for name, row in measured.items() if name != "the example house"]
         wholes = sum(r["times"]["whole"].wall for r in compared)
         yardsticks = sum(r["times"]["yardstick"].wall for r in compared)
-        print(f"all but the house{f' at {label}' if label else ''}: read_building(path).graph() {wholes:.3f} s, "
-              f"ifcopenshell's iterator with its defaults {yardsticks:.3f} s: {wholes / yardsticks:.3f}x")
-    print(f"the house in a fresh process: import velmarin_ifc {imported:.3f} s, then its first read and graph "
-          f"{first:.3f} s; its geometry on one thread {threads[0]:.3f} s, on every core {threads[1]:.3f} s; "
-          f"load average {load()}")
+        print(
+            f"all but the house{f' at {label}' if label else ''}: read_building(path).graph() {wholes:.3f} s, "
+            f"ifcopenshell's iterator with its defaults {yardsticks:.3f} s: {wholes / yardsticks:.3f}x"
+        )
+    print(
+        f"the house in a fresh process: import velmarin_ifc {imported:.3f} s, then its first read and graph "
+        f"{first:.3f} s; its geometry on one thread {threads[0]:.3f} s, on every core {threads[1]:.3f} s; "
+        f"load average {load()}"
+    )
 
 
 if __name__ == "__main__":

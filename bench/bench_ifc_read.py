@@ -15,6 +15,7 @@ engine's threads included), which other work on the machine moves less.
 The ratios compare runs of the same invocation. Figures move with other
 work on the machine: read them with the load averages printed beside them.
 """
+
 from __future__ import annotations
 
 import argparse
@@ -31,7 +32,6 @@ from unittest import mock
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 
 from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
-
 from velmarin_ifc import read_building  # noqa: E402
 
 
@@ -44,17 +44,19 @@ def measure(path: Path, repeat: int) -> None:
     wall: dict[str, list[float]] = {name: [] for name in ways}
     processor: dict[str, list[float]] = {name: [] for name in ways}
     for round in range(repeat):
-        for name, read in (ways.items() if round % 2 == 0 else reversed(ways.items())):
+        for name, read in ways.items() if round % 2 == 0 else reversed(ways.items()):
             start, used = time.perf_counter(), processor_time()
             read()
             wall[name].append(time.perf_counter() - start)
             processor[name].append(processor_time() - used)
     checked, bare, child = (min(wall[name]) for name in ways)
     checked_cpu, bare_cpu = (min(processor[name]) for name in ("checked", "unchecked"))
-    print(f"{path.name}: checked {checked:.3f} s, unchecked {bare:.3f} s ({checked / bare:.3f}x; processor time "
-          f"{checked_cpu:.3f} s against {bare_cpu:.3f} s, {checked_cpu / bare_cpu:.3f}x, median "
-          f"{statistics.median(processor['checked']) / statistics.median(processor['unchecked']):.3f}x); "
-          f"in a child {child:.3f} s ({child / checked:.2f}x, +{child - checked:.3f} s)")
+    print(
+        f"{path.name}: checked {checked:.3f} s, unchecked {bare:.3f} s ({checked / bare:.3f}x; processor time "
+        f"{checked_cpu:.3f} s against {bare_cpu:.3f} s, {checked_cpu / bare_cpu:.3f}x, median "
+        f"{statistics.median(processor['checked']) / statistics.median(processor['unchecked']):.3f}x); "
+        f"in a child {child:.3f} s ({child / checked:.2f}x, +{child - checked:.3f} s)"
+    )
 
 
 def processor_time() -> float:

@@ -75,7 +75,11 @@ def numpy_weld(points, tolerance):
     r = np.trunc(q)
     r += np.sign(q) * (np.abs(q - r) >= 0.5)  # halves away from zero
     keys = np.where(np.isnan(r), 0.0, r)
-    keys = np.where(keys >= 2.0**63, I64_MAX, np.where(keys <= -(2.0**63), I64_MIN, np.clip(keys, -(2.0**62), 2.0**62).astype(np.int64)))
+    keys = np.where(
+        keys >= 2.0**63,
+        I64_MAX,
+        np.where(keys <= -(2.0**63), I64_MIN, np.clip(keys, -(2.0**62), 2.0**62).astype(np.int64)),
+    )
     _, first, inverse = np.unique(keys, axis=0, return_index=True, return_inverse=True)
     order = np.argsort(first)  # cells in order of their first vertex
     rank = np.empty_like(order)
@@ -128,9 +132,13 @@ def compare_clean(name, mesh, points, faces, tolerance):
     literal, (literal_points, literal_faces) = timed(reference_clean, points.tolist(), faces, tolerance)
     assert np.array_equal(np.array(literal_points).reshape(-1, 3), welded_points) and literal_faces == welded_faces
     seconds_out, _ = timed(lambda: (welded.vertices, welded.faces))
-    print(f"clean({tolerance}) of the {name} ({len(points):,} vertices, {len(faces):,} faces): {len(welded.vertices):,} vertices, {len(welded.faces):,} faces")
+    print(
+        f"clean({tolerance}) of the {name} ({len(points):,} vertices, {len(faces):,} faces): {len(welded.vertices):,} vertices, {len(welded.faces):,} faces"
+    )
     print(f"  native {native:.3f} s")
-    print(f"  NumPy + Python faces {numpy_total:.2f} s (vertex pass {numpy_seconds:.2f} s, face pass {python_seconds:.2f} s): ratio {numpy_total / native:.0f}x")
+    print(
+        f"  NumPy + Python faces {numpy_total:.2f} s (vertex pass {numpy_seconds:.2f} s, face pass {python_seconds:.2f} s): ratio {numpy_total / native:.0f}x"
+    )
     print(f"  literal pure Python {literal:.2f} s: ratio {literal / native:.0f}x")
     print(f"  conversion out (reading vertices and faces): {seconds_out:.2f} s")
     return welded, welded_points, welded_faces
@@ -155,9 +163,15 @@ def native_times():
         mesh = Mesh([Vector3D(*p) for p in points.tolist()], face_array.tolist())
     clean_soup, welded = best_of(3, mesh.clean, TOLERANCE)
     clean_indexed, coarse = best_of(3, welded.clean, COARSE_TOLERANCE)
-    slice_seconds, (above, below) = best_of(3, welded.slice_by_plane, Vector3D(0.3, -0.2, 1.0), Vector3D(350.0, 350.0, 0.5))
+    slice_seconds, (above, below) = best_of(
+        3, welded.slice_by_plane, Vector3D(0.3, -0.2, 1.0), Vector3D(350.0, 350.0, 0.5)
+    )
     results = [digest(m) for m in (welded, coarse, above, below)]
-    print(json.dumps({"clean soup": clean_soup, "clean indexed": clean_indexed, "slice": slice_seconds, "results": results}))
+    print(
+        json.dumps(
+            {"clean soup": clean_soup, "clean indexed": clean_indexed, "slice": slice_seconds, "results": results}
+        )
+    )
 
 
 def against(revision, rounds):
@@ -202,11 +216,17 @@ def main():
 
     normal, origin = (0.3, -0.2, 1.0), (350.0, 350.0, 0.5)
     native_slice, (above, below) = best_of(3, welded.slice_by_plane, Vector3D(*normal), Vector3D(*origin))
-    python_slice, ((above_points, above_faces), (below_points, below_faces)) = timed(numpy_slice, welded_points, welded_faces, normal, origin)
+    python_slice, ((above_points, above_faces), (below_points, below_faces)) = timed(
+        numpy_slice, welded_points, welded_faces, normal, origin
+    )
     seconds_out, _ = timed(lambda: (above.vertices, above.faces, below.vertices, below.faces))
-    assert same(above, above_points, above_faces) and same(below, below_points, below_faces), "slice: native and baseline differ"
+    assert same(above, above_points, above_faces) and same(below, below_points, below_faces), (
+        "slice: native and baseline differ"
+    )
     print(f"slice_by_plane: above {len(above.faces):,} faces, below {len(below.faces):,} faces")
-    print(f"  native {native_slice:.3f} s, NumPy distances + Python triangles {python_slice:.2f} s: ratio {python_slice / native_slice:.0f}x")
+    print(
+        f"  native {native_slice:.3f} s, NumPy distances + Python triangles {python_slice:.2f} s: ratio {python_slice / native_slice:.0f}x"
+    )
     print(f"  conversion out (reading vertices and faces of both): {seconds_out:.2f} s")
 
 

@@ -17,6 +17,7 @@ on each alike. Times are wall-clock seconds, the best of ``--repeat`` runs;
 the speed-up compares rates of the same run. Other work on the machine
 moves the figures: read them with the load averages printed beside them.
 """
+
 from __future__ import annotations
 
 import argparse
@@ -26,9 +27,10 @@ import os
 import sys
 import tempfile
 import time
-from pathlib import Path
+from collections.abc import Iterator
 from contextlib import contextmanager
-from typing import Any, Callable, Iterator
+from pathlib import Path
+from typing import Any, Callable
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "tests"))
@@ -60,8 +62,11 @@ def portfolio(folder: Path, count: int, smallest: int, largest: int) -> list[str
 
 
 def read_all(paths: list[str], client: Any) -> None:
-    failed = [(path, outcome) for path, outcome in read_portfolio(paths, client, timeout=TIMEOUT)
-              if isinstance(outcome, Exception)]
+    failed = [
+        (path, outcome)
+        for path, outcome in read_portfolio(paths, client, timeout=TIMEOUT)
+        if isinstance(outcome, Exception)
+    ]
     if failed:
         raise RuntimeError(f"models failed: {failed}")
 
@@ -76,8 +81,12 @@ def one_by_one(paths: list[str]) -> None:
 @contextmanager
 def local_cluster(workers: int) -> Iterator[Any]:
     """A client of a local cluster whose workers have imported velmarin_ifc."""
-    with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=":0",
-                      silence_logs=logging.ERROR) as cluster, Client(cluster) as client:
+    with (
+        LocalCluster(
+            n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=":0", silence_logs=logging.ERROR
+        ) as cluster,
+        Client(cluster) as client,
+    ):
         client.run(lambda: __import__("velmarin_ifc"))
         yield client
 
@@ -87,7 +96,7 @@ def alternated(repeat: int, ways: dict[str, Callable[[], Any]]) -> dict[str, flo
     order, so that the machine's other work falls on each alike."""
     best = dict.fromkeys(ways, math.inf)
     for round in range(repeat):
-        for name, way in (ways.items() if round % 2 == 0 else reversed(ways.items())):
+        for name, way in ways.items() if round % 2 == 0 else reversed(ways.items()):
             start = time.perf_counter()
             way()
             best[name] = min(best[name], time.perf_counter() - start)
@@ -108,15 +117,20 @@ def main() -> None:
     print(f"{os.cpu_count()} cores; load average {load()}")
     with tempfile.TemporaryDirectory() as folder:
         paths = portfolio(Path(folder), args.models, smallest, largest)
-        print(f"{len(paths)} models: {args.models} generated of {smallest} to {largest} rooms, the house, "
-              f"{len(paths) - args.models - 1} shared")
+        print(
+            f"{len(paths)} models: {args.models} generated of {smallest} to {largest} rooms, the house, "
+            f"{len(paths) - args.models - 1} shared"
+        )
         with local_cluster(1) as one, local_cluster(2) as two:
-            times = alternated(args.repeat, {
-                "one by one here, no child": lambda: one_by_one(paths),
-                "one by one here, in children": lambda: read_all(paths, None),
-                "1 worker process": lambda: read_all(paths, one),
-                "2 worker processes": lambda: read_all(paths, two),
-            })
+            times = alternated(
+                args.repeat,
+                {
+                    "one by one here, no child": lambda: one_by_one(paths),
+                    "one by one here, in children": lambda: read_all(paths, None),
+                    "1 worker process": lambda: read_all(paths, one),
+                    "2 worker processes": lambda: read_all(paths, two),
+                },
+            )
     one_worker = len(paths) / times["1 worker process"]
     print(f"{'how':<30} {'seconds':>8} {'models/s':>9} {'speed-up':>9}")
     for how, seconds in times.items():

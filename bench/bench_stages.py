@@ -7,6 +7,7 @@ across walls (looking 0.05 m further than the walls are thick).
     cmake -S . -B build/bench -G Ninja -DVELMARIN_BENCH=ON && cmake --build build/bench --target bench_stages
     python bench/bench_stages.py [rooms] [--walls 0.2] [--driver build/bench/bench/bench_stages]
 """
+
 import argparse
 import os
 import subprocess

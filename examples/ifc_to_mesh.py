@@ -6,6 +6,7 @@ two corners written twice a hair apart. The reader keeps only points and
 loops; `clean` welds the near-duplicates; `slice_by_plane` cuts the room at
 table height into the part above and the part below.
 """
+
 from velmarin import IfcParser, Vector3D
 
 IFC_TEXT = """ISO-10303-21;

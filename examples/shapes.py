@@ -1,4 +1,5 @@
 """Small shape builders shared by the examples."""
+
 from velmarin import Mesh, Vector3D
 
 

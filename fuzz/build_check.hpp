@@ -60,7 +60,9 @@ inline BuildCase build_case(const std::uint8_t* data, std::size_t size) {
 // a room-sized region; and it runs the ray test of every wire against every
 // room, whose products overflow for points around 1e150 and beyond.
 inline bool near_the_origin(const SpatialRegistry& building) {
-    auto near = [](const Vector3D& v) { return std::fabs(v.x) <= 1e3 && std::fabs(v.y) <= 1e3 && std::fabs(v.z) <= 1e3; };
+    auto near = [](const Vector3D& v) {
+        return std::fabs(v.x) <= 1e3 && std::fabs(v.y) <= 1e3 && std::fabs(v.z) <= 1e3;
+    };
     for (const std::vector<Mesh>* list : {&building.meshes, &building.apertures}) {
         for (const Mesh& mesh : *list) {
             if (!std::all_of(mesh.vertices.begin(), mesh.vertices.end(), near)) return false;
@@ -139,10 +141,9 @@ inline bool same_but_at_tolerance(const BuildCase& input, const std::vector<Edge
     auto entry = [&](std::size_t i, std::size_t j) -> char& { return pairs[i * (m + 1) + j]; };
     for (std::size_t i = n + 1; i-- > 0;) {
         for (std::size_t j = m + 1; j-- > 0;) {
-            entry(i, j) = (i == n && j == m) ||
-                          (i < n && j < m && entry(i + 1, j + 1) && same_edge(indexed[i], literal[j])) ||
-                          (i < n && indexed_alone[i] && entry(i + 1, j)) ||
-                          (j < m && literal_alone[j] && entry(i, j + 1));
+            entry(i, j) =
+                (i == n && j == m) || (i < n && j < m && entry(i + 1, j + 1) && same_edge(indexed[i], literal[j])) ||
+                (i < n && indexed_alone[i] && entry(i + 1, j)) || (j < m && literal_alone[j] && entry(i, j + 1));
         }
     }
     return entry(0, 0);
@@ -166,7 +167,8 @@ inline void check_agreement(const BuildCase& input, const GraphRecords& indexed,
     for (std::size_t i = 0; i < indexed.wire_contacts.size(); ++i) {
         const WireContact& a = indexed.wire_contacts[i];
         const WireContact& b = literal.wire_contacts[i];
-        check(a.wire_index == b.wire_index && a.mesh_index == b.mesh_index, "the searches give different wire contacts");
+        check(a.wire_index == b.wire_index && a.mesh_index == b.mesh_index,
+              "the searches give different wire contacts");
     }
     if (same_but_at_tolerance(input, indexed.edges, literal.edges)) return;
     // Then the lists differ in order somewhere: the first difference says how.

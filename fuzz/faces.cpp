@@ -71,7 +71,8 @@ void check_normals_and_selection(const Mesh& mesh, fuzz::Bytes& bytes) {
     std::vector<std::uint64_t> positions(bytes.count(8));
     for (std::uint64_t& p : positions) p = bytes.count(mesh.faces.size() + 1);
     const Result<Mesh> selected = select_faces(mesh, positions);
-    const bool past = std::any_of(positions.begin(), positions.end(), [&](std::uint64_t p) { return p >= mesh.faces.size(); });
+    const bool past =
+        std::any_of(positions.begin(), positions.end(), [&](std::uint64_t p) { return p >= mesh.faces.size(); });
     check(selected.ok() != past, "selecting faces failed otherwise than on a position past them");
     if (!selected.ok()) return;
     check(selected.value().faces.size() == positions.size(), "selecting faces did not give a face a position");

@@ -12,8 +12,7 @@ using namespace velmarin;
 namespace {
 
 Result<GraphRecords> build(const fuzz::BuildCase& input, Search search) {
-    return build_graph_with_walls(input.building, input.tolerance, input.wall_thickness, input.slab_thickness,
-                                  search);
+    return build_graph_with_walls(input.building, input.tolerance, input.wall_thickness, input.slab_thickness, search);
 }
 
 }  // namespace

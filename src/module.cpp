@@ -18,6 +18,7 @@ namespace {
 using TypeGetter = PyTypeObject* (*)();
 
 // Registration order: the order of `__all__`.
+// clang-format off
 const TypeGetter class_registry[] = {
     type_of<Vector3D>,
     type_of<GraphNode>,
@@ -30,6 +31,7 @@ const TypeGetter class_registry[] = {
     type_of<SpatialRegistry>,
     type_of<IfcParser>,
 };
+// clang-format on
 
 std::vector<PyMethodDef>& module_functions() {
     static std::vector<PyMethodDef> functions = {boolean_join_extruded_function()};
@@ -113,6 +115,4 @@ PyModuleDef module_definition = {
 
 }  // namespace velmarin::binding
 
-PyMODINIT_FUNC PyInit_velmarin(void) {
-    return PyModuleDef_Init(&velmarin::binding::module_definition);
-}
+PyMODINIT_FUNC PyInit_velmarin(void) { return PyModuleDef_Init(&velmarin::binding::module_definition); }

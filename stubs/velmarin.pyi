@@ -1,16 +1,17 @@
 """Type information for the velmarin extension module."""
 
-from typing import Any, Mapping, Sequence, SupportsFloat, SupportsIndex, TypedDict, Union, final
+from collections.abc import Mapping, Sequence
+from typing import Any, SupportsFloat, SupportsIndex, TypedDict, final
 
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
 
-_Float = Union[SupportsFloat, SupportsIndex]
+_Float = SupportsFloat | SupportsIndex
 # Mesh.to_arrays: an (m, k) block when all faces have k indices, otherwise
 # compressed rows (indices, offsets), face i being indices[offsets[i]:offsets[i + 1]].
-_FaceArrays = Union[NDArray[np.int64], tuple[NDArray[np.int64], NDArray[np.int64]]]
+_FaceArrays = NDArray[np.int64] | tuple[NDArray[np.int64], NDArray[np.int64]]
 # SpatialGraph.to_arrays: positions int64, or uint64 in a column holding one beyond int64.
-_Positions = Union[NDArray[np.int64], NDArray[np.uint64]]
+_Positions = NDArray[np.int64] | NDArray[np.uint64]
 
 class _NodeArrays(TypedDict):
     index: _Positions
@@ -235,9 +236,7 @@ class SpatialRegistry:
     """The building: rooms (meshes), columns (wires) and openings (apertures), copied in; their positions
     are the graph's numbers. Each list reads as copies and is replaced whole."""
 
-    def __new__(
-        cls, meshes: Sequence[Mesh], wires: Sequence[Wire], apertures: Sequence[Mesh]
-    ) -> SpatialRegistry: ...
+    def __new__(cls, meshes: Sequence[Mesh], wires: Sequence[Wire], apertures: Sequence[Mesh]) -> SpatialRegistry: ...
     @property
     def meshes(self) -> list[Mesh]: ...
     @meshes.setter

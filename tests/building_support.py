@@ -4,7 +4,6 @@ plain rectangle arithmetic, independently of velmarin (for axis-aligned boxes
 on a half-integer grid every figure is exact)."""
 
 import math
-import random
 from dataclasses import dataclass, field
 
 # The six faces of a box from its corners 0..7 (bottom 0-3, top 4-7), each
@@ -15,8 +14,16 @@ BOX_FACE_SIDES = [(2, 0), (2, 1), (1, 0), (0, 1), (1, 1), (0, 0)]
 
 def box_points(lo, hi):
     (x0, y0, z0), (x1, y1, z1) = lo, hi
-    return [(x0, y0, z0), (x1, y0, z0), (x1, y1, z0), (x0, y1, z0),
-            (x0, y0, z1), (x1, y0, z1), (x1, y1, z1), (x0, y1, z1)]
+    return [
+        (x0, y0, z0),
+        (x1, y0, z0),
+        (x1, y1, z0),
+        (x0, y1, z0),
+        (x0, y0, z1),
+        (x1, y0, z1),
+        (x1, y1, z1),
+        (x0, y1, z1),
+    ]
 
 
 @dataclass
@@ -41,6 +48,7 @@ class Opening:
     """A rectangle in the plane `axis` = `at`: an aperture mesh of one face;
     with a `depth`, a box from `at` - depth / 2 to `at` + depth / 2 that spans
     a wall of that thickness, with a face on either surface."""
+
     axis: int
     at: float
     lo: tuple  # in the two other axes, in axis order
@@ -57,8 +65,15 @@ class Opening:
         if self.depth:
             lo, hi = self._lift(*self.lo, self.at - self.depth / 2), self._lift(*self.hi, self.at + self.depth / 2)
             return box_points(lo, hi)
-        return [self._lift(u, v, self.at) for u, v in [(self.lo[0], self.lo[1]), (self.hi[0], self.lo[1]),
-                                                       (self.hi[0], self.hi[1]), (self.lo[0], self.hi[1])]]
+        return [
+            self._lift(u, v, self.at)
+            for u, v in [
+                (self.lo[0], self.lo[1]),
+                (self.hi[0], self.lo[1]),
+                (self.hi[0], self.hi[1]),
+                (self.lo[0], self.hi[1]),
+            ]
+        ]
 
     def faces(self):
         return [list(f) for f in BOX_FACES] if self.depth else [[0, 1, 2, 3]]
@@ -81,6 +96,7 @@ class Building:
 
 
 # --- the expected graph ---------------------------------------------------------
+
 
 def _region(rect, holes):
     """Area and centroid of a rectangle less a union of rectangles, cell by cell."""
@@ -117,8 +133,7 @@ def expected_contacts(building, tolerance):
         per_face = []
         for axis, side in BOX_FACE_SIDES:
             at = room.hi[axis] if side else room.lo[axis]
-            holes = [(o.lo, o.hi) for o in building.openings
-                     if o.axis == axis and abs(o.at - at) < tolerance]
+            holes = [(o.lo, o.hi) for o in building.openings if o.axis == axis and abs(o.at - at) < tolerance]
             found = []
             for b in range(a + 1, len(rooms)):
                 other = rooms[b]
@@ -144,11 +159,16 @@ def expected_contacts(building, tolerance):
 
 
 def expected_wire_contacts(building):
-    return [(w, m) for w, column in enumerate(building.columns)
-            for m, room in enumerate(building.rooms) if room.holds(column.midpoint())]
+    return [
+        (w, m)
+        for w, column in enumerate(building.columns)
+        for m, room in enumerate(building.rooms)
+        if room.holds(column.midpoint())
+    ]
 
 
 # --- random buildings -------------------------------------------------------------
+
 
 def _split(rng, lo, hi, pieces):
     """A guillotine partition of an integer rectangle into about `pieces` rooms."""
@@ -169,8 +189,20 @@ def _split(rng, lo, hi, pieces):
     return rects
 
 
-def random_building(rng, width=6, depth=5, storeys=3, rooms_per_storey=6, openings=8, columns=12, tolerance=0.01,
-                    wall=0.0, shafts=0, overlaps=True, void=0.0):
+def random_building(
+    rng,
+    width=6,
+    depth=5,
+    storeys=3,
+    rooms_per_storey=6,
+    openings=8,
+    columns=12,
+    tolerance=0.01,
+    wall=0.0,
+    shafts=0,
+    overlaps=True,
+    void=0.0,
+):
     """Rooms that fill storeys; with a `wall` thickness, each room shrunk by
     half of it on every side (walls and slabs between them), the openings
     boxes that span the walls, and `shafts` thin boxes standing in the walls
@@ -225,8 +257,11 @@ def _copy(room):
 
 def as_plain(building):
     """(meshes, wires, apertures) as the graph_rows helpers take them."""
-    return ([(r.points(), r.faces()) for r in building.rooms], [(c.start, c.end) for c in building.columns],
-            [(o.points(), o.faces()) for o in building.openings])
+    return (
+        [(r.points(), r.faces()) for r in building.rooms],
+        [(c.start, c.end) for c in building.columns],
+        [(o.points(), o.faces()) for o in building.openings],
+    )
 
 
 def awkward_apertures(rng, tolerance):
@@ -257,11 +292,21 @@ def awkward_apertures(rng, tolerance):
 def subdivided(points, faces, n):
     """The same room with every quad face cut into n x n quads."""
     out_points, out_faces = [], []
-    for a, b, c, d in ([points[k] for k in face] for face in faces):
+    for a, b, _c, d in ([points[k] for k in face] for face in faces):
+
         def at(u, v):
             return tuple(a[i] + (b[i] - a[i]) * u / n + (d[i] - a[i]) * v / n for i in range(3))
+
         base = len(out_points)
         out_points += [at(u, v) for v in range(n + 1) for u in range(n + 1)]
-        out_faces += [[base + v * (n + 1) + u, base + v * (n + 1) + u + 1, base + (v + 1) * (n + 1) + u + 1,
-                       base + (v + 1) * (n + 1) + u] for v in range(n) for u in range(n)]
+        out_faces += [
+            [
+                base + v * (n + 1) + u,
+                base + v * (n + 1) + u + 1,
+                base + (v + 1) * (n + 1) + u + 1,
+                base + (v + 1) * (n + 1) + u,
+            ]
+            for v in range(n)
+            for u in range(n)
+        ]
     return out_points, out_faces

@@ -43,19 +43,25 @@ def _probe_rows(search, meshes, wires, apertures, tolerance, wall_thickness, sla
     else:
         run = probe.graph_build_walls_literal if literal else probe.graph_build_walls_indexed
         extra = (wall_thickness, slab_thickness)
-    centroids, edges, contacts = run([[list(p) for p in m[0]] for m in meshes], [m[1] for m in meshes],
-                                     [list(s) + list(e) for s, e in wires],
-                                     [[list(p) for p in a[0]] for a in apertures], [a[1] for a in apertures],
-                                     tolerance, *extra)
+    centroids, edges, contacts = run(
+        [[list(p) for p in m[0]] for m in meshes],
+        [m[1] for m in meshes],
+        [list(s) + list(e) for s, e in wires],
+        [[list(p) for p in a[0]] for a in apertures],
+        [a[1] for a in apertures],
+        tolerance,
+        *extra,
+    )
     lists = (lambda positions: (positions,)) if extra else (lambda positions: ())
-    rows = [(a, b, area, (x, y, z), kind, *numbers, *lists(positions))
-            for a, b, area, x, y, z, kind, numbers, positions in edges]
+    rows = [
+        (a, b, area, (x, y, z), kind, *numbers, *lists(positions))
+        for a, b, area, x, y, z, kind, numbers, positions in edges
+    ]
     return centroids, rows, contacts
 
 
 def _public_rows(meshes, wires, apertures, tolerance, wall_thickness, slab_thickness):
-    registry = SpatialRegistry([mesh(*m) for m in meshes], [wire(*w) for w in wires],
-                               [mesh(*a) for a in apertures])
+    registry = SpatialRegistry([mesh(*m) for m in meshes], [wire(*w) for w in wires], [mesh(*a) for a in apertures])
     if wall_thickness is None:
         graph, numbers = registry.build_spatial_graph(tolerance), ()
     else:
@@ -70,13 +76,15 @@ def _public_rows(meshes, wires, apertures, tolerance, wall_thickness, slab_thick
     for e in graph.edges:
         c = e.contact_centroid
         assert sorted(e.get_all_attributes()) == sorted(numbers)
-        edges.append((e.node_a, e.node_b, e.shared_area, (c.x, c.y, c.z), e.contact_type,
-                      *(e.get_attribute(k) for k in numbers)))
+        edges.append(
+            (e.node_a, e.node_b, e.shared_area, (c.x, c.y, c.z), e.contact_type, *(e.get_attribute(k) for k in numbers))
+        )
     return centroids, edges, [(w.wire_index, w.mesh_index) for w in graph.wire_contacts]
 
 
-def graph_rows(meshes, wires=(), apertures=(), tolerance=0.01, search="public", wall_thickness=None,
-               slab_thickness=None):
+def graph_rows(
+    meshes, wires=(), apertures=(), tolerance=0.01, search="public", wall_thickness=None, slab_thickness=None
+):
     """meshes and apertures as (points, faces), wires as (start, end); the
     walls build when `wall_thickness` is given."""
     if search == "public":
@@ -89,7 +97,9 @@ def graph_rows(meshes, wires=(), apertures=(), tolerance=0.01, search="public", 
 def same_edge(e, f, tol=1e-7):
     """Equal ends, kinds, number of fields and aperture lists; the numbers
     within `tol`."""
-    close = [math.isclose(a, b, rel_tol=tol, abs_tol=tol) for a, b in zip((e[2], *e[3], *e[5:7]), (f[2], *f[3], *f[5:7]))]
+    close = [
+        math.isclose(a, b, rel_tol=tol, abs_tol=tol) for a, b in zip((e[2], *e[3], *e[5:7]), (f[2], *f[3], *f[5:7]))
+    ]
     return (e[0], e[1], e[4], len(e), e[7:]) == (f[0], f[1], f[4], len(f), f[7:]) and all(close)
 
 
@@ -122,6 +132,7 @@ def assert_searches_agree(indexed, literal, tolerance, tol=1e-6):
 
 # --- hand-made graphs ----------------------------------------------------------------
 
+
 def make_graph(centroids, ends):
     nodes = [GraphNode(i, Vector3D(*c)) for i, c in enumerate(centroids)]
     edges = [GraphEdge(a, b, 1.0, Vector3D(0.0, 0.0, 0.0), "VerticalWallContact") for a, b in ends]
@@ -149,18 +160,17 @@ def random_case(rng):
             u = rng.randrange(n)
             ends.append((u, u))  # self loop
         elif kind < 0.15 and ends:
-            ends.append(rng.choice(ends)[::rng.choice([1, -1])])  # duplicate, either way round
+            ends.append(rng.choice(ends)[:: rng.choice([1, -1])])  # duplicate, either way round
         elif kind < 0.18:
             # Beyond the node list, also where cutting to 32 bits would land inside it.
             beyond = rng.choice([n + rng.randrange(3), 2**32 + rng.randrange(n), 2**64 - 1])
-            ends.append((rng.randrange(n), beyond)[::rng.choice([1, -1])])
+            ends.append((rng.randrange(n), beyond)[:: rng.choice([1, -1])])
         else:
             # Mostly within two halves, so that some graphs fall apart.
             half = rng.randrange(2)
             lo, hi = (0, max(1, n // 2)) if half == 0 or n < 2 else (n // 2, n)
             ends.append((rng.randrange(lo, hi), rng.randrange(lo, hi)))
     return centroids, ends
-
 
 
 class ReleaseHook:
@@ -185,6 +195,7 @@ def run_while_written(item, action):
 
 
 # --- attributes of every kind ---------------------------------------------------------
+
 
 def float_of_bits(bits):
     return struct.unpack("<d", struct.pack("<Q", bits))[0]

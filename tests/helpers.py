@@ -1,8 +1,10 @@
 """Small helpers shared by the test files."""
+
 import os
 import sys
 
 import pytest
+
 import velmarin
 
 # Exception notes exist from 3.11 on; earlier interpreters report without them.

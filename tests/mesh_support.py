@@ -37,6 +37,7 @@ def random_mesh_data(rng, width=None, valid=True):
     or an infinity) and faces of `width` indices each, or of 3 to 6 when
     `width` is None. Unless `valid`, about one face in ten is too short (when
     lengths vary) or names a vertex past the end."""
+
     def coordinate():
         r = rng.random()
         if r < 0.05:

@@ -1,4 +1,5 @@
 """Building footprint meshes for the join and reading its prisms back."""
+
 from velmarin import Mesh, Vector3D
 
 
@@ -45,9 +46,11 @@ def signed_volume(mesh):
         a = p[face[0]]
         for i in range(1, len(face) - 1):
             b, c = p[face[i]], p[face[i + 1]]
-            total += (a[0] * (b[1] * c[2] - b[2] * c[1])
-                      - a[1] * (b[0] * c[2] - b[2] * c[0])
-                      + a[2] * (b[0] * c[1] - b[1] * c[0]))
+            total += (
+                a[0] * (b[1] * c[2] - b[2] * c[1])
+                - a[1] * (b[0] * c[2] - b[2] * c[0])
+                + a[2] * (b[0] * c[1] - b[1] * c[0])
+            )
     return total / 6.0
 
 

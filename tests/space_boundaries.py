@@ -2,6 +2,7 @@
 and of the spaces open to each other, and how a Building's passages and exits
 agree with them: the tests hold the shared models to it, and
 bench/bench_walk.py prints it."""
+
 from __future__ import annotations
 
 import gzip
@@ -75,6 +76,12 @@ def agreement(building, model) -> Agreement:
     outer = {(door, next(iter(b.spaces))) for door, b in doors.items() if len(b.spaces) == 1 and b.external}
     exits = {(e.global_id, ids[e.room]) for e in building.exits}
     virtual = [frozenset(b.spaces) for b in bounded_by(model, "IfcVirtualElement").values() if len(b.spaces) == 2]
-    return Agreement(len(inner), sum(pair in by_door.get(door, ()) for door, pair in inner.items()),
-                     len(outer), len(outer & exits), len(virtual), sum(pair in walkable for pair in virtual),
-                     sorted(door for door, _ in exits - outer))
+    return Agreement(
+        len(inner),
+        sum(pair in by_door.get(door, ()) for door, pair in inner.items()),
+        len(outer),
+        len(outer & exits),
+        len(virtual),
+        sum(pair in walkable for pair in virtual),
+        sorted(door for door, _ in exits - outer),
+    )

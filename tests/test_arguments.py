@@ -1,4 +1,5 @@
 """Binding of positional and keyword arguments: the interpreter-style messages."""
+
 import re
 
 import pytest
@@ -21,8 +22,10 @@ def raises_type_error(text):
         (lambda: Vector3D(1, 2, 3, x=1), "Vector3D.__new__() got multiple values for argument 'x'"),
         (lambda: Vector3D(1, 2, w=3), "Vector3D.__new__() got an unexpected keyword argument 'w'"),
         (lambda: Wire(1, 2, 3), "Wire.__new__() takes 2 positional arguments but 3 were given"),
-        (lambda: TopologicalEntity(1, "Building"),
-         "TopologicalEntity.__new__() missing 1 required positional argument: 'parent_id'"),
+        (
+            lambda: TopologicalEntity(1, "Building"),
+            "TopologicalEntity.__new__() missing 1 required positional argument: 'parent_id'",
+        ),
         (lambda: Mesh([], [], []), "Mesh.__new__() takes 2 positional arguments but 3 were given"),
     ],
 )

@@ -3,8 +3,8 @@ import sys
 import threading
 
 import pytest
-from helpers import assert_noted
 
+from helpers import assert_noted
 from velmarin import GraphEdge, GraphNode, Vector3D
 
 
@@ -105,9 +105,7 @@ def test_keys_are_compared_by_their_bytes(make):
     composed, decomposed = "\u00e9", "e\u0301"
     for key in ["a", "A", composed, decomposed, "", "a\x00b", "a\x00c"]:
         holder.set_attribute(key, key)
-    assert holder.get_all_attributes() == {
-        k: k for k in ["a", "A", composed, decomposed, "", "a\x00b", "a\x00c"]
-    }
+    assert holder.get_all_attributes() == {k: k for k in ["a", "A", composed, decomposed, "", "a\x00b", "a\x00c"]}
     assert holder.get_attribute("a\x00") is None
 
 

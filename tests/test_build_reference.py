@@ -1,13 +1,14 @@
 """The native graph builds against the pure-Python reference (support.reference_build) on
 generated buildings: the same nodes and wire contacts, and the same edges
 within each node_a up to the overlay's grid."""
+
 import math
 import random
 
 import pytest
 
-from support.building import DOOR_HEIGHT, DOOR_WIDTH, generate_building
 from building_support import as_plain, random_building
+from support.building import DOOR_HEIGHT, DOOR_WIDTH, generate_building
 
 pytestmark = pytest.mark.external  # numpy, shapely and rtree
 
@@ -37,8 +38,9 @@ def assert_same_graph(reference, meshes, wires, apertures, tolerance, wall_thick
         expected = reference.reference_build(meshes, wires, apertures, tolerance)
     else:
         native = registry.build_spatial_graph_with_walls(tolerance, wall_thickness, slab_thickness)
-        expected = reference.reference_build_with_walls(meshes, wires, apertures, tolerance, wall_thickness,
-                                                        slab_thickness)
+        expected = reference.reference_build_with_walls(
+            meshes, wires, apertures, tolerance, wall_thickness, slab_thickness
+        )
     assert reference.graph_differences(native, expected) == []
     return native
 
@@ -67,9 +69,7 @@ def test_rooms_moved_off_the_grid_agree(reference):
     tolerance = 0.01
     rng = random.Random(11)
     building = generate_building(90, 4, door_ratio=1.0)
-    meshes = [
-        moved(m, [rng.choice((0.0, 0.3, -0.3, 3.0)) * tolerance for _ in range(3)]) for m in building.meshes
-    ]
+    meshes = [moved(m, [rng.choice((0.0, 0.3, -0.3, 3.0)) * tolerance for _ in range(3)]) for m in building.meshes]
     assert_same_graph(reference, meshes, building.wires, building.apertures, tolerance)
 
 
@@ -105,6 +105,7 @@ def test_a_turned_and_tilted_building_agrees(reference):
 
 
 # --- across walls ---------------------------------------------------------------------
+
 
 @pytest.mark.parametrize("seed", [1, 2])
 def test_a_generated_building_with_walls_agrees(reference, seed):

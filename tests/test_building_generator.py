@@ -1,5 +1,6 @@
 """The synthetic building generator of bench/: the shape the benchmarks and
 the comparison with the reference build rely on."""
+
 from collections import Counter
 
 import pytest
@@ -55,7 +56,7 @@ def test_rooms_do_not_overlap_and_walls_touch_several_neighbours():
     building = generate_building(400, seed=2)
     boxes = [box_of(m) for m in building.meshes]
     for i, a in enumerate(boxes):
-        for b in boxes[i + 1:]:
+        for b in boxes[i + 1 :]:
             assert any(a[k][1] <= b[k][0] or b[k][1] <= a[k][0] for k in range(3))
     # Across a row boundary, some room faces more than one room.
     facing = Counter()

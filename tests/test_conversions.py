@@ -1,4 +1,5 @@
 """Conversion of arguments by kind, with the texts and notes callers see."""
+
 import math
 import re
 
@@ -63,8 +64,10 @@ class TestUnsigned:
     def test_accepted(self, value, expected):
         assert TopologicalEntity(value, "x", None).id == expected
 
-    @pytest.mark.parametrize("value, error", [(-1, OverflowError), (2**64, OverflowError),
-                                              (1.0, TypeError), ("1", TypeError), (Index(-3), OverflowError)])
+    @pytest.mark.parametrize(
+        "value, error",
+        [(-1, OverflowError), (2**64, OverflowError), (1.0, TypeError), ("1", TypeError), (Index(-3), OverflowError)],
+    )
     def test_refused(self, value, error):
         with pytest.raises(error) as caught:
             TopologicalEntity(value, "x", None)
@@ -98,7 +101,7 @@ class TestText:
             TopologicalEntity(1, b"Room", None)
 
     def test_round_trips_any_unicode(self):
-        text = "Raum \u00e4\u0308 \U0001F3E0 \x00 end"
+        text = "Raum \u00e4\u0308 \U0001f3e0 \x00 end"
         assert TopologicalEntity(1, text, None).entity_type == text
 
     def test_lone_surrogates_are_refused(self):
@@ -187,6 +190,7 @@ class TestLists:
         # The length is a hint only: one that no reservation can honour is
         # no failure, at either level.
         for claimed in (2**62, 2**40):
+
             class OverReported(list):
                 def __len__(self):
                     return claimed

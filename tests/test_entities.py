@@ -1,4 +1,5 @@
 """TopologicalEntity: a record of the building's hierarchy."""
+
 import pytest
 
 from helpers import assert_noted

@@ -1,4 +1,5 @@
 """The examples run, print what they promise, and type-check against the stubs; the stubs match the module."""
+
 import importlib.util
 import pathlib
 import subprocess
@@ -14,8 +15,14 @@ STUBS = EXAMPLES.parent / "stubs"
 
 
 def run_example(name, *args):
-    done = subprocess.run([sys.executable, str(EXAMPLES / name), *args], cwd=EXAMPLES,
-                          capture_output=True, text=True, timeout=120, env=module_env())
+    done = subprocess.run(
+        [sys.executable, str(EXAMPLES / name), *args],
+        cwd=EXAMPLES,
+        capture_output=True,
+        text=True,
+        timeout=120,
+        env=module_env(),
+    )
     assert done.returncode == 0, done.stderr
     return done.stdout
 
@@ -86,8 +93,10 @@ def test_ifc_building_reads_its_model_back(tmp_path):
     assert "0.01 hall | 1.01 landing        slab 0.30 m thick,  8.14 m2, 2.50 m2 open" in out
     assert "0.02 kitchen | 0.03 living         wall 0.20 m thick,  4.86 m2\n" in out
     assert "7 connections through doors and voids:" in out
-    assert ("route through doors from the study to the bedroom: 0.04 study -> 0.03 living -> 0.01 hall"
-            " -> 1.01 landing -> 1.04 master bedroom -> 1.03 bedroom") in out
+    assert (
+        "route through doors from the study to the bedroom: 0.04 study -> 0.03 living -> 0.01 hall"
+        " -> 1.01 landing -> 1.04 master bedroom -> 1.03 bedroom"
+    ) in out
     assert picture.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
     if importlib.util.find_spec("falkordb"):
         assert "from the hall through doors and voids: kitchen, landing, living" in out
@@ -119,25 +128,43 @@ def test_examples_type_check_against_the_stubs(tmp_path):
         env["MYPYPATH"] = str(STUBS)
     # The examples, and the companion packages from their source.
     files = sorted(str(p) for p in EXAMPLES.glob("*.py")) + [
-        str(EXAMPLES.parent / "python" / package) for package in ("velmarin_ifc", "velmarin_graph")]
+        str(EXAMPLES.parent / "python" / package) for package in ("velmarin_ifc", "velmarin_graph")
+    ]
     config = str(EXAMPLES.parent / "pyproject.toml")
-    check = subprocess.run([sys.executable, "-m", "mypy", "--config-file", config, "--no-incremental", *files],
-                           cwd=EXAMPLES, capture_output=True, text=True, env=env, timeout=300)
+    check = subprocess.run(
+        [sys.executable, "-m", "mypy", "--config-file", config, "--no-incremental", *files],
+        cwd=EXAMPLES,
+        capture_output=True,
+        text=True,
+        env=env,
+        timeout=300,
+    )
     assert check.returncode == 0, check.stdout + check.stderr
 
     # The stubs are really consulted: a wrong call is caught.
     wrong = tmp_path / "wrong.py"
     wrong.write_text("from velmarin import Vector3D\nv = Vector3D(1, 2)\nv.x = 'a'\n")
-    check = subprocess.run([sys.executable, "-m", "mypy", "--config-file", config, "--no-incremental", str(wrong)],
-                           capture_output=True, text=True, env=env, timeout=300)
+    check = subprocess.run(
+        [sys.executable, "-m", "mypy", "--config-file", config, "--no-incremental", str(wrong)],
+        capture_output=True,
+        text=True,
+        env=env,
+        timeout=300,
+    )
     assert check.returncode == 1
     assert 'Missing positional argument "z"' in check.stdout
     assert "Incompatible types in assignment" in check.stdout
 
 
 def stubtest(env, cwd):
-    return subprocess.run([sys.executable, "-m", "mypy.stubtest", "velmarin"], cwd=cwd, capture_output=True,
-                          text=True, env=env, timeout=300)
+    return subprocess.run(
+        [sys.executable, "-m", "mypy.stubtest", "velmarin"],
+        cwd=cwd,
+        capture_output=True,
+        text=True,
+        env=env,
+        timeout=300,
+    )
 
 
 @pytest.mark.external
@@ -165,7 +192,6 @@ def test_the_readme_example_prints_what_the_readme_shows():
     readme = (EXAMPLES.parent / "README.md").read_text()
     code = readme.split("```python\n", 1)[1].split("```", 1)[0]
     shown = readme.split("```python\n", 1)[1].split("```\n", 2)[2].split("```", 1)[0]
-    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
-                          timeout=60, env=module_env())
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60, env=module_env())
     assert done.returncode == 0, done.stderr
     assert done.stdout == shown

@@ -1,12 +1,12 @@
 """The extruded boolean join: pieces, their order and the prisms built from them."""
+
 import math
 import random
 
 import pytest
 
 from helpers import assert_noted
-from prisms import (consistently_oriented, footprint_mesh, prism_ring, rect, ring_area,
-                    signed_volume)
+from prisms import consistently_oriented, footprint_mesh, prism_ring, rect, ring_area, signed_volume
 from velmarin import Mesh, Vector3D, boolean_join_extruded
 
 EMPTY = Mesh([], [])
@@ -23,13 +23,15 @@ def corners(ring):
 
 
 def test_half_overlapping_squares_give_three_boxes_in_run_order():
-    prisms = boolean_join_extruded(footprint_mesh(rect(0, 0, 1, 1)), footprint_mesh(rect(0.5, 0, 1.5, 1)),
-                                   0.0, 3.0)
+    prisms = boolean_join_extruded(footprint_mesh(rect(0, 0, 1, 1)), footprint_mesh(rect(0.5, 0, 1.5, 1)), 0.0, 3.0)
     assert [len(p.vertices) for p in prisms] == [8, 8, 8]
     assert [len(p.faces) for p in prisms] == [6, 6, 6]
     rings = [prism_ring(p, 0.0, 3.0) for p in prisms]
     assert [corners(r) for r in rings] == [
-        corners(rect(0.5, 0, 1, 1)), corners(rect(0, 0, 0.5, 1)), corners(rect(1, 0, 1.5, 1))]
+        corners(rect(0.5, 0, 1, 1)),
+        corners(rect(0, 0, 0.5, 1)),
+        corners(rect(1, 0, 1.5, 1)),
+    ]
 
 
 @pytest.mark.parametrize("height", [3.0, 0.5])
@@ -38,7 +40,10 @@ def test_prisms_face_outward_whatever_the_footprints_direction(height):
     prisms = boolean_join_extruded(footprint_mesh(clockwise), footprint_mesh(rect(1, 0, 3, 1)), 1.0, height)
     rings = [prism_ring(prism, 1.0, height) for prism in prisms]
     assert [corners(r) for r in rings] == [
-        corners(rect(1, 0, 2, 1)), corners(rect(0, 0, 1, 1)), corners(rect(2, 0, 3, 1))]
+        corners(rect(1, 0, 2, 1)),
+        corners(rect(0, 0, 1, 1)),
+        corners(rect(2, 0, 3, 1)),
+    ]
     for prism, ring in zip(prisms, rings):
         assert ring_area(ring) > 0
         assert consistently_oriented(prism)
@@ -108,11 +113,13 @@ def test_a_mesh_without_faces_is_an_empty_footprint():
 
 def test_the_function_documents_itself():
     import velmarin
+
     assert velmarin.__all__[-1] == "boolean_join_extruded"
     assert boolean_join_extruded.__text_signature__ == "(mesh_a, mesh_b, z_base, height)"
     assert boolean_join_extruded.__doc__ == (
         "Advanced non-manifold boolean decomposition for intersecting extruded meshes.\n"
-        "Solves room-to-room physical clashes by slicing them into mutually disjoint cells.")
+        "Solves room-to-room physical clashes by slicing them into mutually disjoint cells."
+    )
 
 
 def test_arguments_are_converted_in_order_and_named():
@@ -130,6 +137,7 @@ def test_arguments_are_converted_in_order_and_named():
 # Every footprint rests on the line y = 0, so no footprint can lie inside the
 # other's interior and no piece has a hole: each prism's outer ring is then the
 # whole piece, and the unit cells of the grid give the exact areas.
+
 
 def random_footprint(rng, size):
     x0 = rng.randrange(0, size - 1)
@@ -194,8 +202,10 @@ def test_nan_coordinates_do_not_misbehave():
     nan = math.nan
     square = footprint_mesh(rect(0, 0, 1, 1))
     # One corner not a number: what is left of that footprint still meets the square.
-    rings = [prism_ring(p, 0.0, 1.0) for p in boolean_join_extruded(footprint_mesh([(0, 0), (nan, 0), (1, 1), (0, 1)]),
-                                                                     square, 0.0, 1.0)]
+    rings = [
+        prism_ring(p, 0.0, 1.0)
+        for p in boolean_join_extruded(footprint_mesh([(0, 0), (nan, 0), (1, 1), (0, 1)]), square, 0.0, 1.0)
+    ]
     assert rings and all(math.isfinite(c) for ring in rings for corner in ring for c in corner)
     # No corner a number: no footprint, so the square comes back whole.
     (prism,) = boolean_join_extruded(footprint_mesh([(nan, nan)] * 4), square, 0.0, 1.0)

@@ -3,6 +3,7 @@
 The module `_velmarin_probe` is built on the same binding toolkit as velmarin
 (`make test` builds it); ordinary input never reaches these paths in velmarin.
 """
+
 import os
 import re
 import sys

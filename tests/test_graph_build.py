@@ -1,13 +1,21 @@
 """The graph build: nodes, wall and slab contacts, apertures, tolerances, and
 random buildings whose graph is worked out independently."""
+
 import math
 import random
 from fractions import Fraction
 
 import pytest
 
-from building_support import (BOX_FACES, Room, as_plain, awkward_apertures, expected_contacts, random_building,
-                              subdivided)
+from building_support import (
+    BOX_FACES,
+    Room,
+    as_plain,
+    awkward_apertures,
+    expected_contacts,
+    random_building,
+    subdivided,
+)
 from graph_support import assert_same_edges, graph_rows, mesh, needs_probe, wire
 from helpers import assert_noted, internal_fault
 from velmarin import SpatialRegistry
@@ -105,8 +113,9 @@ def test_a_wall_of_two_faces_gives_two_edges():
     points, faces = cube()
     points = points + [(1, 0.5, 0), (1, 0.5, 1)]  # 8, 9 split the face x = 1
     faces = [f for f in faces if f != [1, 2, 6, 5]] + [[1, 8, 9, 5], [8, 2, 6, 9]]
-    assert_same_edges(edges_of([(points, faces), cube(x=1)]),
-                      [(0, 1, 0.5, (1, 0.25, 0.5), WALL), (0, 1, 0.5, (1, 0.75, 0.5), WALL)])
+    assert_same_edges(
+        edges_of([(points, faces), cube(x=1)]), [(0, 1, 0.5, (1, 0.25, 0.5), WALL), (0, 1, 0.5, (1, 0.75, 0.5), WALL)]
+    )
 
 
 def test_the_contact_type_follows_the_slope_of_the_face():
@@ -179,7 +188,7 @@ def assert_matches_expected(edges, expected):
     position = 0
     for a, per_face in enumerate(expected):
         for found in per_face:
-            block = edges[position:position + len(found)]
+            block = edges[position : position + len(found)]
             assert all(e[0] == a for e in block), (a, block)
             assert_same_edges(block, [(a, b, area, c, kind) for b, area, c, kind in found], tol=1e-6)
             position += len(found)
@@ -202,8 +211,7 @@ def test_random_buildings_give_the_expected_graph(seed):
 def test_the_indexed_search_agrees_with_the_literal_one(seed):
     rng = random.Random(1000 + seed)
     tolerance = 0.05
-    building = random_building(rng, width=7, depth=6, storeys=3, rooms_per_storey=7, openings=25,
-                               tolerance=tolerance)
+    building = random_building(rng, width=7, depth=6, storeys=3, rooms_per_storey=7, openings=25, tolerance=tolerance)
     meshes, wires, apertures = as_plain(building)
     apertures += awkward_apertures(rng, tolerance)
     # Rooms of many faces ask the face index per face, boxes once per room.

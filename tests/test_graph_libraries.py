@@ -1,4 +1,5 @@
 """velmarin_graph: the graph in networkx, rustworkx and Parquet."""
+
 import itertools
 import math
 import os
@@ -7,9 +8,9 @@ import sys
 
 import pytest
 
-from graph_support import AGREEING, Level, Marker, exact, make_graph, random_case, set_every_kind
+from graph_support import AGREEING, Level, Marker, exact, make_graph, random_case
 from test_graph_arrays import arrays_bytes, built_graphs, hand_built
-from velmarin import GraphEdge, GraphNode, SpatialGraph, Vector3D
+from velmarin import GraphNode, SpatialGraph, Vector3D
 
 np = pytest.importorskip("numpy")
 nx = pytest.importorskip("networkx")
@@ -28,17 +29,38 @@ def distance(p, q):
 
 def expected_data(graph):
     """The node and edge data that the libraries must hold, read object by object."""
+
     def attributes(item, fields):
         return {k: v for k, v in item.get_all_attributes().items() if v is not None and k not in fields}
 
     n = len(graph.nodes)
-    nodes = [{"index": node.index, "centroid_x": node.centroid.x, "centroid_y": node.centroid.y,
-              "centroid_z": node.centroid.z, **attributes(node, NODE_FIELDS)} for node in graph.nodes]
-    edges = {k: (e.node_a, e.node_b, {
-        "area": e.shared_area, "centroid_x": e.contact_centroid.x, "centroid_y": e.contact_centroid.y,
-        "centroid_z": e.contact_centroid.z, "contact_type": e.contact_type,
-        "length": distance(graph.nodes[e.node_a].centroid, graph.nodes[e.node_b].centroid),
-        **attributes(e, EDGE_FIELDS)}) for k, e in enumerate(graph.edges) if e.node_a < n and e.node_b < n}
+    nodes = [
+        {
+            "index": node.index,
+            "centroid_x": node.centroid.x,
+            "centroid_y": node.centroid.y,
+            "centroid_z": node.centroid.z,
+            **attributes(node, NODE_FIELDS),
+        }
+        for node in graph.nodes
+    ]
+    edges = {
+        k: (
+            e.node_a,
+            e.node_b,
+            {
+                "area": e.shared_area,
+                "centroid_x": e.contact_centroid.x,
+                "centroid_y": e.contact_centroid.y,
+                "centroid_z": e.contact_centroid.z,
+                "contact_type": e.contact_type,
+                "length": distance(graph.nodes[e.node_a].centroid, graph.nodes[e.node_b].centroid),
+                **attributes(e, EDGE_FIELDS),
+            },
+        )
+        for k, e in enumerate(graph.edges)
+        if e.node_a < n and e.node_b < n
+    }
     return nodes, edges
 
 
@@ -49,11 +71,13 @@ def test_networkx_and_rustworkx_hold_what_the_graph_holds(graph):
     assert isinstance(multigraph, nx.MultiGraph) and list(multigraph.nodes) == list(range(len(nodes)))
     assert exact([multigraph.nodes[i] for i in range(len(nodes))]) == exact(nodes)
     assert exact({k: (a, b, d) for a, b, k, d in multigraph.edges(keys=True, data=True)}) == exact(
-        {k: (*sorted((a, b)), d) for k, (a, b, d) in edges.items()})  # an undirected edge lists its ends either way
+        {k: (*sorted((a, b)), d) for k, (a, b, d) in edges.items()}
+    )  # an undirected edge lists its ends either way
     pygraph = to_rustworkx(graph)
     assert pygraph.multigraph and exact(pygraph.nodes()) == exact(nodes)
     assert [tuple(pygraph.get_edge_endpoints_by_index(i)) for i in pygraph.edge_indices()] == [
-        (a, b) for a, b, _ in edges.values()]
+        (a, b) for a, b, _ in edges.values()
+    ]
     assert exact(pygraph.edges()) == exact([d for _, _, d in edges.values()])
 
 
@@ -118,8 +142,9 @@ def test_parquet_gives_the_same_graph_back(graph, tmp_path):
     again = read_parquet(tmp_path / "graph")
     assert arrays_bytes(again.to_arrays()) == arrays_bytes(graph.to_arrays())
     assert [e.contact_type for e in again.edges] == [e.contact_type for e in graph.edges]
-    without_none = [{k: v for k, v in item.get_all_attributes().items() if v is not None}
-                    for item in graph.nodes + graph.edges]
+    without_none = [
+        {k: v for k, v in item.get_all_attributes().items() if v is not None} for item in graph.nodes + graph.edges
+    ]
     assert attribute_values(again) == [exact(a) for a in without_none]
     assert sorted(os.listdir(tmp_path / "graph")) == ["edges.parquet", "nodes.parquet", "wire_contacts.parquet"]
 
@@ -129,27 +154,46 @@ def test_parquet_fields_are_typed_where_the_values_agree(tmp_path):
     write_parquet(graph, tmp_path)
     fields = {f.name: f for f in pq.read_schema(tmp_path / "nodes.parquet").field("attributes").type}
     assert {k: str(f.type) for k, f in fields.items() if k in AGREEING} == {
-        "name": "string", "storey": "int64", "height": "double", "open": "bool", "blob": "binary",
-        "tags": "list<element: int64>", "names": "list<element: string>", "spans": "list<element: double>"}
+        "name": "string",
+        "storey": "int64",
+        "height": "double",
+        "open": "bool",
+        "blob": "binary",
+        "tags": "list<element: int64>",
+        "names": "list<element: string>",
+        "spans": "list<element: double>",
+    }
     assert all(fields[k].metadata == {b"velmarin": b"repr"} for k in ("mixed", "index", "length", "area"))
     assert all(fields[k].metadata is None for k in AGREEING)
     built = {f.name: str(f.type) for f in pq.read_schema(tmp_path / "edges.parquet").field("attributes").type}
     assert {k: built[k] for k in ("apertures", "wall_thickness", "opening_area")} == {
-        "apertures": "list<element: int64>", "wall_thickness": "double", "opening_area": "double"}
+        "apertures": "list<element: int64>",
+        "wall_thickness": "double",
+        "opening_area": "double",
+    }
 
 
 def test_parquet_reads_subclasses_as_their_plain_values_and_others_as_text(tmp_path):
     graph = SpatialGraph([GraphNode(i, Vector3D(0, 0, 0)) for i in range(2)], [], [])
-    values = {"level": (Level.FIRST, 0), "float32": (np.float32(0.5), 2.5), "int64": (np.int64(3), 4),
-              "flag": (np.bool_(True), False), "marker": (Marker(), "text"), "mixed": (np.int64(3), "a")}
+    values = {
+        "level": (Level.FIRST, 0),
+        "float32": (np.float32(0.5), 2.5),
+        "int64": (np.int64(3), 4),
+        "flag": (np.bool_(True), False),
+        "marker": (Marker(), "text"),
+        "mixed": (np.int64(3), "a"),
+    }
     for key, pair in values.items():
         for node, value in zip(graph.nodes, pair):
             node.set_attribute(key, value)
     write_parquet(graph, tmp_path)
     read = [node.get_all_attributes() for node in read_parquet(tmp_path).nodes]
-    assert exact(read) == exact([{"level": 1, "float32": 0.5, "int64": 3, "flag": True, "marker": "Marker()",
-                                  "mixed": 3}, {"level": 0, "float32": 2.5, "int64": 4, "flag": False,
-                                                "marker": "text", "mixed": "a"}])
+    assert exact(read) == exact(
+        [
+            {"level": 1, "float32": 0.5, "int64": 3, "flag": True, "marker": "Marker()", "mixed": 3},
+            {"level": 0, "float32": 2.5, "int64": 4, "flag": False, "marker": "text", "mixed": "a"},
+        ]
+    )
 
 
 class Unprintable:
@@ -177,13 +221,22 @@ def test_reading_a_folder_that_is_not_a_graph(tmp_path):
         read_parquet(tmp_path)
 
 
-@pytest.mark.parametrize("module, call", [
-    ("networkx", lambda g, d: to_networkx(g)), ("rustworkx", lambda g, d: to_rustworkx(g)),
-    ("pyarrow", lambda g, d: write_parquet(g, d)), ("pyarrow", lambda g, d: read_parquet(d))])
+@pytest.mark.parametrize(
+    "module, call",
+    [
+        ("networkx", lambda g, d: to_networkx(g)),
+        ("rustworkx", lambda g, d: to_rustworkx(g)),
+        ("pyarrow", lambda g, d: write_parquet(g, d)),
+        ("pyarrow", lambda g, d: read_parquet(d)),
+    ],
+)
 def test_a_missing_library_is_named(module, call, monkeypatch, tmp_path):
     for name in [m for m in sys.modules if m == module or m.startswith(module + ".")]:
         monkeypatch.setitem(sys.modules, name, None)
     monkeypatch.setitem(sys.modules, module, None)
-    with pytest.raises(ImportError, match=rf"needs {module}, which is not installed; install it with: pip install "
-                                          rf"{module} \(or pip install 'velmarin\[graph\]'"):
+    with pytest.raises(
+        ImportError,
+        match=rf"needs {module}, which is not installed; install it with: pip install "
+        rf"{module} \(or pip install 'velmarin\[graph\]'",
+    ):
         call(make_graph([(0, 0, 0)], []), tmp_path)

@@ -20,14 +20,22 @@ def test_registered_in_order_after_vector():
 @pytest.mark.parametrize(
     "cls, signature, sentence",
     [
-        (GraphNode, "(index, centroid)",
-         "Represents a node inside the spatial network with flexible metadata."),
-        (GraphEdge, "(node_a, node_b, shared_area, contact_centroid, contact_type)",
-         "Represents an edge inside the spatial network with flexible metadata."),
-        (WireContact, None,
-         "Represents intersection contacts between 1D linear elements (wires/columns) and 3D cells (meshes)."),
-        (SpatialGraph, "(nodes, edges, wire_contacts)",
-         "A high-performance spatial topological network mapping rooms, boundaries, and routing logic."),
+        (GraphNode, "(index, centroid)", "Represents a node inside the spatial network with flexible metadata."),
+        (
+            GraphEdge,
+            "(node_a, node_b, shared_area, contact_centroid, contact_type)",
+            "Represents an edge inside the spatial network with flexible metadata.",
+        ),
+        (
+            WireContact,
+            None,
+            "Represents intersection contacts between 1D linear elements (wires/columns) and 3D cells (meshes).",
+        ),
+        (
+            SpatialGraph,
+            "(nodes, edges, wire_contacts)",
+            "A high-performance spatial topological network mapping rooms, boundaries, and routing logic.",
+        ),
     ],
 )
 def test_class_documentation(cls, signature, sentence):
@@ -71,7 +79,7 @@ def test_edge_fields_accept_anything_that_converts():
     assert (edge.node_a, edge.node_b, edge.contact_type) == (3, 3, "")
     assert str(edge.shared_area) == "-0.0"
     assert edge.contact_centroid.z == 1.25
-    odd = "it's \\ \u00e9\U0001F600\x00"
+    odd = "it's \\ \u00e9\U0001f600\x00"
     assert GraphEdge(0, 1, float("nan"), vec(), odd).contact_type == odd
     edge = GraphEdge(node_a=1, node_b=2, shared_area=3, contact_centroid=vec(), contact_type="x")
     assert type(edge.shared_area) is float and edge.shared_area == 3.0
@@ -86,8 +94,14 @@ def test_fields_are_read_only_and_classes_closed():
     node = GraphNode(0, vec())
     edge = GraphEdge(0, 1, 1.0, vec(), "x")
     graph = SpatialGraph([], [], [])
-    for obj, name in [(node, "index"), (node, "centroid"), (edge, "node_a"), (edge, "contact_type"),
-                      (graph, "nodes"), (graph, "wire_contacts")]:
+    for obj, name in [
+        (node, "index"),
+        (node, "centroid"),
+        (edge, "node_a"),
+        (edge, "contact_type"),
+        (graph, "nodes"),
+        (graph, "wire_contacts"),
+    ]:
         with pytest.raises(AttributeError):
             setattr(obj, name, getattr(obj, name))
     with pytest.raises(AttributeError):
@@ -159,8 +173,16 @@ def test_edges_beyond_the_node_list_are_accepted():
 
 
 def box(x0, y0, z0, x1, y1, z1):
-    corners = [(x0, y0, z0), (x1, y0, z0), (x1, y1, z0), (x0, y1, z0),
-               (x0, y0, z1), (x1, y0, z1), (x1, y1, z1), (x0, y1, z1)]
+    corners = [
+        (x0, y0, z0),
+        (x1, y0, z0),
+        (x1, y1, z0),
+        (x0, y1, z0),
+        (x0, y0, z1),
+        (x1, y0, z1),
+        (x1, y1, z1),
+        (x0, y1, z1),
+    ]
     faces = [[0, 3, 2, 1], [4, 5, 6, 7], [0, 1, 5, 4], [1, 2, 6, 5], [2, 3, 7, 6], [3, 0, 4, 7]]
     return Mesh([vec(*c) for c in corners], faces)
 
@@ -189,7 +211,8 @@ def test_a_built_graph_holds_ordinary_objects():
     assert [n.index for n in graph.nodes] == [0, 1, 2]
     assert all(n.get_all_attributes() == {} for n in graph.nodes)
     assert sorted((e.node_a, e.node_b, e.contact_type) for e in graph.edges) == [
-        (0, 1, "VerticalWallContact"), (0, 2, "HorizontalSlabContact"),
+        (0, 1, "VerticalWallContact"),
+        (0, 2, "HorizontalSlabContact"),
     ]
     graph.nodes[2].set_attribute("name", "Office")
     assert graph.nodes[2].get_attribute("name") == "Office"

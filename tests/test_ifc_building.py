@@ -1,5 +1,6 @@
 """velmarin_ifc on the generated house (examples/ifc_model.py), written as IFC4 in
 metres and as IFC2X3 in millimetres: what the model holds is known by construction."""
+
 import math
 import re
 import subprocess
@@ -16,10 +17,14 @@ from velmarin_ifc._model import building_of  # noqa: E402
 ifc_model = example("ifc_model")
 
 ROOMS = [  # number, long name, storey, elevation
-    ("0.01", "hall", "Ground floor", 0.0), ("0.02", "kitchen", "Ground floor", 0.0),
-    ("0.03", "living", "Ground floor", 0.0), ("0.04", "study", "Ground floor", 0.0),
-    ("1.01", "landing", "Upper floor", 3.0), ("1.02", "bath", "Upper floor", 3.0),
-    ("1.03", "bedroom", "Upper floor", 3.0), ("1.04", "master bedroom", "Upper floor", 3.0),
+    ("0.01", "hall", "Ground floor", 0.0),
+    ("0.02", "kitchen", "Ground floor", 0.0),
+    ("0.03", "living", "Ground floor", 0.0),
+    ("0.04", "study", "Ground floor", 0.0),
+    ("1.01", "landing", "Upper floor", 3.0),
+    ("1.02", "bath", "Upper floor", 3.0),
+    ("1.03", "bedroom", "Upper floor", 3.0),
+    ("1.04", "master bedroom", "Upper floor", 3.0),
 ]
 VARIANTS = [("IFC4", False), ("IFC2X3", True)]
 
@@ -38,8 +43,14 @@ def building(written):
 
 
 def bounds(points):
-    return [min(p.x for p in points), min(p.y for p in points), min(p.z for p in points),
-            max(p.x for p in points), max(p.y for p in points), max(p.z for p in points)]
+    return [
+        min(p.x for p in points),
+        min(p.y for p in points),
+        min(p.z for p in points),
+        max(p.x for p in points),
+        max(p.y for p in points),
+        max(p.z for p in points),
+    ]
 
 
 def signed_volume(mesh):
@@ -68,16 +79,30 @@ def test_spaces_are_welded_boxes_in_world_coordinates_and_metres(building):
 def test_doors_windows_openings_and_columns(building):
     classes = [a.ifc_class for a in building.apertures]
     assert (classes.count("IfcDoor"), classes.count("IfcWindow"), classes.count("IfcOpeningElement")) == (6, 8, 15)
-    stair = [bounds(m.vertices) for a, m in zip(building.apertures, building.registry.apertures)
-             if a.name == "Stair void"]
+    stair = [
+        bounds(m.vertices) for a, m in zip(building.apertures, building.registry.apertures) if a.name == "Stair void"
+    ]
     assert stair == [pytest.approx([0.4, 0.6, 2.7, 1.4, 3.1, 3.0], abs=1e-9)]
     # The hall's door to the kitchen: its leaf in the middle of the wall at x = 3, its opening through it.
-    door = [bounds(m.vertices) for m in building.registry.apertures
-            if bounds(m.vertices)[1] == pytest.approx(1.5) and bounds(m.vertices)[2] < 3]
-    assert sorted(door) == [pytest.approx([2.9, 1.5, 0, 3.1, 2.4, 2.1]), pytest.approx([2.975, 1.5, 0, 3.025, 2.4, 2.1])]
+    door = [
+        bounds(m.vertices)
+        for m in building.registry.apertures
+        if bounds(m.vertices)[1] == pytest.approx(1.5) and bounds(m.vertices)[2] < 3
+    ]
+    assert sorted(door) == [
+        pytest.approx([2.9, 1.5, 0, 3.1, 2.4, 2.1]),
+        pytest.approx([2.975, 1.5, 0, 3.025, 2.4, 2.1]),
+    ]
     wires = [(w.start.x, w.start.y, w.start.z, w.end.x, w.end.y, w.end.z) for w in building.registry.wires]
-    assert wires == [pytest.approx(w) for w in [(4.2, 0.9, 0, 4.2, 0.9, 2.7), (4.2, 0.9, 3, 4.2, 0.9, 5.7),
-                                                 (3.8, 7.1, 0, 3.8, 7.1, 2.7), (3.8, 7.1, 3, 3.8, 7.1, 5.7)]]
+    assert wires == [
+        pytest.approx(w)
+        for w in [
+            (4.2, 0.9, 0, 4.2, 0.9, 2.7),
+            (4.2, 0.9, 3, 4.2, 0.9, 5.7),
+            (3.8, 7.1, 0, 3.8, 7.1, 2.7),
+            (3.8, 7.1, 3, 3.8, 7.1, 5.7),
+        ]
+    ]
     assert [c.ifc_class for c in building.columns] == ["IfcColumn"] * 4
     assert building.skipped == 1  # the space that was never placed
 
@@ -111,8 +136,11 @@ def test_a_model_that_cannot_be_read_raises_a_clear_error(tmp_path):
         read_building(missing)
     with pytest.raises(IsADirectoryError):
         read_building(tmp_path)
-    for name, text in [("notes.ifc", "rooms: hall, kitchen\n"), ("empty.ifc", ""),
-                       ("part.ifc", "ISO-10303-21;\nHEADER;\nFILE_SCHEMA(('IFC4'));\n")]:
+    for name, text in [
+        ("notes.ifc", "rooms: hall, kitchen\n"),
+        ("empty.ifc", ""),
+        ("part.ifc", "ISO-10303-21;\nHEADER;\nFILE_SCHEMA(('IFC4'));\n"),
+    ]:
         (tmp_path / name).write_text(text)
         with pytest.raises(ValueError, match=f"'{tmp_path / name}' is not an IFC model"):
             read_building(str(tmp_path / name))
@@ -138,9 +166,11 @@ def test_the_engine_takes_a_core_for_every_500_elements_but_one_core_of_those_it
 
 
 def test_ifcopenshell_is_imported_by_the_first_read_and_only_where_the_model_is_read(written):
-    code = ("import sys, velmarin_ifc\nprint('ifcopenshell' in sys.modules, 'numpy' in sys.modules)\n"
-            "velmarin_ifc.read_building(sys.argv[1], timeout=60)\nprint('ifcopenshell' in sys.modules)\n"
-            "velmarin_ifc.read_building(sys.argv[1])\nprint('ifcopenshell' in sys.modules)\n")
+    code = (
+        "import sys, velmarin_ifc\nprint('ifcopenshell' in sys.modules, 'numpy' in sys.modules)\n"
+        "velmarin_ifc.read_building(sys.argv[1], timeout=60)\nprint('ifcopenshell' in sys.modules)\n"
+        "velmarin_ifc.read_building(sys.argv[1])\nprint('ifcopenshell' in sys.modules)\n"
+    )
     done = subprocess.run([sys.executable, "-c", code, str(written)], capture_output=True, text=True, timeout=120)
     assert done.stdout.split() == ["False", "False", "False", "True"], done.stderr
 
@@ -149,13 +179,20 @@ def test_ifcopenshell_is_imported_by_the_first_read_and_only_where_the_model_is_
 # openings are cut, the openings' area. Doors are 0.9 m x 2.1 m, the stair
 # void 1.0 m x 2.5 m; rooms are 2.7 m high.
 PAIRS = {
-    ("hall", "kitchen"): ("wall", 3.8 * 2.7, 1.89), ("hall", "living"): ("wall", 2.8 * 2.7, 1.89),
-    ("kitchen", "living"): ("wall", 1.8 * 2.7, 0.0), ("kitchen", "study"): ("wall", 3.8 * 2.7, 0.0),
-    ("living", "study"): ("wall", 3.8 * 2.7, 1.89), ("landing", "bath"): ("wall", 3.8 * 2.7, 1.89),
-    ("landing", "master bedroom"): ("wall", 2.8 * 2.7, 1.89), ("bath", "bedroom"): ("wall", 3.8 * 2.7, 0.0),
-    ("bath", "master bedroom"): ("wall", 2.8 * 2.7, 0.0), ("bedroom", "master bedroom"): ("wall", 2.8 * 2.7, 1.89),
-    ("hall", "landing"): ("slab", 2.8 * 3.8, 2.5), ("kitchen", "bath"): ("slab", 2.8 * 3.8, 0.0),
-    ("kitchen", "bedroom"): ("slab", 2.8 * 3.8, 0.0), ("living", "master bedroom"): ("slab", 4.8 * 3.8, 0.0),
+    ("hall", "kitchen"): ("wall", 3.8 * 2.7, 1.89),
+    ("hall", "living"): ("wall", 2.8 * 2.7, 1.89),
+    ("kitchen", "living"): ("wall", 1.8 * 2.7, 0.0),
+    ("kitchen", "study"): ("wall", 3.8 * 2.7, 0.0),
+    ("living", "study"): ("wall", 3.8 * 2.7, 1.89),
+    ("landing", "bath"): ("wall", 3.8 * 2.7, 1.89),
+    ("landing", "master bedroom"): ("wall", 2.8 * 2.7, 1.89),
+    ("bath", "bedroom"): ("wall", 3.8 * 2.7, 0.0),
+    ("bath", "master bedroom"): ("wall", 2.8 * 2.7, 0.0),
+    ("bedroom", "master bedroom"): ("wall", 2.8 * 2.7, 1.89),
+    ("hall", "landing"): ("slab", 2.8 * 3.8, 2.5),
+    ("kitchen", "bath"): ("slab", 2.8 * 3.8, 0.0),
+    ("kitchen", "bedroom"): ("slab", 2.8 * 3.8, 0.0),
+    ("living", "master bedroom"): ("slab", 4.8 * 3.8, 0.0),
     ("study", "master bedroom"): ("slab", 3.8 * 3.8, 0.0),
 }
 
@@ -176,11 +213,22 @@ def test_the_graph_links_the_rooms_across_walls_and_slabs(building):
             assert min(abs(c.x - round(c.x)), abs(c.y - round(c.y))) < 1e-9
         else:
             assert c.z == pytest.approx(2.85)
-    assert found == {pair: (kind, pytest.approx(area), pytest.approx(opening, abs=1e-6),
-                            pytest.approx(0.2 if kind == "wall" else 0.3)) for pair, (kind, area, opening) in PAIRS.items()}
+    assert found == {
+        pair: (
+            kind,
+            pytest.approx(area),
+            pytest.approx(opening, abs=1e-6),
+            pytest.approx(0.2 if kind == "wall" else 0.3),
+        )
+        for pair, (kind, area, opening) in PAIRS.items()
+    }
     node = graph.nodes[names.index("master bedroom")]
-    assert node.get_all_attributes() == {"name": "1.04", "long_name": "master bedroom", "storey": "Upper floor",
-                                         "global_id": building.spaces[7].global_id}
+    assert node.get_all_attributes() == {
+        "name": "1.04",
+        "long_name": "master bedroom",
+        "storey": "Upper floor",
+        "global_id": building.spaces[7].global_id,
+    }
 
 
 def test_routes_pass_through_doors_and_the_stair_void(building):
@@ -199,7 +247,9 @@ def test_a_room_name_that_is_not_unique_asks_for_a_global_id(building):
 
     spaces = [replace(s, long_name="room") if s.storey == "Upper floor" else s for s in building.spaces]
     twins = Building(building.registry, spaces, building.apertures, building.columns, 0)
-    with pytest.raises(ValueError, match=re.escape(f"4 rooms are named 'room'; give one of their global ids: {spaces[4].global_id}, ")):
+    with pytest.raises(
+        ValueError, match=re.escape(f"4 rooms are named 'room'; give one of their global ids: {spaces[4].global_id}, ")
+    ):
         twins.route("hall", "room")
     assert twins.route("hall", spaces[4].global_id) == ["0.01", "1.01"]
 
@@ -233,27 +283,39 @@ def test_without_the_stair_void_no_route_leads_upstairs():
 # through the kitchen and the office only through the upper hall; flight 2
 # passes a slab with no opening in it.
 def walkable_layout():
-    Layout, LayoutFlight, LayoutOpening, LayoutRoom = (ifc_model.Layout, ifc_model.LayoutFlight,
-                                                       ifc_model.LayoutOpening, ifc_model.LayoutRoom)
+    Layout, LayoutFlight, LayoutOpening, LayoutRoom = (
+        ifc_model.Layout,
+        ifc_model.LayoutFlight,
+        ifc_model.LayoutOpening,
+        ifc_model.LayoutRoom,
+    )
 
     void = dict(height=2.7)
-    rooms = [LayoutRoom("0.01", "lobby", 0, (0, 0, 4, 3), **void),
-             LayoutRoom("0.02", "stair hall", 0, (0, 3, 4, 6), **void),
-             LayoutRoom("0.03", "living", 0, (4, 0, 9, 4), open=("y1",), **void),
-             LayoutRoom("0.04", "kitchen", 0, (4, 4, 9, 6), open=("y0",), **void),
-             LayoutRoom("0.05", "pantry", 0, (9, 4, 11, 6), **void),
-             LayoutRoom("1.01", "upper hall", 1, (0, 3, 4, 6)), LayoutRoom("1.02", "office", 1, (4, 0, 9, 6)),
-             LayoutRoom("2.01", "studio", 2, (0, 3, 4, 6))]
+    rooms = [
+        LayoutRoom("0.01", "lobby", 0, (0, 0, 4, 3), **void),
+        LayoutRoom("0.02", "stair hall", 0, (0, 3, 4, 6), **void),
+        LayoutRoom("0.03", "living", 0, (4, 0, 9, 4), open=("y1",), **void),
+        LayoutRoom("0.04", "kitchen", 0, (4, 4, 9, 6), open=("y0",), **void),
+        LayoutRoom("0.05", "pantry", 0, (9, 4, 11, 6), **void),
+        LayoutRoom("1.01", "upper hall", 1, (0, 3, 4, 6)),
+        LayoutRoom("1.02", "office", 1, (4, 0, 9, 6)),
+        LayoutRoom("2.01", "studio", 2, (0, 3, 4, 6)),
+    ]
 
     def door(storey, start, end, kind="door"):
         return LayoutOpening(kind, storey, start, end, 0.0, 2.1)
 
-    openings = [door(0, (1.5, 0), (2.4, 0)), door(0, (1.5, 3), (2.4, 3)), door(0, (4, 1), (4, 1.9)),
-                door(0, (9, 4.5), (9, 5.4)), door(0, (9, 1), (9, 2), "doorway"),
-                LayoutOpening("window", 0, (5, 6), (6, 6), 0.9, 1.2), door(1, (4, 4.5), (4, 5.4))]
+    openings = [
+        door(0, (1.5, 0), (2.4, 0)),
+        door(0, (1.5, 3), (2.4, 3)),
+        door(0, (4, 1), (4, 1.9)),
+        door(0, (9, 4.5), (9, 5.4)),
+        door(0, (9, 1), (9, 2), "doorway"),
+        LayoutOpening("window", 0, (5, 6), (6, 6), 0.9, 1.2),
+        door(1, (4, 4.5), (4, 5.4)),
+    ]
     flights = [LayoutFlight(0, (1.2, 3.3, 2.2, 5.8), "+y", 24), LayoutFlight(1, (2.6, 3.3, 3.6, 5.8), "+y", 24)]
-    return Layout(rooms, openings, stairs=[(0, (1.2, 5.0, 2.2, 5.8))], columns=[], flights=flights,
-                  storey_height=4.5)
+    return Layout(rooms, openings, stairs=[(0, (1.2, 5.0, 2.2, 5.8))], columns=[], flights=flights, storey_height=4.5)
 
 
 @pytest.fixture(scope="module", params=VARIANTS, ids=["IFC4-metres", "IFC2X3-millimetres"])
@@ -271,12 +333,21 @@ def ids_by_name(building):
 
 def test_apertures_say_what_they_are_and_stairs_are_their_treads(walkable):
     records = walkable.apertures
-    assert [a.ifc_class for a in records] == ["IfcDoor"] * 5 + ["IfcWindow"] + ["IfcOpeningElement"] * 8 + ["IfcStairFlight"] * 2
+    assert [a.ifc_class for a in records] == ["IfcDoor"] * 5 + ["IfcWindow"] + ["IfcOpeningElement"] * 8 + [
+        "IfcStairFlight"
+    ] * 2
     fillings = [(a.name, a.filling and (a.filling.ifc_class, a.filling.global_id)) for a in records[6:14]]
     doors = [("Door opening", ("IfcDoor", a.global_id)) for a in records[:5]]
-    assert sorted(fillings, key=str) == sorted(doors[:4] + [("Window opening", ("IfcWindow", records[5].global_id)),
-                                                            ("Doorway opening", None), ("Stair void", None),
-                                                            doors[4]], key=str)
+    assert sorted(fillings, key=str) == sorted(
+        doors[:4]
+        + [
+            ("Window opening", ("IfcWindow", records[5].global_id)),
+            ("Doorway opening", None),
+            ("Stair void", None),
+            doors[4],
+        ],
+        key=str,
+    )
     assert [a.filling for a in records if a.ifc_class != "IfcOpeningElement"] == [None] * 8
     for mesh in walkable.registry.apertures[14:]:  # 24 treads each, up to the next floor, 4.5 m above
         tops = sorted(max(mesh.vertices[i].z for i in face) for face in mesh.faces)
@@ -289,23 +360,33 @@ def test_every_contact_says_how_to_pass_it(walkable):
     names = [s.long_name for s in walkable.spaces]
     ids = ids_by_name(walkable)
     front, hall, living, pantry, upstairs = ids["Door"][:5]
-    passages = {(names[e.node_a], names[e.node_b]): (e.get_attribute("passage"), e.get_attribute("elements"))
-                for e in walkable.graph().edges}
+    passages = {
+        (names[e.node_a], names[e.node_b]): (e.get_attribute("passage"), e.get_attribute("elements"))
+        for e in walkable.graph().edges
+    }
     assert passages == {
-        ("lobby", "stair hall"): ("door", [hall]), ("lobby", "living"): ("door", [living]),
-        ("stair hall", "living"): ("none", []), ("stair hall", "kitchen"): ("none", []),
-        ("living", "kitchen"): ("open", []), ("kitchen", "pantry"): ("door", [pantry]),
+        ("lobby", "stair hall"): ("door", [hall]),
+        ("lobby", "living"): ("door", [living]),
+        ("stair hall", "living"): ("none", []),
+        ("stair hall", "kitchen"): ("none", []),
+        ("living", "kitchen"): ("open", []),
+        ("kitchen", "pantry"): ("door", [pantry]),
         # Across the 1.8 m ceiling void: the slab void and the treads of flight 1 beyond it; the rooms
         # beside the hall see only a slab. (A door's leaf takes all its opening would: the door is listed.)
         ("stair hall", "upper hall"): ("opening", [ids["Stair void"][0], ids["Flight"][0]]),
-        ("living", "office"): ("none", []), ("kitchen", "office"): ("none", []),
-        ("upper hall", "office"): ("door", [upstairs]), ("upper hall", "studio"): ("stair", [ids["Flight"][1]]),
+        ("living", "office"): ("none", []),
+        ("kitchen", "office"): ("none", []),
+        ("upper hall", "office"): ("door", [upstairs]),
+        ("upper hall", "studio"): ("stair", [ids["Flight"][1]]),
     }
     assert front not in {e for _, elements in passages.values() for e in elements}
     # Slabs as thick as walls: the ceiling void keeps the storeys apart.
     thin = walkable.graph(slab_thickness=None)
     assert {(names[e.node_a], names[e.node_b]) for e in thin.edges} == set(passages) - {
-        ("stair hall", "upper hall"), ("living", "office"), ("kitchen", "office")}
+        ("stair hall", "upper hall"),
+        ("living", "office"),
+        ("kitchen", "office"),
+    }
     for bad in (-0.1, math.nan, math.inf):
         with pytest.raises(ValueError, match="slab_thickness"):
             walkable.graph(slab_thickness=bad)
@@ -317,6 +398,7 @@ def box_centre(x0, y0, x1, y1, z0, z1):
 
 def less(outer, hole):
     """The centroid of a rectangle (a0, b0, a1, b1) less a rectangle inside it."""
+
     def area(r):
         return (r[2] - r[0]) * (r[3] - r[1])
 
@@ -331,15 +413,16 @@ def test_exits_routes_and_distances_walked(walkable):
     ids = ids_by_name(walkable)
     names = [s.long_name for s in walkable.spaces]
     assert [(names[e.room], e.global_id) for e in walkable.exits] == [
-        ("lobby", ids["Door"][0]), ("living", ids["Doorway opening"][0])]
+        ("lobby", ids["Door"][0]),
+        ("living", ids["Doorway opening"][0]),
+    ]
     assert walkable.exits[1].centre == pytest.approx((9.0, 1.5, 1.05))
     # Rooms at their box centres; each passage at the centroid of its contact less what was cut from it.
     lobby, living = box_centre(0.1, 0.1, 3.9, 2.9, 0, 2.7), box_centre(4.1, 0.1, 8.9, 4.0, 0, 2.7)
     kitchen, pantry = box_centre(4.1, 4.0, 8.9, 5.9, 0, 2.7), box_centre(9.1, 4.1, 10.9, 5.9, 0, 2.7)
     stair_hall, upper_hall = box_centre(0.1, 3.1, 3.9, 5.9, 0, 2.7), box_centre(0.1, 3.1, 3.9, 5.9, 4.5, 8.7)
-    office, studio = box_centre(4.1, 0.1, 8.9, 5.9, 4.5, 8.7), box_centre(0.1, 3.1, 3.9, 5.9, 9.0, 13.2)
+    office = box_centre(4.1, 0.1, 8.9, 5.9, 4.5, 8.7)
     front, doorway = (1.95, 0.0, 1.05), (9.0, 1.5, 1.05)
-    lobby_living = (4.0, *less((0.1, 0, 2.9, 2.7), (1, 0, 1.9, 2.1)))
     lobby_stairs = less((0.1, 0, 3.9, 2.7), (1.5, 0, 2.4, 2.1))
     lobby_stairs = (lobby_stairs[0], 3.0, lobby_stairs[1])
     open_side = (6.5, 4.0, 1.35)
@@ -353,10 +436,12 @@ def test_exits_routes_and_distances_walked(walkable):
 
     from_stairs = walked(stair_hall, lobby_stairs, lobby, front)
     expected = {
-        "lobby": walked(lobby, front), "living": walked(living, doorway),
+        "lobby": walked(lobby, front),
+        "living": walked(living, doorway),
         "kitchen": walked(kitchen, open_side, living, doorway),
         "pantry": walked(pantry, kitchen_pantry, kitchen, open_side, living, doorway),
-        "stair hall": from_stairs, "upper hall": walked(upper_hall, slab_void, stair_hall) + from_stairs,
+        "stair hall": from_stairs,
+        "upper hall": walked(upper_hall, slab_void, stair_hall) + from_stairs,
         "office": walked(office, office_door, upper_hall, slab_void, stair_hall) + from_stairs,
     }
     egress = walkable.egress()
@@ -438,6 +523,10 @@ def test_the_shared_models_agree_with_their_space_boundaries(name, tmp_path):
     (inner, outer, virtual, others), passages, out = SHARED_MODELS[name]
     assert (found.inner_doors, found.outer_doors, found.virtual) == (inner, outer, virtual)
     assert (found.inner_found, found.exits_found, found.virtual_walkable, len(found.other_exits)) == (
-        inner, outer, virtual, others)
+        inner,
+        outer,
+        virtual,
+        others,
+    )
     assert Counter(e.get_attribute("passage") for e in building.graph().edges) == passages
     assert sum(map(math.isfinite, building.egress().values())) == out

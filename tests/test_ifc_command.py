@@ -2,6 +2,7 @@
 files, a portfolio on a local Dask cluster of two processes giving the
 summaries of one, and models that fail, stall or crash their reader reported
 while the others go on; bad input refused with nothing written."""
+
 import csv
 import gzip
 import json
@@ -47,8 +48,15 @@ def models(tmp_path_factory):
         solid.SweptArea = slow.createIfcCircleProfileDef("AREA", None, centre, 9000.0)
         # Three more such bodies an element, so that the read takes several times the timeout of 4 s
         # below (with one body each it took 3.5 s on two busy cores, and sometimes passed it).
-        body.Items = (solid, *(slow.createIfcExtrudedAreaSolid(solid.SweptArea, solid.Position, solid.ExtrudedDirection,
-                                                               solid.Depth * (1 + k / 10)) for k in range(1, 4)))
+        body.Items = (
+            solid,
+            *(
+                slow.createIfcExtrudedAreaSolid(
+                    solid.SweptArea, solid.Position, solid.ExtrudedDirection, solid.Depth * (1 + k / 10)
+                )
+                for k in range(1, 4)
+            ),
+        )
     written(slow, folder, "slow.ifc")
     return folder
 
@@ -60,9 +68,13 @@ def cluster():
     distributed = pytest.importorskip("distributed")
     import dask
 
-    with dask.config.set({"distributed.scheduler.allowed-failures": 0}), \
-            distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0",
-                                     silence_logs=logging.ERROR) as local, distributed.Client(local) as client:
+    with (
+        dask.config.set({"distributed.scheduler.allowed-failures": 0}),
+        distributed.LocalCluster(
+            n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0", silence_logs=logging.ERROR
+        ) as local,
+        distributed.Client(local) as client,
+    ):
         yield client
 
 
@@ -77,9 +89,14 @@ def listing(folder):
 def test_one_model_prints_what_is_in_it_and_writes_its_files(tmp_path):
     if not TERRACE.exists():
         pytest.skip(f"{TERRACE} is not there")
-    done = subprocess.run([sys.executable, "-m", "velmarin_ifc", str(TERRACE), "--plan", "terrace.png",
-                           "--graph", "terrace"], cwd=tmp_path, capture_output=True, text=True, timeout=300,
-                          env=module_env())
+    done = subprocess.run(
+        [sys.executable, "-m", "velmarin_ifc", str(TERRACE), "--plan", "terrace.png", "--graph", "terrace"],
+        cwd=tmp_path,
+        capture_output=True,
+        text=True,
+        timeout=300,
+        env=module_env(),
+    )
     assert done.returncode == 0, done.stderr
     report = re.sub(r"in [0-9.]+ s", "in ... s", done.stdout)
     assert report == (
@@ -92,14 +109,20 @@ def test_one_model_prints_what_is_in_it_and_writes_its_files(tmp_path):
         "35 exits (doors and doorways to the outside); 70 of 70 rooms reach one\n"
         "farthest from an exit: 5.3.3 BAD / WC-5-1 (2.OG), 9.9 m walked\n"
         "nothing left out\nread, built and walked in ... s\n"
-        "plans drawn into terrace.png\ngraph written to terrace\n")
+        "plans drawn into terrace.png\ngraph written to terrace\n"
+    )
     assert (tmp_path / "terrace.png").read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
     from velmarin_graph import read_parquet
 
     graph = read_parquet(tmp_path / "terrace")
     assert (len(graph.nodes), len(graph.edges)) == (70, 187)
-    assert listing(tmp_path) == ["terrace", "terrace.png", "terrace/edges.parquet", "terrace/nodes.parquet",
-                                 "terrace/wire_contacts.parquet"]
+    assert listing(tmp_path) == [
+        "terrace",
+        "terrace.png",
+        "terrace/edges.parquet",
+        "terrace/nodes.parquet",
+        "terrace/wire_contacts.parquet",
+    ]
 
 
 def test_graph_files_by_name_and_the_help(models, tmp_path, capsys):
@@ -113,8 +136,20 @@ def test_graph_files_by_name_and_the_help(models, tmp_path, capsys):
         main(["--help"])
     assert done.value.code == 0
     text = capsys.readouterr().out
-    assert all(option in text for option in ("--plan", "--graph", "--falkordb", "--out", "--workers",
-                                               "--scheduler", "--timeout", "examples:", "exit status:"))
+    assert all(
+        option in text
+        for option in (
+            "--plan",
+            "--graph",
+            "--falkordb",
+            "--out",
+            "--workers",
+            "--scheduler",
+            "--timeout",
+            "examples:",
+            "exit status:",
+        )
+    )
 
 
 def test_without_dask_a_portfolio_is_read_one_by_one_here(models, monkeypatch, capsys):
@@ -164,8 +199,10 @@ def test_bad_input_is_refused_with_nothing_written(models, tmp_path, capsys):
 
 
 def test_a_portfolio_on_two_processes_gives_the_summaries_of_one(models, cluster):
-    paths = [str(SHARED / name) for name in MODELS if (SHARED / name).exists()] + \
-        [str(models / "house.ifc"), str(models / "broken.ifc")]
+    paths = [str(SHARED / name) for name in MODELS if (SHARED / name).exists()] + [
+        str(models / "house.ifc"),
+        str(models / "broken.ifc"),
+    ]
     here = dict(read_portfolio(paths))
     there = dict(read_portfolio(paths, cluster, timeout=120))
     assert set(here) == set(there) == set(paths)
@@ -175,27 +212,65 @@ def test_a_portfolio_on_two_processes_gives_the_summaries_of_one(models, cluster
     assert str(here[paths[-1]]) == str(there[paths[-1]])
     summary = here[str(models / "house.ifc")]
     assert [space["long_name"] for space in summary["spaces"]][:2] == ["hall", "kitchen"]
-    assert summary["skipped"] == [{"global_id": summary["skipped"][0]["global_id"], "ifc_class": "IfcSpace",
-                                   "reason": "no geometry", "detail": "it has no shape representation"}]
+    assert summary["skipped"] == [
+        {
+            "global_id": summary["skipped"][0]["global_id"],
+            "ifc_class": "IfcSpace",
+            "reason": "no geometry",
+            "detail": "it has no shape representation",
+        }
+    ]
 
 
 def test_a_portfolio_reports_what_fails_and_writes_the_rest(models, cluster, tmp_path, capsys):
     out = tmp_path / "out"
-    status = main([str(models), "--out", str(out), "--plan", "plan.svg", "--graph", "graph.json",
-                   "--scheduler", cluster.scheduler.address, "--timeout", "4"])
+    status = main(
+        [
+            str(models),
+            "--out",
+            str(out),
+            "--plan",
+            "plan.svg",
+            "--graph",
+            "graph.json",
+            "--scheduler",
+            cluster.scheduler.address,
+            "--timeout",
+            "4",
+        ]
+    )
     printed = capsys.readouterr().out
     assert status == 1
     assert "broken: FAILED: ValueError:" in printed and "slow: FAILED: TimeoutError: reading" in printed
     assert printed.splitlines()[-1].startswith("2 of 4 models read in ")
     with open(out / "summary.csv", newline="") as table:
         rows = {row["model"]: row for row in csv.DictReader(table)}
-    assert {name: row["status"] for name, row in rows.items()} == \
-        {"broken": "failed", "house": "ok", "house-2": "ok", "slow": "failed"}
-    assert rows["slow"]["error"] == f"TimeoutError: reading '{models / 'slow.ifc'}' took longer than 4 s; the read was ended"
-    assert (rows["house"]["rooms"], rows["house"]["door"], rows["house"]["skipped_why"]) == \
-        ("8", "6", "no geometry: 1 IfcSpace")
-    assert listing(out) == ["house", "house-2", "house-2/graph.json", "house-2/plan.svg", "house-2/summary.json",
-                            "house/graph.json", "house/plan.svg", "house/summary.json", "summary.csv"]
+    assert {name: row["status"] for name, row in rows.items()} == {
+        "broken": "failed",
+        "house": "ok",
+        "house-2": "ok",
+        "slow": "failed",
+    }
+    assert (
+        rows["slow"]["error"]
+        == f"TimeoutError: reading '{models / 'slow.ifc'}' took longer than 4 s; the read was ended"
+    )
+    assert (rows["house"]["rooms"], rows["house"]["door"], rows["house"]["skipped_why"]) == (
+        "8",
+        "6",
+        "no geometry: 1 IfcSpace",
+    )
+    assert listing(out) == [
+        "house",
+        "house-2",
+        "house-2/graph.json",
+        "house-2/plan.svg",
+        "house-2/summary.json",
+        "house/graph.json",
+        "house/plan.svg",
+        "house/summary.json",
+        "summary.csv",
+    ]
     first, second = (json.loads((out / name / "summary.json").read_text()) for name in ("house", "house-2"))
     first.pop("seconds"), second.pop("seconds")
     assert first == second and first["egress"][first["spaces"][0]["global_id"]] is None  # no exit: infinite
@@ -212,8 +287,11 @@ def test_a_model_whose_reader_crashes_is_reported_and_the_others_go_on(models):
     crashing.join()
     assert [path for path, _ in outcomes] == [str(models / "slow.ifc"), str(models / "house.ifc")]
     # AddressSanitizer, preloaded in the sanitizer run, takes the fault and aborts.
-    assert re.fullmatch(re.escape(f"reading '{models / 'slow.ifc'}' failed: the child process reading it was killed by ")
-                        + r"(SIGSEGV \(Segmentation fault\)|SIGABRT \(Aborted\))", str(outcomes[0][1]))
+    assert re.fullmatch(
+        re.escape(f"reading '{models / 'slow.ifc'}' failed: the child process reading it was killed by ")
+        + r"(SIGSEGV \(Segmentation fault\)|SIGABRT \(Aborted\))",
+        str(outcomes[0][1]),
+    )
     assert len(outcomes[1][1]["spaces"]) == 8
 
 
@@ -241,8 +319,16 @@ def test_a_portfolio_into_falkordb_on_a_cluster_it_starts(models, tmp_path, caps
 
     with embedded_falkordb() as database:
         url = f"unix://{database.connection.connection_pool.connection_kwargs['path']}"
-        args = [str(models / "house.ifc"), str(models / "sub"), "--falkordb", url, "--falkordb-graph",
-                "campus-{model}", "--workers", "1"]
+        args = [
+            str(models / "house.ifc"),
+            str(models / "sub"),
+            "--falkordb",
+            url,
+            "--falkordb-graph",
+            "campus-{model}",
+            "--workers",
+            "1",
+        ]
         assert main(args) == 0 and main(args) == 0  # loaded again, the graphs are replaced
         assert sorted(database.list_graphs()) == ["campus-house", "campus-house-2"]
         for name in database.list_graphs():

@@ -1,11 +1,12 @@
 """The rooms and apertures velmarin_ifc makes of the shared models' solids
 are, to the last bit, those that the face work in Python made of them; the
 solids lie where the engine itself would place them."""
+
 import numpy as np
 import pytest
 
 ifcopenshell = pytest.importorskip("ifcopenshell")
-import ifcopenshell.geom  # noqa: E402
+import ifcopenshell.geom  # noqa: E402, F811
 
 from mesh_support import exact_mesh  # noqa: E402
 from reference_mesh import reference_solid_faces  # noqa: E402
@@ -52,9 +53,11 @@ def test_the_shared_models_meshes_are_unchanged(name, tmp_path):
     products = Products(model)
     solids = world_solids(element_shapes(model, products.all()))
     compared = 0
-    for kind, native, python in [(products.spaces, solid_mesh, python_solid_mesh),
-                                 (products.apertures, opening_mesh, python_opening_mesh),
-                                 (products.flights, tread_mesh, python_tread_mesh)]:
+    for kind, native, python in [
+        (products.spaces, solid_mesh, python_solid_mesh),
+        (products.apertures, opening_mesh, python_opening_mesh),
+        (products.flights, tread_mesh, python_tread_mesh),
+    ]:
         for product in kind:
             solid = solids.get(product.id())
             if solid is not None:

@@ -3,11 +3,11 @@ import random
 
 import pytest
 
-from velmarin import IfcParser, Mesh
 from graph_support import needs_probe, probe
 from helpers import assert_noted
 from mesh_support import exact_mesh, exact_points, mesh_points
 from reference_ifc import coordinate, reference_read
+from velmarin import IfcParser, Mesh
 
 parse = IfcParser.parse_ifc_points_and_faces
 
@@ -108,17 +108,53 @@ class TestCoordinates:
     @pytest.mark.parametrize(
         "text, value",
         [
-            ("1.5E-3", 0.0015), ("-2.", -2.0), ("4", 4.0), (".5", 5.0), ("5.", 5.0), ("-.5", -0.5),
-            ("+7", 7.0), (" ;3.25; ", 3.25), ("1.e2", 100.0), ("1e400", math.inf), ("-1e400", -math.inf),
-            ("1e-400", 0.0), ("2.5e-324", 5e-324), ("INFINITY", math.inf), ("-Inf", -math.inf),
-            ("0.1", 0.1), ("9007199254740993", 9007199254740992.0),
-            ("9007199254740992.", 9007199254740992.0), ("900719925474099.3", 900719925474099.3),
-            ("0.0000000000000000001", 1e-19), ("1234567890123456789", 1234567890123456789.0),
-            ("12345678901234567890", 12345678901234567890.0), ("-0.0", -0.0), ("+.25", 0.25), ("-.25", -0.25),
-            ("00000000000000000000000.5", 0.5), ("1e22", 1e22), ("1E+2", 100.0), ("5.e-1", 0.5),
-            ("a", 0.0), ("\t1", 0.0), ("1_0", 0.0), ("0x10", 0.0), ("--1", 0.0), ("1.2.3", 0.0),
-            ("1e", 0.0), ("e5", 0.0), ("infinit", 0.0), ("nan(1)", 0.0), ("", 0.0), ("\u0661", 0.0),
-            ("1 2", 0.0), ("1.5x", 0.0), ("0x1p3", 0.0), ("1e+", 0.0), ("+-1", 0.0), ("1.5\x00", 0.0),
+            ("1.5E-3", 0.0015),
+            ("-2.", -2.0),
+            ("4", 4.0),
+            (".5", 5.0),
+            ("5.", 5.0),
+            ("-.5", -0.5),
+            ("+7", 7.0),
+            (" ;3.25; ", 3.25),
+            ("1.e2", 100.0),
+            ("1e400", math.inf),
+            ("-1e400", -math.inf),
+            ("1e-400", 0.0),
+            ("2.5e-324", 5e-324),
+            ("INFINITY", math.inf),
+            ("-Inf", -math.inf),
+            ("0.1", 0.1),
+            ("9007199254740993", 9007199254740992.0),
+            ("9007199254740992.", 9007199254740992.0),
+            ("900719925474099.3", 900719925474099.3),
+            ("0.0000000000000000001", 1e-19),
+            ("1234567890123456789", 1234567890123456789.0),
+            ("12345678901234567890", 12345678901234567890.0),
+            ("-0.0", -0.0),
+            ("+.25", 0.25),
+            ("-.25", -0.25),
+            ("00000000000000000000000.5", 0.5),
+            ("1e22", 1e22),
+            ("1E+2", 100.0),
+            ("5.e-1", 0.5),
+            ("a", 0.0),
+            ("\t1", 0.0),
+            ("1_0", 0.0),
+            ("0x10", 0.0),
+            ("--1", 0.0),
+            ("1.2.3", 0.0),
+            ("1e", 0.0),
+            ("e5", 0.0),
+            ("infinit", 0.0),
+            ("nan(1)", 0.0),
+            ("", 0.0),
+            ("\u0661", 0.0),
+            ("1 2", 0.0),
+            ("1.5x", 0.0),
+            ("0x1p3", 0.0),
+            ("1e+", 0.0),
+            ("+-1", 0.0),
+            ("1.5\x00", 0.0),
         ],
     )
     def test_strict_and_correctly_rounded(self, text, value):
@@ -204,7 +240,12 @@ FOOTER = ["ENDSEC;", "END-ISO-10303-21;", ""]
 
 def faceted_cube(origin, size, first, loops_first=False):
     """The records of a faceted brep box; entity numbers start at `first`."""
-    corners = [(origin[0] + dx * size, origin[1] + dy * size, origin[2] + dz * size) for dz in (0, 1) for dy in (0, 1) for dx in (0, 1)]
+    corners = [
+        (origin[0] + dx * size, origin[1] + dy * size, origin[2] + dz * size)
+        for dz in (0, 1)
+        for dy in (0, 1)
+        for dx in (0, 1)
+    ]
     points = [f"#{first + i}=IFCCARTESIANPOINT(({x:.4f},{y:.4f},{z:.4f}));" for i, (x, y, z) in enumerate(corners)]
     quads = [[0, 2, 3, 1], [4, 5, 7, 6], [0, 1, 5, 4], [2, 6, 7, 3], [0, 4, 6, 2], [1, 3, 7, 5]]
     loops, faces = [], []
@@ -240,15 +281,40 @@ class TestRealFiles:
 
     def test_many_loops_over_shared_points(self):
         rng = random.Random(11)
-        lines = HEADER + [f"#{i}=IFCCARTESIANPOINT(({rng.uniform(-1e4, 1e4)!r},{rng.uniform(-1e4, 1e4)!r},{rng.random()!r}));" for i in range(12, 512)]
-        lines += [f"#{1000 + k}=IFCPOLYLOOP(({','.join(f'#{rng.randrange(12, 600)}' for _ in range(rng.randint(3, 8)))}));" for k in range(2000)]
+        lines = HEADER + [
+            f"#{i}=IFCCARTESIANPOINT(({rng.uniform(-1e4, 1e4)!r},{rng.uniform(-1e4, 1e4)!r},{rng.random()!r}));"
+            for i in range(12, 512)
+        ]
+        lines += [
+            f"#{1000 + k}=IFCPOLYLOOP(({','.join(f'#{rng.randrange(12, 600)}' for _ in range(rng.randint(3, 8)))}));"
+            for k in range(2000)
+        ]
         text = "\n".join(lines + FOOTER)
         assert read(text) == reference_read(text)
 
 
 # --- randomised cross-check ----------------------------------------------------
 
-COORDINATES = ["0.", "1.", "-2.5", ".5", "5.", "1.5E-3", "-0.", "1e400", "nan", "INF", " 3 ", "\t4", "a", ";;7.;", "", "1..", "+.25", "12345678901234567890.5"]
+COORDINATES = [
+    "0.",
+    "1.",
+    "-2.5",
+    ".5",
+    "5.",
+    "1.5E-3",
+    "-0.",
+    "1e400",
+    "nan",
+    "INF",
+    " 3 ",
+    "\t4",
+    "a",
+    ";;7.;",
+    "",
+    "1..",
+    "+.25",
+    "12345678901234567890.5",
+]
 SPACES = [" ", "\t", "\u3000", "\xa0", "\x1c", "\u200b"]
 
 
@@ -261,8 +327,16 @@ def random_line(rng, spread=1):
 
     def num():
         return usually(
-            str(rng.randint(0, 30) * spread), f"+{rng.randint(0, 30) * spread}", f"0{rng.randint(0, 30)}", "-3", "x", "",
-            "99999999999999999999", "9999999999999999999", f"{rng.randint(0, 30):021d}", f"{rng.randint(0, 30)} ",
+            str(rng.randint(0, 30) * spread),
+            f"+{rng.randint(0, 30) * spread}",
+            f"0{rng.randint(0, 30)}",
+            "-3",
+            "x",
+            "",
+            "99999999999999999999",
+            "9999999999999999999",
+            f"{rng.randint(0, 30):021d}",
+            f"{rng.randint(0, 30)} ",
         )
 
     def tail():  # after the closing brackets; a keyword there still counts
@@ -273,21 +347,48 @@ def random_line(rng, spread=1):
 
     kind = rng.random()
     if kind < 0.45:
-        coords = ",".join(rng.choice(COORDINATES) if rng.random() < 0.3 else repr(rng.uniform(-9, 9)) for _ in range(usually(3, 2, 4)))
-        body = usually("IFCCARTESIANPOINT", "ifccartesianpoint", "IFCCARTESIANPOINTLIST3D") + f"(({coords}))" + tail() + usually(";", ");", "", "))")
+        coords = ",".join(
+            rng.choice(COORDINATES) if rng.random() < 0.3 else repr(rng.uniform(-9, 9)) for _ in range(usually(3, 2, 4))
+        )
+        body = (
+            usually("IFCCARTESIANPOINT", "ifccartesianpoint", "IFCCARTESIANPOINTLIST3D")
+            + f"(({coords}))"
+            + tail()
+            + usually(";", ");", "", "))")
+        )
     elif kind < 0.9:
         refs = ",".join(space() + usually("#", "", "##") + num() + space() for _ in range(rng.randint(0, 7)))
-        body = usually("IFCPOLYLOOP", "IFCPOLYLOOPX", "ifcpolyloop") + usually(f"(({refs}))", f"({refs})", f"))({refs}((", f"(({refs}") + tail() + ";"
+        body = (
+            usually("IFCPOLYLOOP", "IFCPOLYLOOPX", "ifcpolyloop")
+            + usually(f"(({refs}))", f"({refs})", f"))({refs}((", f"(({refs}")
+            + tail()
+            + ";"
+        )
     elif kind < 0.95:
         body = rng.choice(
             [
-                "IFCFACE((#3));", "IFCDIRECTION((0.,0.,1.));", "=", "((#1,#2,#3))", "IFCCARTESIANPOINT IFCPOLYLOOP((#1,#2,#3))",
-                "IFCLABEL('#1=IFCCARTESIANPOINT((1.,2.,3.));');", "IFCPROPERTYSINGLEVALUE('#7;',$,IFCLABEL('((1,2,3))'),$);",
+                "IFCFACE((#3));",
+                "IFCDIRECTION((0.,0.,1.));",
+                "=",
+                "((#1,#2,#3))",
+                "IFCCARTESIANPOINT IFCPOLYLOOP((#1,#2,#3))",
+                "IFCLABEL('#1=IFCCARTESIANPOINT((1.,2.,3.));');",
+                "IFCPROPERTYSINGLEVALUE('#7;',$,IFCLABEL('((1,2,3))'),$);",
             ]
         )
     else:  # the rules know no comments: one is a line like any other
         return "/* " + random_line(rng, spread) + " */"
-    return space() + usually("#", "", "##") + space() + num() + space() + usually("=", " = ", "") + body + space() + usually("", "\r")
+    return (
+        space()
+        + usually("#", "", "##")
+        + space()
+        + num()
+        + space()
+        + usually("=", " = ", "")
+        + body
+        + space()
+        + usually("", "\r")
+    )
 
 
 class TestAgainstReference:
@@ -336,7 +437,10 @@ class TestBadInput:
     def test_nul_characters(self):
         text = "\n".join(TRIANGLE).replace("0.,0.,0.", "0.,\x000.,0.").replace("#2,", "#2\x00,")
         assert points_and_faces(text) == ([(0, 0, 0), (0, 1, 0)], [])
-        assert points_and_faces("\x00\n" + "\n".join(TRIANGLE) + "\x00") == ([(0, 0, 0), (1, 0, 0), (0, 1, 0)], [[0, 1, 2]])
+        assert points_and_faces("\x00\n" + "\n".join(TRIANGLE) + "\x00") == (
+            [(0, 0, 0), (1, 0, 0), (0, 1, 0)],
+            [[0, 1, 2]],
+        )
 
     def test_huge_numbers(self):
         huge = "9" * 100_000
@@ -364,7 +468,11 @@ class TestBadInput:
             parse(text)
         with pytest.raises(UnicodeEncodeError) as encoding:
             text.encode()
-        assert (str(info.value), info.value.start, info.value.end) == (str(encoding.value), encoding.value.start, encoding.value.end)
+        assert (str(info.value), info.value.start, info.value.end) == (
+            str(encoding.value),
+            encoding.value.start,
+            encoding.value.end,
+        )
         assert_noted(info.value, "ifc_content")
 
     @pytest.mark.parametrize(
@@ -386,7 +494,10 @@ class TestInterface:
     def test_class_without_instances(self):
         with pytest.raises(TypeError, match=r"^cannot create 'builtins\.IfcParser' instances$"):
             IfcParser()
-        assert IfcParser.__doc__ == "Native IFC Parser Engine. Parses points and wire loops directly inside C++ with O(N) performance."
+        assert (
+            IfcParser.__doc__
+            == "Native IFC Parser Engine. Parses points and wire loops directly inside C++ with O(N) performance."
+        )
         assert IfcParser.__text_signature__ is None
 
     def test_static_method(self):

@@ -1,5 +1,6 @@
 """Mesh.from_arrays and Mesh.to_arrays: numpy arrays in and out, checked
 against the list constructor and the list getters."""
+
 import random
 import subprocess
 import sys
@@ -20,25 +21,39 @@ needs_numpy = pytest.mark.skipif(np is None, reason="needs numpy")
 SQUARE = [(0.0, 0.0, 0.0), (1.0, 0.0, 0.0), (1.0, 1.0, 0.0), (0.0, 1.0, 0.0)]
 
 # Argument, refusal and its text (None: numpy's or the interpreter's own).
-BAD_INPUT = [] if np is None else [
-    (np.zeros((2, 3), dtype=complex), [], TypeError, "vertices must hold real numbers; numpy reads them as complex128"),
-    ([["1", "2", "3"]], [], TypeError, "vertices must hold real numbers; numpy reads them as <U1"),
-    (np.ones((1, 3), dtype=bool), [], TypeError, "vertices must hold real numbers; numpy reads them as bool"),
-    ([Vector3D(0, 0, 0)], [], TypeError, "vertices must hold real numbers; numpy reads them as object"),
-    (np.zeros((4, 2)), [], ValueError, "vertices must have the shape (n, 3); numpy reads them as (4, 2)"),
-    ([0.0, 1.0, 2.0], [], ValueError, "vertices must have the shape (n, 3); numpy reads them as (3,)"),
-    (np.zeros((1, 1, 3)), [], ValueError, "vertices must have the shape (n, 3); numpy reads them as (1, 1, 3)"),
-    ([[0, 0, 0], [1, 1]], [], ValueError, None),  # numpy's own refusal of ragged rows
-    (SQUARE, np.zeros((1, 3)), TypeError, "faces must hold integers; numpy reads them as float64"),
-    (SQUARE, np.ones((1, 3), dtype=bool), TypeError, "faces must hold integers; numpy reads them as bool"),
-    (SQUARE, np.arange(3), ValueError, "faces must have the shape (m, k); numpy reads them as (3,)"),
-    (SQUARE, np.array([[0, 1, 2], [3, -1, 0]]), ValueError, "Face 1 references negative index -1."),
-    (SQUARE, [[0, 1, 9], (3, -1, 0)], ValueError, "Face 1 references negative index -1."),
-    (SQUARE, [[0, 1, 2], [3, -2**70, 0]], ValueError, "Face 1 references negative index -1180591620717411303424."),
-    (SQUARE, [[0, 1, 2.0]], TypeError, None),  # as Mesh(...) refuses them
-    (SQUARE, [[0, 1, 2**64]], OverflowError, None),
-    (SQUARE, "012", TypeError, "Can't extract `str` to `Vec`"),
-]
+BAD_INPUT = (
+    []
+    if np is None
+    else [
+        (
+            np.zeros((2, 3), dtype=complex),
+            [],
+            TypeError,
+            "vertices must hold real numbers; numpy reads them as complex128",
+        ),
+        ([["1", "2", "3"]], [], TypeError, "vertices must hold real numbers; numpy reads them as <U1"),
+        (np.ones((1, 3), dtype=bool), [], TypeError, "vertices must hold real numbers; numpy reads them as bool"),
+        ([Vector3D(0, 0, 0)], [], TypeError, "vertices must hold real numbers; numpy reads them as object"),
+        (np.zeros((4, 2)), [], ValueError, "vertices must have the shape (n, 3); numpy reads them as (4, 2)"),
+        ([0.0, 1.0, 2.0], [], ValueError, "vertices must have the shape (n, 3); numpy reads them as (3,)"),
+        (np.zeros((1, 1, 3)), [], ValueError, "vertices must have the shape (n, 3); numpy reads them as (1, 1, 3)"),
+        ([[0, 0, 0], [1, 1]], [], ValueError, None),  # numpy's own refusal of ragged rows
+        (SQUARE, np.zeros((1, 3)), TypeError, "faces must hold integers; numpy reads them as float64"),
+        (SQUARE, np.ones((1, 3), dtype=bool), TypeError, "faces must hold integers; numpy reads them as bool"),
+        (SQUARE, np.arange(3), ValueError, "faces must have the shape (m, k); numpy reads them as (3,)"),
+        (SQUARE, np.array([[0, 1, 2], [3, -1, 0]]), ValueError, "Face 1 references negative index -1."),
+        (SQUARE, [[0, 1, 9], (3, -1, 0)], ValueError, "Face 1 references negative index -1."),
+        (
+            SQUARE,
+            [[0, 1, 2], [3, -(2**70), 0]],
+            ValueError,
+            "Face 1 references negative index -1180591620717411303424.",
+        ),
+        (SQUARE, [[0, 1, 2.0]], TypeError, None),  # as Mesh(...) refuses them
+        (SQUARE, [[0, 1, 2**64]], OverflowError, None),
+        (SQUARE, "012", TypeError, "Can't extract `str` to `Vec`"),
+    ]
+)
 
 
 def outcome(make, vertices, faces):
@@ -61,14 +76,29 @@ class TestFromArrays:
         misaligned = np.frombuffer(bytearray(array.nbytes + 1), dtype=np.float64, offset=1).reshape(-1, 3)
         misaligned[:] = array
         read_only = np.frombuffer(array.tobytes(), dtype=np.float64).reshape(-1, 3)  # read as it is, not copied
-        vertex_layouts = [points, array, np.asfortranarray(array), np.repeat(array, 2, axis=0)[::2], misaligned,
-                          read_only]
-        face_layouts = [faces, tuple(map(tuple, faces)), [np.array(f) for f in faces],
-                        np.array(faces + [[0, 0, 0, 0]], dtype=object)[:-1]]  # an array of faces
+        vertex_layouts = [
+            points,
+            array,
+            np.asfortranarray(array),
+            np.repeat(array, 2, axis=0)[::2],
+            misaligned,
+            read_only,
+        ]
+        face_layouts = [
+            faces,
+            tuple(map(tuple, faces)),
+            [np.array(f) for f in faces],
+            np.array(faces + [[0, 0, 0, 0]], dtype=object)[:-1],
+        ]  # an array of faces
         if width:
             block = np.array(faces, dtype=np.int64).reshape(-1, width)
-            face_layouts += [block, np.asfortranarray(block.astype(np.uint16)), block.astype(np.uint64),
-                             block.astype(np.int32)[::-1][::-1], np.frombuffer(block.tobytes(), np.int64).reshape(block.shape)]
+            face_layouts += [
+                block,
+                np.asfortranarray(block.astype(np.uint16)),
+                block.astype(np.uint64),
+                block.astype(np.int32)[::-1][::-1],
+                np.frombuffer(block.tobytes(), np.int64).reshape(block.shape),
+            ]
         for vertices in vertex_layouts:
             for layout in face_layouts:
                 assert outcome(Mesh.from_arrays, vertices, layout) == expected
@@ -91,9 +121,17 @@ class TestFromArrays:
     # Every numpy dtype: its one-letter codes (complex, text, times, void, object included), a
     # structured one and, where numpy has it, variable-length text.
     @pytest.mark.filterwarnings("error")
-    @pytest.mark.parametrize("dtype", [] if np is None else sorted(set(np.typecodes["All"])) + [
-        np.dtype([("a", "i4"), ("b", "c16")]), *([np.dtypes.StringDType()] if hasattr(np, "dtypes") and
-                                                 hasattr(np.dtypes, "StringDType") else [])], ids=str)
+    @pytest.mark.parametrize(
+        "dtype",
+        []
+        if np is None
+        else sorted(set(np.typecodes["All"]))
+        + [
+            np.dtype([("a", "i4"), ("b", "c16")]),
+            *([np.dtypes.StringDType()] if hasattr(np, "dtypes") and hasattr(np.dtypes, "StringDType") else []),
+        ],
+        ids=str,
+    )
     def test_an_empty_faces_array_of_any_dtype_is_no_face_without_a_warning(self, dtype):
         for shape in [(0,), (0, 3), (0, 5)]:
             assert Mesh.from_arrays(SQUARE, np.empty(shape, dtype=dtype)).faces == []
@@ -102,7 +140,9 @@ class TestFromArrays:
 
     def test_validation_is_the_list_constructors(self):
         for faces in ([[0, 1, 2], [0, 1, 2**64 - 1]], [[0, 1, 2], [2, 9, 1], [7, 7, 7]], [[0, 1], [0, 9]]):
-            assert outcome(Mesh.from_arrays, SQUARE, np.array(faces, dtype=np.uint64)) == outcome(make_mesh, SQUARE, faces)
+            assert outcome(Mesh.from_arrays, SQUARE, np.array(faces, dtype=np.uint64)) == outcome(
+                make_mesh, SQUARE, faces
+            )
 
     def test_rows_too_short_for_a_face_are_not_all_read(self):
         # A block of empty rows occupies no memory, whatever it claims.
@@ -166,7 +206,9 @@ class TestToArrays:
 class TestWithoutNumpy:
     def test_importing_the_module_does_not_import_numpy(self):
         code = "import sys, velmarin; print('numpy' in sys.modules)"
-        done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60, env=module_env())
+        done = subprocess.run(
+            [sys.executable, "-c", code], capture_output=True, text=True, timeout=60, env=module_env()
+        )
         assert done.stdout == "False\n", done.stderr
 
     def test_the_array_methods_say_to_install_it(self, monkeypatch):

@@ -6,10 +6,10 @@ import sys
 
 import pytest
 
-from velmarin import Mesh
 from helpers import assert_noted
 from mesh_support import exact_mesh, exact_points, make_mesh, mesh_points
 from reference_mesh import reference_clean
+from velmarin import Mesh
 
 
 def cleaned(points, faces, tolerance):
@@ -38,15 +38,35 @@ class TestCellKeys:
         # Each value beside the whole numbers on either side of it: the cell
         # it joins shows how it was rounded.
         # Every component: x and y are rounded side by side, z alone.
-        edges = [0.5, 1.5, 2.5, 0.49999999999999994, 2.0**51 - 0.5, 2.0**51 - 1.5, 2.0**51 + 0.5, 2.0**51 + 1.5,
-                 2.0**52 - 0.5, 2.0**52 - 1.5, 2.0**52, 2.0**52 + 2, 2.0**53 + 2, 2.0**62 + 2048, 2.0**63 - 1024, 2.0**63,
-                 1e300, 5e-324]
+        edges = [
+            0.5,
+            1.5,
+            2.5,
+            0.49999999999999994,
+            2.0**51 - 0.5,
+            2.0**51 - 1.5,
+            2.0**51 + 0.5,
+            2.0**51 + 1.5,
+            2.0**52 - 0.5,
+            2.0**52 - 1.5,
+            2.0**52,
+            2.0**52 + 2,
+            2.0**53 + 2,
+            2.0**62 + 2048,
+            2.0**63 - 1024,
+            2.0**63,
+            1e300,
+            5e-324,
+        ]
         values = [sign * v for v in edges for sign in (1, -1)]
         near = [c for v in values for c in (v, math.floor(v) - 1.0, math.floor(v), math.ceil(v), math.ceil(v) + 1.0)]
         points = [p for c in near for p in ((c, 0, 0), (0, c, 0), (0, 0, c), (c, c, c))]
         assert cleaned(points, [], 1.0) == expected(points, [], 1.0)
 
-    @pytest.mark.skipif(platform.machine() not in ("x86_64", "AMD64") or sys.platform != "linux", reason="x86 rounding modes through glibc")
+    @pytest.mark.skipif(
+        platform.machine() not in ("x86_64", "AMD64") or sys.platform != "linux",
+        reason="x86 rounding modes through glibc",
+    )
     def test_rounding_does_not_follow_the_floating_point_mode(self):
         # Quotients here are exact, so only the rounding rule decides.
         points = [(x, -x, x / 2) for x in (0.3, 0.5, 0.7, 1.5, 2.5, -0.3, -0.5, -2.5)]
@@ -154,7 +174,9 @@ class TestAgainstReference:
             return rng.choice([-1, 1]) * (2**20 + rng.randint(-30, 30) + rng.choice([0.0, 0.3, 0.5, -0.5])) * tolerance
 
         def coordinate():
-            return rng.choice([rng.uniform(-20, 20), rng.randint(-40, 40) / 2, 1e300, -0.0, near_packing_edge(), math.nan, -math.inf])
+            return rng.choice(
+                [rng.uniform(-20, 20), rng.randint(-40, 40) / 2, 1e300, -0.0, near_packing_edge(), math.nan, -math.inf]
+            )
 
         points = [(coordinate(), coordinate(), coordinate()) for _ in range(20_000)]
         faces = [[rng.randrange(len(points)) for _ in range(3)] for _ in range(5_000)]

@@ -1,6 +1,7 @@
 """Mesh.merge_equal_vertices, orient_outward and merge_coplanar_faces: the
 same results as the plain Python version on random triangulated solids, and
 what each does on solids small enough to check by hand."""
+
 import math
 import random
 
@@ -16,7 +17,11 @@ def signed_volume(mesh):
     for face in mesh.faces:
         a = v[face[0]]
         for b, c in zip((v[i] for i in face[1:-1]), (v[i] for i in face[2:])):
-            total += a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) + a[2] * (b[0] * c[1] - b[1] * c[0])
+            total += (
+                a[0] * (b[1] * c[2] - b[2] * c[1])
+                - a[1] * (b[0] * c[2] - b[2] * c[0])
+                + a[2] * (b[0] * c[1] - b[1] * c[0])
+            )
     return total / 6
 
 
@@ -55,14 +60,27 @@ def test_an_l_shaped_floor_and_a_roof_become_two_faces_facing_out():
 
 
 BOX = [(x, y, z) for z in (0, 1) for y in (0, 2) for x in (0, 3)]
-BOX_TRIANGLES = [(0, 2, 3), (0, 3, 1), (4, 5, 7), (4, 7, 6), (0, 1, 5), (0, 5, 4),
-                 (2, 6, 7), (2, 7, 3), (0, 4, 6), (0, 6, 2), (1, 3, 7), (1, 7, 5)]
+BOX_TRIANGLES = [
+    (0, 2, 3),
+    (0, 3, 1),
+    (4, 5, 7),
+    (4, 7, 6),
+    (0, 1, 5),
+    (0, 5, 4),
+    (2, 6, 7),
+    (2, 7, 3),
+    (0, 4, 6),
+    (0, 6, 2),
+    (1, 3, 7),
+    (1, 7, 5),
+]
 
 
 @pytest.mark.parametrize("turned", ["none", "all", "every other"])
 def test_a_box_in_any_winding_faces_out_as_six_rectangles(turned):
-    triangles = [t[::-1] if turned == "all" or (turned == "every other" and k % 2) else t
-                 for k, t in enumerate(BOX_TRIANGLES)]
+    triangles = [
+        t[::-1] if turned == "all" or (turned == "every other" and k % 2) else t for k, t in enumerate(BOX_TRIANGLES)
+    ]
     wound = make_mesh(BOX, triangles).orient_outward()
     assert signed_volume(wound) == pytest.approx(6)
     assert len(wound.faces) == 12 and all(set(f) == set(t) for f, t in zip(wound.faces, triangles))

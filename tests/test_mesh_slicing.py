@@ -3,10 +3,10 @@ import random
 
 import pytest
 
-from velmarin import Mesh, Vector3D
 from helpers import assert_noted
 from mesh_support import exact_mesh, exact_points, make_mesh, mesh_points
 from reference_mesh import reference_slice
+from velmarin import Mesh, Vector3D
 
 
 def sliced(points, faces, normal, origin):
@@ -29,9 +29,13 @@ class TestNormal:
             make_mesh(UNIT_CUBE, CUBE_FACES).slice_by_plane(Vector3D(*normal), Vector3D(0, 0, 0))
 
     def test_normal_length_only_matters_through_its_direction(self):
-        assert sliced(UNIT_CUBE, CUBE_FACES, (0, 0, 5), (0, 0, 0.5)) == sliced(UNIT_CUBE, CUBE_FACES, (0, 0, 1), (0, 0, 0.5))
+        assert sliced(UNIT_CUBE, CUBE_FACES, (0, 0, 5), (0, 0, 0.5)) == sliced(
+            UNIT_CUBE, CUBE_FACES, (0, 0, 1), (0, 0, 0.5)
+        )
         # 1e-8 itself passes the check
-        assert sliced(UNIT_CUBE, CUBE_FACES, (0, 0, 1e-8), (0, 0, 0.5)) == sliced(UNIT_CUBE, CUBE_FACES, (0, 0, 1), (0, 0, 0.5))
+        assert sliced(UNIT_CUBE, CUBE_FACES, (0, 0, 1e-8), (0, 0, 0.5)) == sliced(
+            UNIT_CUBE, CUBE_FACES, (0, 0, 1), (0, 0, 0.5)
+        )
 
     def test_nan_normal_puts_everything_below(self):
         above, below = make_mesh(UNIT_CUBE, CUBE_FACES).slice_by_plane(Vector3D(math.nan, 0, 1), Vector3D(0, 0, 0))

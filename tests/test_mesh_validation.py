@@ -2,8 +2,8 @@ import math
 
 import pytest
 
-from velmarin import Mesh, Vector3D
 from mesh_support import make_mesh, mesh_points
+from velmarin import Mesh, Vector3D
 
 TRIANGLE = [(0, 0, 0), (1, 0, 0), (0, 1, 0)]
 

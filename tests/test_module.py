@@ -1,6 +1,7 @@
 """The module object, its registry of classes and the shape they share."""
-import importlib.util
+
 import copy
+import importlib.util
 import pickle
 import shutil
 import subprocess
@@ -14,8 +15,17 @@ from velmarin import Mesh, SpatialRegistry, TopologicalEntity, Vector3D, Wire
 
 # The full registration order; classes not built yet are simply absent.
 REGISTRATION_ORDER = [
-    "Vector3D", "GraphNode", "GraphEdge", "WireContact", "SpatialGraph", "Wire", "Mesh",
-    "TopologicalEntity", "SpatialRegistry", "IfcParser", "boolean_join_extruded",
+    "Vector3D",
+    "GraphNode",
+    "GraphEdge",
+    "WireContact",
+    "SpatialGraph",
+    "Wire",
+    "Mesh",
+    "TopologicalEntity",
+    "SpatialRegistry",
+    "IfcParser",
+    "boolean_join_extruded",
 ]
 
 
@@ -28,8 +38,9 @@ def test_all_lists_the_registered_names_in_order():
 
 @pytest.mark.skipif(not sys.platform.startswith("linux") or not shutil.which("nm"), reason="needs ELF and nm")
 def test_the_entry_point_is_the_only_exported_symbol():
-    listing = subprocess.run(["nm", "-D", "--defined-only", velmarin.__file__],
-                             capture_output=True, text=True, check=True).stdout
+    listing = subprocess.run(
+        ["nm", "-D", "--defined-only", velmarin.__file__], capture_output=True, text=True, check=True
+    ).stdout
     assert [line.split()[-1] for line in listing.splitlines()] == ["PyInit_velmarin"]
 
 
@@ -42,12 +53,17 @@ def test_module_doc_is_empty_text():
     [
         (Vector3D, "(x, y, z)", "Standard 3D vector representation."),
         (Wire, "(start, end)", "Represents a 1D linear element (columns, beams, or wires)."),
-        (Mesh, "(vertices, faces)",
-         "A high-performance polygonal mesh representation tailored for architectural geometry."),
-        (TopologicalEntity, "(id, entity_type, parent_id)",
-         "Represents any entity inside the topological hierarchy."),
-        (SpatialRegistry, "(meshes, wires, apertures)",
-         "The main high-performance workspace container managing multi-mesh and multi-dimensional spatial elements."),
+        (
+            Mesh,
+            "(vertices, faces)",
+            "A high-performance polygonal mesh representation tailored for architectural geometry.",
+        ),
+        (TopologicalEntity, "(id, entity_type, parent_id)", "Represents any entity inside the topological hierarchy."),
+        (
+            SpatialRegistry,
+            "(meshes, wires, apertures)",
+            "The main high-performance workspace container managing multi-mesh and multi-dimensional spatial elements.",
+        ),
     ],
 )
 def test_class_docs_and_signatures(cls, signature, sentence):
@@ -67,7 +83,8 @@ def test_method_docs():
     assert SpatialRegistry.build_spatial_graph.__text_signature__ == "($self, tolerance)"
     assert SpatialRegistry.build_spatial_graph.__doc__ == (
         "Compiles the spatial Dual Graph, executing O(N) vertex welding, O(log N) R*-Tree lookup,\n"
-        "3D ray-cast column detection, and exact 2D polygonal aperture subtractions.")
+        "3D ray-cast column detection, and exact 2D polygonal aperture subtractions."
+    )
 
 
 @pytest.mark.parametrize("cls", [Vector3D, Wire, Mesh, TopologicalEntity, SpatialRegistry])

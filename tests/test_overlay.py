@@ -3,12 +3,13 @@
 The adapter's own measures (areas, centroids, projection frames) are checked
 natively in tests/native/overlay_test.cpp.
 """
+
 import pytest
 
 from prisms import footprint_mesh, prism_ring, rect, ring_area
 from velmarin import boolean_join_extruded
 
-GRID = 2.0 ** -29
+GRID = 2.0**-29
 
 
 def rings_of(a, b):

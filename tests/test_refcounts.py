@@ -1,4 +1,5 @@
 """No reference leaks in conversions and property reads, on success and on failure."""
+
 import gc
 import sys
 
@@ -34,6 +35,7 @@ def failing(call, error):
             pass
         else:
             raise AssertionError("expected a failure")
+
     return action
 
 
@@ -42,8 +44,14 @@ MESH = Mesh([P, Q, R], [[0, 1, 2]])
 WIRE = Wire(P, Q)
 ENTITY = TopologicalEntity(1, "Room", 3)
 # Two unit squares facing each other across 0.25, their edge with its two float attributes.
-WALLS = SpatialRegistry([Mesh([P, Q, R], [[0, 1, 2]]),
-                         Mesh([Vector3D(0, 0, 0.25), Vector3D(0, 1, 0.25), Vector3D(1, 0, 0.25)], [[0, 1, 2]])], [], [])
+WALLS = SpatialRegistry(
+    [
+        Mesh([P, Q, R], [[0, 1, 2]]),
+        Mesh([Vector3D(0, 0, 0.25), Vector3D(0, 1, 0.25), Vector3D(1, 0, 0.25)], [[0, 1, 2]]),
+    ],
+    [],
+    [],
+)
 
 
 class Float:
@@ -67,8 +75,17 @@ class Unprintable:
 def graph_with(value):
     node, wall = GraphNode(0, P), GraphEdge(0, 1, 2.0, R, "VerticalWallContact")
     for item in (node, wall):
-        for key, attribute in {"v": value, "m": Metres(1.5), "l": [1, Count(2), Metres(2.5), 2**64, "x"], "t": (),
-                               "nested": [[1]], "n": None, "index": 7, "c": Count(3), "big": -(2**64)}.items():
+        for key, attribute in {
+            "v": value,
+            "m": Metres(1.5),
+            "l": [1, Count(2), Metres(2.5), 2**64, "x"],
+            "t": (),
+            "nested": [[1]],
+            "n": None,
+            "index": 7,
+            "c": Count(3),
+            "big": -(2**64),
+        }.items():
             item.set_attribute(key, attribute)
     return SpatialGraph([node], [wall], [])
 
@@ -100,18 +117,24 @@ ACTIONS = {
 
 if np is not None:
     POINTS, TRIANGLES = np.zeros((3, 3), dtype=np.float32), np.array([[0, 1, 2]], dtype=np.uint32)
-    ACTIONS.update({
-        "mesh from arrays": lambda: Mesh.from_arrays(POINTS, TRIANGLES),
-        "mesh from arrays and lists": lambda: Mesh.from_arrays(POINTS, [[0, 1, 2], [2, 1, 0, 1]]),
-        "mesh to arrays": lambda: (MESH.to_arrays(), Mesh(MESH.vertices, [[0, 1, 2], [0, 1, 2, 0]]).to_arrays()),
-        "bad array": failing(lambda: Mesh.from_arrays(POINTS[:, :2], TRIANGLES), ValueError),
-        "negative index": failing(lambda: Mesh.from_arrays(POINTS, [[0, -1, 2]]), ValueError),
-        "invalid array mesh": failing(lambda: Mesh.from_arrays(POINTS, TRIANGLES + 1), IndexError),
-        "graph to arrays": lambda: GRAPH.to_arrays(),
-        "graph from arrays": lambda: SpatialGraph.from_arrays(GRAPH_ARRAYS),
-        "bad graph arrays": failing(lambda: SpatialGraph.from_arrays(
-            {**GRAPH_ARRAYS, "edges": {**GRAPH_ARRAYS["edges"], "attributes": {"v": [1, 2]}}}), ValueError),
-    })
+    ACTIONS.update(
+        {
+            "mesh from arrays": lambda: Mesh.from_arrays(POINTS, TRIANGLES),
+            "mesh from arrays and lists": lambda: Mesh.from_arrays(POINTS, [[0, 1, 2], [2, 1, 0, 1]]),
+            "mesh to arrays": lambda: (MESH.to_arrays(), Mesh(MESH.vertices, [[0, 1, 2], [0, 1, 2, 0]]).to_arrays()),
+            "bad array": failing(lambda: Mesh.from_arrays(POINTS[:, :2], TRIANGLES), ValueError),
+            "negative index": failing(lambda: Mesh.from_arrays(POINTS, [[0, -1, 2]]), ValueError),
+            "invalid array mesh": failing(lambda: Mesh.from_arrays(POINTS, TRIANGLES + 1), IndexError),
+            "graph to arrays": lambda: GRAPH.to_arrays(),
+            "graph from arrays": lambda: SpatialGraph.from_arrays(GRAPH_ARRAYS),
+            "bad graph arrays": failing(
+                lambda: SpatialGraph.from_arrays(
+                    {**GRAPH_ARRAYS, "edges": {**GRAPH_ARRAYS["edges"], "attributes": {"v": [1, 2]}}}
+                ),
+                ValueError,
+            ),
+        }
+    )
     GRAPH_ARRAYS = GRAPH.to_arrays()
 
 

@@ -1,4 +1,5 @@
 """SpatialRegistry: three lists owned by value, replaced whole."""
+
 import pytest
 
 from helpers import assert_noted

@@ -1,4 +1,5 @@
 """Vector3D and Wire: plain value carriers."""
+
 import math
 
 import pytest

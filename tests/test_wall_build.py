@@ -1,17 +1,17 @@
 """The graph build across walls and slabs: rooms facing each other over a
 gap, nearest first, with the openings between them cut out."""
+
 import math
 import random
 from fractions import Fraction
 
 import pytest
 
-from support.building import generate_building
 from building_support import Opening, Room, as_plain, awkward_apertures, random_building, subdivided
 from graph_support import assert_same_edges, assert_searches_agree, graph_rows, mesh, needs_probe
 from helpers import assert_noted, internal_fault
+from support.building import generate_building
 from velmarin import SpatialRegistry
-
 
 WALL = "VerticalWallContact"
 SLAB = "HorizontalSlabContact"
@@ -46,14 +46,24 @@ def test_a_shaft_in_the_wall_hides_what_lies_behind_it_whatever_the_positions():
     edges = walled([LEFT, RIGHT, SHAFT])
     # From the left room's face nearest first: the shaft, then the rest of the wall.
     assert [e[:2] for e in edges] == [(0, 2), (0, 1), (1, 2)]
-    assert_same_edges(edges, [(0, 2, 3.0, (4.03125, 1.5, 1.5), WALL, 0.0625, 0.0, []),
-                              (0, 1, 6.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0, []),
-                              (1, 2, 3.0, (4.21875, 1.5, 1.5), WALL, 0.0625, 0.0, [])])
+    assert_same_edges(
+        edges,
+        [
+            (0, 2, 3.0, (4.03125, 1.5, 1.5), WALL, 0.0625, 0.0, []),
+            (0, 1, 6.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0, []),
+            (1, 2, 3.0, (4.21875, 1.5, 1.5), WALL, 0.0625, 0.0, []),
+        ],
+    )
     # A shaft at a lower position than both rooms hides just the same.
     rows = walled([SHAFT, LEFT, RIGHT])
-    assert_same_edges(rows, [(0, 1, 3.0, (4.03125, 1.5, 1.5), WALL, 0.0625, 0.0, []),
-                             (1, 2, 6.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0, []),
-                             (0, 2, 3.0, (4.21875, 1.5, 1.5), WALL, 0.0625, 0.0, [])])
+    assert_same_edges(
+        rows,
+        [
+            (0, 1, 3.0, (4.03125, 1.5, 1.5), WALL, 0.0625, 0.0, []),
+            (1, 2, 6.0, (4.125, 1.5, 1.5), WALL, 0.25, 0.0, []),
+            (0, 2, 3.0, (4.21875, 1.5, 1.5), WALL, 0.0625, 0.0, []),
+        ],
+    )
     # A duct as wide as the wall leaves the rooms unlinked.
     duct = box((4.0625, -1, -1), (4.1875, 4, 4))
     assert {e[:2] for e in walled([LEFT, duct, RIGHT])} == {(0, 1), (1, 2)}
@@ -91,9 +101,14 @@ def test_slabs_between_storeys_and_rooms_facing_several():
     below = box((0, 0, 0), (4, 3, 3))
     above_left, above_right = box((0, 0, 3.25), (2, 3, 6)), box((2.25, 0, 3.25), (4, 3, 6))
     edges = walled([above_left, below, above_right])
-    assert_same_edges(edges, [(0, 1, 6.0, (1, 1.5, 3.125), SLAB, 0.25, 0.0, []),
-                              (1, 2, 5.25, (3.125, 1.5, 3.125), SLAB, 0.25, 0.0, []),
-                              (0, 2, 8.25, (2.125, 1.5, 4.625), WALL, 0.25, 0.0, [])])
+    assert_same_edges(
+        edges,
+        [
+            (0, 1, 6.0, (1, 1.5, 3.125), SLAB, 0.25, 0.0, []),
+            (1, 2, 5.25, (3.125, 1.5, 3.125), SLAB, 0.25, 0.0, []),
+            (0, 2, 8.25, (2.125, 1.5, 4.625), WALL, 0.25, 0.0, []),
+        ],
+    )
     assert [e[:2] for e in edges] == [(0, 1), (0, 2), (1, 2)]
 
 
@@ -108,15 +123,25 @@ PLENUM, BESIDE = box((0, 0, 3.25), (2, 3, 4.8)), box((5, 0, 0), (8, 3, 3))
 def test_the_slab_limit_reaches_across_a_ceiling_void_to_what_nothing_hides(search):
     edges = walled([BELOW, ABOVE, PLENUM, BESIDE], thickness=0.25, slab=2.1, search=search)
     # Through the right half only: the plenum hides the left from the room below.
-    assert_same_edges(edges, [(0, 2, 6.0, (1, 1.5, 3.125), SLAB, 0.25, 0.0, []),
-                              (0, 1, 6.0, (3, 1.5, 4.025), SLAB, 2.05, 0.0, []),
-                              (1, 2, 6.0, (1, 1.5, 4.925), SLAB, 0.25, 0.0, [])])
+    assert_same_edges(
+        edges,
+        [
+            (0, 2, 6.0, (1, 1.5, 3.125), SLAB, 0.25, 0.0, []),
+            (0, 1, 6.0, (3, 1.5, 4.025), SLAB, 2.05, 0.0, []),
+            (1, 2, 6.0, (1, 1.5, 4.925), SLAB, 0.25, 0.0, []),
+        ],
+    )
     # Without the plenum, the whole ceiling; not within a slab limit of 2.0.
-    assert_same_edges(walled([BELOW, ABOVE], slab=2.1, search=search), [(0, 1, 12.0, (2, 1.5, 4.025), SLAB, 2.05, 0.0, [])])
+    assert_same_edges(
+        walled([BELOW, ABOVE], slab=2.1, search=search), [(0, 1, 12.0, (2, 1.5, 4.025), SLAB, 2.05, 0.0, [])]
+    )
     assert walled([BELOW, ABOVE], slab=2.0, search=search) == []
     # The wall limit keeps to walls, the slab limit to slabs.
     assert [e[:2] for e in walled([BELOW, ABOVE, PLENUM, BESIDE], thickness=1.0, slab=0.25, search=search)] == [
-        (0, 2), (0, 3), (1, 2)]
+        (0, 2),
+        (0, 3),
+        (1, 2),
+    ]
 
 
 @pytest.mark.parametrize("seed", range(3))
@@ -127,8 +152,10 @@ def test_a_slab_thickness_of_none_or_the_wall_thickness_gives_the_graph_without_
 
     def rows(*arguments, **keywords):
         graph = registry.build_spatial_graph_with_walls(*arguments, **keywords)
-        return [(e.node_a, e.node_b, e.shared_area, e.contact_type, sorted(e.get_all_attributes().items()))
-                for e in graph.edges]
+        return [
+            (e.node_a, e.node_b, e.shared_area, e.contact_type, sorted(e.get_all_attributes().items()))
+            for e in graph.edges
+        ]
 
     today = rows(0.01, 0.25)
     assert any(e[4][0][1] for e in today)  # some edge lists an aperture
@@ -153,13 +180,16 @@ def test_the_apertures_that_take_area_are_listed_ascending():
     assert rows[0][6:] == (pytest.approx(1.2 * 2.1 + 0.0625), [0, 1, 3])
     # Two solids of one door: the second takes nothing from what the first left.
     assert walled([LEFT, RIGHT], [elsewhere, elsewhere])[0][6:] == (pytest.approx(2.0), [0])
-    graph = SpatialRegistry([mesh(*LEFT), mesh(*RIGHT), mesh(*box((4.25, 3.25, 0), (8, 6, 3)))], [],
-                            [mesh(*far)]).build_spatial_graph_with_walls(0.01, 0.25)
+    graph = SpatialRegistry(
+        [mesh(*LEFT), mesh(*RIGHT), mesh(*box((4.25, 3.25, 0), (8, 6, 3)))], [], [mesh(*far)]
+    ).build_spatial_graph_with_walls(0.01, 0.25)
     # One list per edge, made when first read and the very same after, which the caller may change.
     lists = [e.get_attribute("apertures") for e in graph.edges]
     assert lists == [[], []] and lists[0] is not lists[1]
     lists[0].append(7)
-    assert graph.edges[0].get_all_attributes()["apertures"] is lists[0] and graph.edges[1].get_attribute("apertures") == []
+    assert (
+        graph.edges[0].get_all_attributes()["apertures"] is lists[0] and graph.edges[1].get_attribute("apertures") == []
+    )
     graph.edges[1].set_attribute("apertures", (3,))
     assert graph.edges[1].get_attribute("apertures") == (3,) and "apertures: [7]" in graph.to_cypher_queries()[-2]
 
@@ -184,8 +214,9 @@ def test_thickness_zero_on_a_generated_building():
     assert sum(e[6] for e in edges) == pytest.approx(building.doors * 2.0)
 
 
-@pytest.mark.parametrize("thickness, text", [(-0.1, "-0.1"), (math.nan, "nan"), (math.inf, "inf"),
-                                             (-math.inf, "-inf"), (-1e-300, "-1e-300")])
+@pytest.mark.parametrize(
+    "thickness, text", [(-0.1, "-0.1"), (math.nan, "nan"), (math.inf, "inf"), (-math.inf, "-inf"), (-1e-300, "-1e-300")]
+)
 def test_bad_thickness_values(thickness, text):
     registry = SpatialRegistry([], [], [])
     with pytest.raises(ValueError) as info:
@@ -210,8 +241,11 @@ def test_the_arguments():
     with pytest.raises(TypeError) as info:
         registry.build_spatial_graph_with_walls(0.01, 0.25, "2")
     assert_noted(info.value, "slab_thickness")
-    with pytest.raises(TypeError, match=r"^SpatialRegistry.build_spatial_graph_with_walls\(\) takes from 2 to 3 "
-                                        r"positional arguments but 4 were given$"):
+    with pytest.raises(
+        TypeError,
+        match=r"^SpatialRegistry.build_spatial_graph_with_walls\(\) takes from 2 to 3 "
+        r"positional arguments but 4 were given$",
+    ):
         registry.build_spatial_graph_with_walls(0.01, 0.25, 2.0, 1.0)
     with pytest.raises(TypeError, match="missing 1 required positional argument: 'wall_thickness'$"):
         registry.build_spatial_graph_with_walls(0.01, slab_thickness=2.0)
@@ -222,7 +256,8 @@ def test_the_arguments():
 
 def test_the_numbers_are_attributes_the_export_writes():
     graph = SpatialRegistry([mesh(*LEFT), mesh(*RIGHT)], [], [mesh(*door(4, 1, 2))]).build_spatial_graph_with_walls(
-        0.01, 0.25)
+        0.01, 0.25
+    )
     edge = graph.edges[0]
     assert edge.get_all_attributes() == {"wall_thickness": 0.25, "opening_area": 2.0, "apertures": [0]}
     statement = graph.to_cypher_queries()[-1]
@@ -235,8 +270,18 @@ def test_the_indexed_search_agrees_with_the_literal_one(seed):
     rng = random.Random(2000 + seed)
     tolerance, thickness, void = 0.05, rng.choice([0.25, 0.5]), rng.choice([0.0, 0.5])
     slab = rng.choice([None, thickness + void, 2 * thickness + void])
-    building = random_building(rng, width=7, depth=6, storeys=3, rooms_per_storey=7, openings=25,
-                               tolerance=tolerance, wall=thickness, shafts=6, void=void)
+    building = random_building(
+        rng,
+        width=7,
+        depth=6,
+        storeys=3,
+        rooms_per_storey=7,
+        openings=25,
+        tolerance=tolerance,
+        wall=thickness,
+        shafts=6,
+        void=void,
+    )
     meshes, wires, apertures = as_plain(building)
     apertures += awkward_apertures(rng, tolerance)
     # Rooms of many faces take another path through the face index than boxes do.
@@ -256,8 +301,11 @@ def test_the_searches_may_differ_on_a_contact_whose_area_is_the_tolerance():
     # room away from the face, then meeting the room behind) and the indexed
     # one (meeting first) take by other steps.
     tolerance, height = 0.1, 1.21
-    meshes = [box((0, 0, 0), (1.25, 1.25, height)), box((1.4, tolerance / height, 0), (2.25, 2.25, height)),
-              box((1.5, -1, -0.5), (3.25, 2.25, height + 1))]
+    meshes = [
+        box((0, 0, 0), (1.25, 1.25, height)),
+        box((1.4, tolerance / height, 0), (2.25, 2.25, height)),
+        box((1.5, -1, -0.5), (3.25, 2.25, height + 1)),
+    ]
     indexed, literal = (graph_rows(meshes, (), (), tolerance, search, 0.5) for search in ("indexed", "literal"))
     assert_searches_agree(indexed, literal, tolerance)
     for rows in (indexed, literal):

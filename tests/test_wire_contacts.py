@@ -1,4 +1,5 @@
 """Wire contacts: which cells hold each wire's midpoint, by ray parity."""
+
 import math
 import random
 
@@ -83,8 +84,16 @@ def awkward_midpoints(rng, building):
     for room in rng.sample(building.rooms, min(6, len(building.rooms))):
         lo, hi = room.lo, room.hi
         mid = tuple((a + b) / 2 for a, b in zip(lo, hi))
-        out += [lo, hi, mid, (lo[0], mid[1], mid[2]), (hi[0], hi[1], mid[2]), (mid[0], mid[1], lo[2]),
-                (lo[0] + (hi[0] - lo[0]) / 3, lo[1] + (hi[1] - lo[1]) / 3, mid[2]), (mid[0], mid[1], hi[2] - 1e-12)]
+        out += [
+            lo,
+            hi,
+            mid,
+            (lo[0], mid[1], mid[2]),
+            (hi[0], hi[1], mid[2]),
+            (mid[0], mid[1], lo[2]),
+            (lo[0] + (hi[0] - lo[0]) / 3, lo[1] + (hi[1] - lo[1]) / 3, mid[2]),
+            (mid[0], mid[1], hi[2] - 1e-12),
+        ]
     out += [(2.5, 2.5, 1e9), (2.5, 2.5, -1e9), (1e300, 0, 0), (math.nan, 1, 1), (1, math.inf, 1), (-math.inf, 0, 0)]
     return [(p, p) for p in out]
 

@@ -1,5 +1,7 @@
 """Prints the requirements of one optional-dependency group of pyproject.toml."""
+
 import sys
+
 import tomllib
 
 with open("pyproject.toml", "rb") as f:

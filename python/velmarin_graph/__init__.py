@@ -16,6 +16,7 @@ ImportError naming it: ``pip install 'velmarin[graph]'`` installs them all.
 >>> write_parquet(graph, "building")
 >>> same = read_parquet("building")
 """
+
 from velmarin_graph._libraries import to_networkx, to_rustworkx
 from velmarin_graph._parquet import read_parquet, write_parquet
 

@@ -1,4 +1,5 @@
 """Making many Python objects at once without the cyclic collector."""
+
 from __future__ import annotations
 
 import gc

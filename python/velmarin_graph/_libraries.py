@@ -1,9 +1,10 @@
 """The graph in networkx and rustworkx: a node per room, an edge per contact."""
+
 from __future__ import annotations
 
 from collections.abc import Mapping
 from types import ModuleType
-from typing import TYPE_CHECKING, Any, Optional
+from typing import TYPE_CHECKING, Any
 
 from velmarin import SpatialGraph
 from velmarin_graph._collector import collector_paused
@@ -84,8 +85,10 @@ def to_rustworkx(graph: SpatialGraph) -> rustworkx.PyGraph:
 def node_data(nodes: Mapping[str, Any]) -> list[Data]:
     """One dict per node of ``to_arrays()["nodes"]``: its fields, then its attributes."""
     x, y, z = nodes["centroid"].T.tolist()
-    data = [{"index": i, "centroid_x": cx, "centroid_y": cy, "centroid_z": cz}
-            for i, cx, cy, cz in zip(nodes["index"].tolist(), x, y, z)]
+    data = [
+        {"index": i, "centroid_x": cx, "centroid_y": cy, "centroid_z": cz}
+        for i, cx, cy, cz in zip(nodes["index"].tolist(), x, y, z)
+    ]
     add_attributes(data, nodes["attributes"], NODE_FIELDS)
     return data
 
@@ -99,16 +102,25 @@ def edge_data(arrays: Mapping[str, Any], caller: str) -> tuple[list[int], list[i
     kept = np.flatnonzero((edges["node_a"] < count) & (edges["node_b"] < count))
     ends_a, ends_b = edges["node_a"][kept], edges["node_b"][kept]
     x, y, z = edges["contact_centroid"][kept].T.tolist()
-    rows = zip(edges["shared_area"][kept].tolist(), x, y, z, edges["contact_type"][kept].tolist(),
-               centroid_distances(np, nodes["centroid"], ends_a, ends_b).tolist())
-    data = [{"area": area, "centroid_x": cx, "centroid_y": cy, "centroid_z": cz, "contact_type": kind,
-             "length": length} for area, cx, cy, cz, kind, length in rows]
+    rows = zip(
+        edges["shared_area"][kept].tolist(),
+        x,
+        y,
+        z,
+        edges["contact_type"][kept].tolist(),
+        centroid_distances(np, nodes["centroid"], ends_a, ends_b).tolist(),
+    )
+    data = [
+        {"area": area, "centroid_x": cx, "centroid_y": cy, "centroid_z": cz, "contact_type": kind, "length": length}
+        for area, cx, cy, cz, kind, length in rows
+    ]
     add_attributes(data, edges["attributes"], EDGE_FIELDS, kept)
     return kept.tolist(), ends_a.tolist(), ends_b.tolist(), data
 
 
-def centroid_distances(np: ModuleType, centroids: numpy.ndarray, ends_a: numpy.ndarray,
-                       ends_b: numpy.ndarray) -> numpy.ndarray:
+def centroid_distances(
+    np: ModuleType, centroids: numpy.ndarray, ends_a: numpy.ndarray, ends_b: numpy.ndarray
+) -> numpy.ndarray:
     """The distance between the centroids of each pair of ends, to the bit as
     the shortest-path search weighs an edge: the squares added in the order
     x, y, z, then the (correctly rounded) square root."""
@@ -118,8 +130,9 @@ def centroid_distances(np: ModuleType, centroids: numpy.ndarray, ends_a: numpy.n
     return lengths
 
 
-def add_attributes(data: list[Data], attributes: Mapping[str, Any], fields: tuple[str, ...],
-                   rows: Optional[numpy.ndarray] = None) -> None:
+def add_attributes(
+    data: list[Data], attributes: Mapping[str, Any], fields: tuple[str, ...], rows: numpy.ndarray | None = None
+) -> None:
     """Adds to each dict the attributes its item holds (not None), taking the
     items `rows` of each column (all when None)."""
     for key, values in attributes.items():

@@ -20,6 +20,7 @@ metadata, and read back with ast.literal_eval where the text is a Python
 literal (so those ints, tuples, dicts and nested lists come back exactly)
 and as the text otherwise.
 """
+
 from __future__ import annotations
 
 import ast
@@ -27,7 +28,7 @@ import os
 import uuid
 from itertools import chain
 from types import ModuleType
-from typing import TYPE_CHECKING, Any, Callable, Optional, Union
+from typing import TYPE_CHECKING, Any, Callable, Union
 
 from velmarin import SpatialGraph
 from velmarin_graph._collector import collector_paused
@@ -69,11 +70,19 @@ def write_parquet(graph: SpatialGraph, directory: Path) -> None:
         arrays = graph.to_arrays()
     nodes, edges, contacts = arrays["nodes"], arrays["edges"], arrays["wire_contacts"]
     tables = {
-        "nodes": table(pa, np, {"index": nodes["index"], **point_columns(np, nodes["centroid"])},
-                       nodes["attributes"]),
-        "edges": table(pa, np, {"node_a": edges["node_a"], "node_b": edges["node_b"],
-                                "shared_area": edges["shared_area"], **point_columns(np, edges["contact_centroid"]),
-                                "contact_type": edges["contact_type"]}, edges["attributes"]),
+        "nodes": table(pa, np, {"index": nodes["index"], **point_columns(np, nodes["centroid"])}, nodes["attributes"]),
+        "edges": table(
+            pa,
+            np,
+            {
+                "node_a": edges["node_a"],
+                "node_b": edges["node_b"],
+                "shared_area": edges["shared_area"],
+                **point_columns(np, edges["contact_centroid"]),
+                "contact_type": edges["contact_type"],
+            },
+            edges["attributes"],
+        ),
         "wire_contacts": table(pa, np, dict(zip(WIRE_COLUMNS, contacts.T)), {}),
     }
     write_tables(pq, tables, os.fspath(directory))
@@ -99,14 +108,24 @@ def read_parquet(directory: Path) -> SpatialGraph:
     edges = read_table(pq, folder, "edges", EDGE_COLUMNS)
     contacts = read_table(pq, folder, "wire_contacts", WIRE_COLUMNS)
     with collector_paused():
-        return SpatialGraph.from_arrays({
-            "nodes": {"index": nodes["index"].to_numpy(), "centroid": point_array(np, nodes),
-                      "attributes": attribute_columns(nodes)},
-            "edges": {"node_a": edges["node_a"].to_numpy(), "node_b": edges["node_b"].to_numpy(),
-                      "shared_area": edges["shared_area"].to_numpy(), "contact_centroid": point_array(np, edges),
-                      "contact_type": texts(np, edges["contact_type"]), "attributes": attribute_columns(edges)},
-            "wire_contacts": np.column_stack([contacts[name].to_numpy() for name in WIRE_COLUMNS]),
-        })
+        return SpatialGraph.from_arrays(
+            {
+                "nodes": {
+                    "index": nodes["index"].to_numpy(),
+                    "centroid": point_array(np, nodes),
+                    "attributes": attribute_columns(nodes),
+                },
+                "edges": {
+                    "node_a": edges["node_a"].to_numpy(),
+                    "node_b": edges["node_b"].to_numpy(),
+                    "shared_area": edges["shared_area"].to_numpy(),
+                    "contact_centroid": point_array(np, edges),
+                    "contact_type": texts(np, edges["contact_type"]),
+                    "attributes": attribute_columns(edges),
+                },
+                "wire_contacts": np.column_stack([contacts[name].to_numpy() for name in WIRE_COLUMNS]),
+            }
+        )
 
 
 # --- writing ---------------------------------------------------------------------------
@@ -119,8 +138,10 @@ def point_columns(np: ModuleType, points: numpy.ndarray) -> dict[str, numpy.ndar
 def table(pa: ModuleType, np: ModuleType, columns: dict[str, Any], attributes: dict[str, Any]) -> pyarrow.Table:
     """The columns, and the attributes as one struct column when there are any."""
     names = list(columns)
-    arrays = [pa.array(values, type=pa.string()) if values.dtype == object else pa.array(np.ascontiguousarray(values))
-              for values in columns.values()]
+    arrays = [
+        pa.array(values, type=pa.string()) if values.dtype == object else pa.array(np.ascontiguousarray(values))
+        for values in columns.values()
+    ]
     if attributes:
         fields, children = zip(*(attribute_field(pa, np, key, values) for key, values in attributes.items()))
         names.append("attributes")
@@ -128,8 +149,9 @@ def table(pa: ModuleType, np: ModuleType, columns: dict[str, Any], attributes: d
     return pa.Table.from_arrays(arrays, names=names)
 
 
-def attribute_field(pa: ModuleType, np: ModuleType, key: str,
-                    values: numpy.ndarray) -> tuple[pyarrow.Field, pyarrow.Array]:
+def attribute_field(
+    pa: ModuleType, np: ModuleType, key: str, values: numpy.ndarray
+) -> tuple[pyarrow.Field, pyarrow.Array]:
     """One attribute key's field: typed where the values agree, else text."""
     arrow_type = agreed_type(pa, np, values)
     if arrow_type is not None:
@@ -144,18 +166,24 @@ def attribute_field(pa: ModuleType, np: ModuleType, key: str,
 def plain_types(np: ModuleType) -> tuple[tuple[str, tuple[type, ...]], ...]:
     """The kinds of value a field can be typed by, and the types of each
     (bool first: it is an int too)."""
-    return (("bool", (bool, np.bool_)), ("int", (int, np.integer)), ("float", (float, np.float16, np.float32)),
-            ("str", (str,)), ("bytes", (bytes,)), ("list", (list,)))
+    return (
+        ("bool", (bool, np.bool_)),
+        ("int", (int, np.integer)),
+        ("float", (float, np.float16, np.float32)),
+        ("str", (str,)),
+        ("bytes", (bytes,)),
+        ("list", (list,)),
+    )
 
 
-def kind_of(np: ModuleType, value_type: type) -> Optional[str]:
+def kind_of(np: ModuleType, value_type: type) -> str | None:
     for kind, types in plain_types(np):
         if issubclass(value_type, types):
             return kind
     return None
 
 
-def agreed_type(pa: ModuleType, np: ModuleType, values: numpy.ndarray) -> Optional[pyarrow.DataType]:
+def agreed_type(pa: ModuleType, np: ModuleType, values: numpy.ndarray) -> pyarrow.DataType | None:
     """The Arrow type all values but None share; None when they do not agree."""
     present = [value for value in values.tolist() if value is not None]
     kinds = {kind_of(np, t) for t in set(map(type, present))}
@@ -176,13 +204,18 @@ def agreed_type(pa: ModuleType, np: ModuleType, values: numpy.ndarray) -> Option
 
 
 def scalar_type(pa: ModuleType, kind: str) -> pyarrow.DataType:
-    return {"bool": pa.bool_(), "int": pa.int64(), "float": pa.float64(), "str": pa.string(),
-            "bytes": pa.binary()}[kind]
+    return {"bool": pa.bool_(), "int": pa.int64(), "float": pa.float64(), "str": pa.string(), "bytes": pa.binary()}[
+        kind
+    ]
 
 
 # repr() of the value a subclass holds, read without the subclass's own methods.
-PLAIN_REPR: dict[str, Callable[[Any], str]] = {"int": int.__repr__, "float": float.__repr__, "str": str.__repr__,
-                                               "bytes": bytes.__repr__}
+PLAIN_REPR: dict[str, Callable[[Any], str]] = {
+    "int": int.__repr__,
+    "float": float.__repr__,
+    "str": str.__repr__,
+    "bytes": bytes.__repr__,
+}
 # The plain value of a numpy scalar.
 PLAIN_TYPE: dict[str, Callable[[Any], Any]] = {"bool": bool, "int": int, "float": float}
 
@@ -252,7 +285,7 @@ def texts(np: ModuleType, column: pyarrow.ChunkedArray) -> numpy.ndarray:
     return joined
 
 
-def object_array(np: ModuleType, texts: list[Optional[str]]) -> numpy.ndarray:
+def object_array(np: ModuleType, texts: list[str | None]) -> numpy.ndarray:
     array: numpy.ndarray = np.empty(len(texts), dtype=object)
     array[:] = texts
     return array
@@ -263,10 +296,15 @@ def attribute_columns(contents: pyarrow.Table) -> dict[str, list[Any]]:
         return {}
     column = contents["attributes"]
     fields = [column.type.field(k) for k in range(column.type.num_fields)]
-    children = [list(chain.from_iterable(chunk.flatten()[k].to_pylist() for chunk in column.chunks))
-                for k in range(len(fields))]
-    return {field.name: [None if value is None else from_text(value) for value in values]
-            if field.metadata == TEXT_FIELD else values for field, values in zip(fields, children)}
+    children = [
+        list(chain.from_iterable(chunk.flatten()[k].to_pylist() for chunk in column.chunks)) for k in range(len(fields))
+    ]
+    return {
+        field.name: [None if value is None else from_text(value) for value in values]
+        if field.metadata == TEXT_FIELD
+        else values
+        for field, values in zip(fields, children)
+    }
 
 
 def from_text(text: str) -> Any:

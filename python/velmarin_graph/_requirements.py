@@ -1,4 +1,5 @@
 """The optional libraries of velmarin_graph, imported when first needed."""
+
 from __future__ import annotations
 
 import importlib

@@ -16,6 +16,7 @@ many models at once on a Dask cluster, a summary of plain data for each;
 Needs ifcopenshell: ``pip install 'velmarin[ifc]'``; the plans need
 matplotlib: ``pip install 'velmarin[plot]'``.
 """
+
 import importlib.util
 
 # ifcopenshell is imported when a model is read; that it is there is known now.

@@ -1,4 +1,5 @@
 """``python -m velmarin_ifc``: the command line, as ``velmarin-ifc``."""
+
 import sys
 
 from velmarin_ifc._command import main

@@ -1,8 +1,10 @@
 """A building read from an IFC model: its registry, the records of its elements, its graph, exits and routes."""
+
 from __future__ import annotations
 
+from collections.abc import Sequence
 from dataclasses import dataclass
-from typing import Literal, NamedTuple, Optional, Sequence
+from typing import Literal, NamedTuple
 
 from velmarin import Mesh, SpatialGraph, SpatialRegistry, Wire
 from velmarin_ifc._passages import Exit, find_exits, mark_passages
@@ -37,7 +39,7 @@ class Element:
     global_id: str
     ifc_class: str
     name: str
-    filling: Optional[Element] = None
+    filling: Element | None = None
 
 
 # Why an element was left out:
@@ -79,18 +81,29 @@ class Building:
     (changes made inside the registry through its setters are not seen).
     """
 
-    def __init__(self, registry: SpatialRegistry, spaces: list[Space], apertures: list[Element],
-                 columns: list[Element], skipped: int, left_out: Sequence[LeftOut] = ()) -> None:
+    def __init__(
+        self,
+        registry: SpatialRegistry,
+        spaces: list[Space],
+        apertures: list[Element],
+        columns: list[Element],
+        skipped: int,
+        left_out: Sequence[LeftOut] = (),
+    ) -> None:
         self.registry = registry
         self.spaces = spaces
         self.apertures = apertures
         self.columns = columns
         self.skipped = skipped
         self.left_out = list(left_out)
-        self._walk: Optional[Walk] = None
+        self._walk: Walk | None = None
 
-    def graph(self, tolerance: float = TOLERANCE, wall_thickness: float = WALL_THICKNESS,
-              slab_thickness: Optional[float] = SLAB_THICKNESS) -> SpatialGraph:
+    def graph(
+        self,
+        tolerance: float = TOLERANCE,
+        wall_thickness: float = WALL_THICKNESS,
+        slab_thickness: float | None = SLAB_THICKNESS,
+    ) -> SpatialGraph:
         """The graph of rooms facing each other across walls and slabs, as
         `build_spatial_graph_with_walls` builds it.
 
@@ -258,7 +271,7 @@ class Walk:
         self.graph = building.graph()
         self.walkable = passable(self.graph)
         self.exits = find_exits(self.graph, self.registry, building.apertures, TOLERANCE, WALL_THICKNESS)
-        self._way_out: Optional[WayOut] = None
+        self._way_out: WayOut | None = None
 
     def way_out(self) -> WayOut:
         if self._way_out is None:

@@ -1,6 +1,7 @@
 """The command line, ``velmarin-ifc`` (also ``python -m velmarin_ifc``): what
 is in a building model, its plans, its graph in files or in FalkorDB; and
 for many models at once, a portfolio read on a Dask cluster."""
+
 from __future__ import annotations
 
 import argparse
@@ -14,13 +15,22 @@ import sys
 import tempfile
 import threading
 import time
-from contextlib import contextmanager
-from dataclasses import dataclass
-from typing import Any, Callable, ContextManager, Iterator, Optional, Sequence, TextIO, TypeVar
+from collections.abc import Iterator, Sequence
+from contextlib import AbstractContextManager, contextmanager
+from typing import Any, Callable, TextIO, TypeVar
 
 from velmarin import SpatialGraph
-from velmarin_ifc._outputs import (GRAPH_FILES, connected_falkordb, load_falkordb, replace_folder, summary_json,
-                                   write_bytes, write_csv, write_graph, write_text)
+from velmarin_ifc._outputs import (
+    GRAPH_FILES,
+    connected_falkordb,
+    load_falkordb,
+    replace_folder,
+    summary_json,
+    write_bytes,
+    write_csv,
+    write_graph,
+    write_text,
+)
 from velmarin_ifc._portfolio import PLAN_FORMATS, Outcome, Summary, read_portfolio
 from velmarin_ifc._report import COLUMNS, failure, line, report, row
 
@@ -69,7 +79,7 @@ class Refusal(Exception):
     """Why nothing is read: the message for the user."""
 
 
-def main(argv: Optional[Sequence[str]] = None) -> int:
+def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line on `argv` (sys.argv[1:] when None); the exit status."""
     args = parser().parse_args(argv)
     try:
@@ -89,45 +99,77 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
 
 
 def parser() -> argparse.ArgumentParser:
-    p = argparse.ArgumentParser(prog=PROG, description=DESCRIPTION, epilog=EPILOG,
-                                formatter_class=argparse.RawDescriptionHelpFormatter)
-    p.add_argument("models", nargs="+", metavar="MODEL",
-                   help="a model (.ifc or .ifc.gz), a folder (its models, in subfolders too) or a glob "
-                        "pattern (quoted: 'models/**/*.ifc')")
+    p = argparse.ArgumentParser(
+        prog=PROG, description=DESCRIPTION, epilog=EPILOG, formatter_class=argparse.RawDescriptionHelpFormatter
+    )
+    p.add_argument(
+        "models",
+        nargs="+",
+        metavar="MODEL",
+        help="a model (.ifc or .ifc.gz), a folder (its models, in subfolders too) or a glob "
+        "pattern (quoted: 'models/**/*.ifc')",
+    )
     outputs = p.add_argument_group("outputs (with several models, the names of files in each model's folder)")
-    outputs.add_argument("--plan", metavar="FILE",
-                         help="draw a plan of each storey with the graph, the exits and the way out of the "
-                              "room farthest from one (.png, .svg or .pdf)")
-    outputs.add_argument("--graph", metavar="PATH",
-                         help="write the graph: PATH.graphml or PATH.json through networkx, or else a folder "
-                              "of Parquet tables (nodes, edges, wire contacts)")
-    outputs.add_argument("--falkordb", metavar="URL",
-                         help="load the graph into FalkorDB (falkor://host:port, redis://host:port or "
-                              "unix:///path/to/socket), replacing a graph of the same name")
-    outputs.add_argument("--falkordb-graph", metavar="NAME", default=MODEL_PLACEHOLDER,
-                         help=f"the graph's name there, where {MODEL_PLACEHOLDER} stands for the model's file "
-                              f"name without its suffixes (default: {MODEL_PLACEHOLDER})")
+    outputs.add_argument(
+        "--plan",
+        metavar="FILE",
+        help="draw a plan of each storey with the graph, the exits and the way out of the "
+        "room farthest from one (.png, .svg or .pdf)",
+    )
+    outputs.add_argument(
+        "--graph",
+        metavar="PATH",
+        help="write the graph: PATH.graphml or PATH.json through networkx, or else a folder "
+        "of Parquet tables (nodes, edges, wire contacts)",
+    )
+    outputs.add_argument(
+        "--falkordb",
+        metavar="URL",
+        help="load the graph into FalkorDB (falkor://host:port, redis://host:port or "
+        "unix:///path/to/socket), replacing a graph of the same name",
+    )
+    outputs.add_argument(
+        "--falkordb-graph",
+        metavar="NAME",
+        default=MODEL_PLACEHOLDER,
+        help=f"the graph's name there, where {MODEL_PLACEHOLDER} stands for the model's file "
+        f"name without its suffixes (default: {MODEL_PLACEHOLDER})",
+    )
     many = p.add_argument_group("several models")
-    many.add_argument("--out", metavar="DIR",
-                      help=f"write each model's {SUMMARY} (its rooms, exits, distances to an exit, what was left "
-                           f"out) and its --plan and --graph files into DIR/<model>/, and {TABLE}, a row per "
-                           "model, into DIR")
+    many.add_argument(
+        "--out",
+        metavar="DIR",
+        help=f"write each model's {SUMMARY} (its rooms, exits, distances to an exit, what was left "
+        f"out) and its --plan and --graph files into DIR/<model>/, and {TABLE}, a row per "
+        "model, into DIR",
+    )
     cluster = many.add_mutually_exclusive_group()
-    cluster.add_argument("--workers", metavar="N", type=positive(int, "a whole number"),
-                         help=f"read on a local Dask cluster of N worker processes (default: the cores, "
-                              f"{os.cpu_count() or 1})")
-    cluster.add_argument("--scheduler", metavar="ADDRESS",
-                         help="read on a running Dask cluster (tcp://host:8786); its workers must reach the "
-                              "models by the same paths and have velmarin installed")
-    p.add_argument("--timeout", metavar="SECONDS", type=positive(float, "a finite number of seconds"),
-                   default=DEFAULT_TIMEOUT,
-                   help="end the read of a model that takes longer and report it as failed; each model is read "
-                        f"in a process of its own (default: {DEFAULT_TIMEOUT:g})")
+    cluster.add_argument(
+        "--workers",
+        metavar="N",
+        type=positive(int, "a whole number"),
+        help=f"read on a local Dask cluster of N worker processes (default: the cores, {os.cpu_count() or 1})",
+    )
+    cluster.add_argument(
+        "--scheduler",
+        metavar="ADDRESS",
+        help="read on a running Dask cluster (tcp://host:8786); its workers must reach the "
+        "models by the same paths and have velmarin installed",
+    )
+    p.add_argument(
+        "--timeout",
+        metavar="SECONDS",
+        type=positive(float, "a finite number of seconds"),
+        default=DEFAULT_TIMEOUT,
+        help="end the read of a model that takes longer and report it as failed; each model is read "
+        f"in a process of its own (default: {DEFAULT_TIMEOUT:g})",
+    )
     return p
 
 
 def positive(parse: Callable[[str], Number], noun: str) -> Callable[[str], Number]:
     """An argument type: a positive, finite number that `parse` reads."""
+
     def parsed(text: str) -> Number:
         try:
             value = parse(text)
@@ -183,7 +225,7 @@ def model_names(models: Sequence[str]) -> dict[str, str]:
         base = os.path.basename(model)
         for suffix in (".gz", ".ifc"):
             if base.lower().endswith(suffix) and len(base) > len(suffix):
-                base = base[:-len(suffix)]
+                base = base[: -len(suffix)]
         name, k = base, 2
         while name in taken:
             name, k = f"{base}-{k}", k + 1
@@ -195,7 +237,7 @@ def model_names(models: Sequence[str]) -> dict[str, str]:
 # --- what to write, checked before anything is read -------------------------------------------
 
 
-def checked_outputs(args: argparse.Namespace, several: bool) -> Optional[str]:
+def checked_outputs(args: argparse.Namespace, several: bool) -> str | None:
     """Checks the outputs asked for, before any model is read; the plan's
     suffix (None for no plan). Makes the --out folder if missing."""
     plan = None
@@ -204,23 +246,28 @@ def checked_outputs(args: argparse.Namespace, several: bool) -> Optional[str]:
         if plan not in PLAN_FORMATS:
             raise Refusal(f"--plan draws {', '.join(PLAN_FORMATS)} files, not {args.plan!r}")
     if args.graph is not None and os.path.splitext(args.graph)[1].lower() not in GRAPH_FILES + GRAPH_FOLDERS:
-        raise Refusal(f"--graph writes {' or '.join(GRAPH_FILES)} files, or a folder of Parquet tables (a name "
-                      f"without a suffix, or ending in .parquet), not {args.graph!r}")
+        raise Refusal(
+            f"--graph writes {' or '.join(GRAPH_FILES)} files, or a folder of Parquet tables (a name "
+            f"without a suffix, or ending in .parquet), not {args.graph!r}"
+        )
     if several and MODEL_PLACEHOLDER not in args.falkordb_graph and args.falkordb is not None:
-        raise Refusal(f"--falkordb-graph needs {MODEL_PLACEHOLDER} in it for several models, so that each "
-                      f"gets a graph of its own, not {args.falkordb_graph!r}")
+        raise Refusal(
+            f"--falkordb-graph needs {MODEL_PLACEHOLDER} in it for several models, so that each "
+            f"gets a graph of its own, not {args.falkordb_graph!r}"
+        )
     if args.out is None:
         if several and (args.plan or args.graph):
-            raise Refusal("with several models, --plan and --graph name files in each model's folder: "
-                          "give --out DIR")
+            raise Refusal("with several models, --plan and --graph name files in each model's folder: give --out DIR")
         for path in (args.plan, args.graph):
             if path is not None:
                 check_writable(os.path.dirname(os.path.abspath(path)), path)
         return plan
     for name, option in ((args.plan, "--plan"), (args.graph, "--graph")):
         if name is not None and (os.path.basename(name) != name or name in (".", "..")):
-            raise Refusal(f"with --out, {option} names the file in each model's folder, such as "
-                          f"{'plan.png' if option == '--plan' else 'graph.graphml'}, not {name!r}")
+            raise Refusal(
+                f"with --out, {option} names the file in each model's folder, such as "
+                f"{'plan.png' if option == '--plan' else 'graph.graphml'}, not {name!r}"
+            )
     try:
         os.makedirs(args.out, exist_ok=True)
     except OSError as error:
@@ -248,8 +295,11 @@ def check_libraries(args: argparse.Namespace) -> None:
         needed.append(("matplotlib", "--plan draws with it", "velmarin[plot]"))
     if args.graph:
         files = os.path.splitext(args.graph)[1].lower() in GRAPH_FILES
-        needed.append(("networkx", "--graph writes GraphML and JSON with it", "velmarin[graph]") if files else
-                      ("pyarrow", "--graph writes Parquet tables with it", "velmarin[graph]"))
+        needed.append(
+            ("networkx", "--graph writes GraphML and JSON with it", "velmarin[graph]")
+            if files
+            else ("pyarrow", "--graph writes Parquet tables with it", "velmarin[graph]")
+        )
     if args.falkordb:
         needed.append(("falkordb", "--falkordb loads with its client", "falkordb"))
     if args.workers or args.scheduler:
@@ -259,7 +309,7 @@ def check_libraries(args: argparse.Namespace) -> None:
             raise Refusal(f"{module} is not installed ({why}): pip install '{package}'")
 
 
-def connected(url: Optional[str]) -> Any:
+def connected(url: str | None) -> Any:
     if url is None:
         return None
     try:
@@ -271,7 +321,7 @@ def connected(url: Optional[str]) -> Any:
 # --- one model ---------------------------------------------------------------------------
 
 
-def one_model(args: argparse.Namespace, model: str, plan: Optional[str], database: Any) -> int:
+def one_model(args: argparse.Namespace, model: str, plan: str | None, database: Any) -> int:
     """Reads one model, prints its report and writes its outputs where they were named."""
     name = model_names([model])[model]
     _, outcome = next(read_portfolio([model], timeout=args.timeout, plan=plan))
@@ -288,8 +338,9 @@ def one_model(args: argparse.Namespace, model: str, plan: Optional[str], databas
     return OK
 
 
-def delivered(args: argparse.Namespace, name: str, summary: Summary, database: Any,
-              plan: Optional[str], graph: Optional[str]) -> list[str]:
+def delivered(
+    args: argparse.Namespace, name: str, summary: Summary, database: Any, plan: str | None, graph: str | None
+) -> list[str]:
     """Writes a model's plan and graph where named and loads it into the
     database; what was done, in words."""
     done = []
@@ -310,15 +361,17 @@ def delivered(args: argparse.Namespace, name: str, summary: Summary, database: A
 # --- a portfolio -------------------------------------------------------------------------
 
 
-def portfolio(args: argparse.Namespace, models: list[str], plan: Optional[str], database: Any) -> int:
+def portfolio(args: argparse.Namespace, models: list[str], plan: str | None, database: Any) -> int:
     """Reads the models on a Dask cluster, prints a line as each finishes,
     writes each one's folder and the table; FAILED when any failed."""
     names = model_names(models)
     outcomes: dict[str, Outcome] = {}
     start = time.perf_counter()
     with dask_client(args) as (client, where):
-        print(f"{len(models)} models, read {where}; each in a process of its own, ended after {args.timeout:g} s",
-              flush=True)
+        print(
+            f"{len(models)} models, read {where}; each in a process of its own, ended after {args.timeout:g} s",
+            flush=True,
+        )
         progress = Progress(len(models), sys.stderr)
         for model, outcome in read_portfolio(models, client, args.timeout, plan):
             if not isinstance(outcome, Exception):
@@ -337,8 +390,10 @@ def portfolio(args: argparse.Namespace, models: list[str], plan: Optional[str], 
         path = os.path.join(args.out, TABLE)
         write_csv(path, COLUMNS, [row(names[m], m, outcomes[m]) for m in models])
         table = f"; the table: {path}"
-    print(f"{len(models) - failed} of {len(models)} models read in {time.perf_counter() - start:.1f} s, "
-          f"{failed} failed{table}")
+    print(
+        f"{len(models) - failed} of {len(models)} models read in {time.perf_counter() - start:.1f} s, "
+        f"{failed} failed{table}"
+    )
     return FAILED if failed else OK
 
 
@@ -346,10 +401,17 @@ def deliver_folder(args: argparse.Namespace, name: str, summary: Summary, databa
     """A model's outputs: its folder under --out, filled under a temporary
     name and renamed into place, and its graph in the database."""
     if args.out is not None:
+
         def fill(folder: str) -> None:
             write_text(os.path.join(folder, SUMMARY), summary_json(summary))
-            delivered(args, name, summary, None, os.path.join(folder, args.plan) if args.plan else None,
-                      os.path.join(folder, args.graph) if args.graph else None)
+            delivered(
+                args,
+                name,
+                summary,
+                None,
+                os.path.join(folder, args.plan) if args.plan else None,
+                os.path.join(folder, args.graph) if args.graph else None,
+            )
 
         replace_folder(os.path.join(args.out, name), fill)
     delivered(args, name, summary, database, None, None)
@@ -360,8 +422,11 @@ def dask_client(args: argparse.Namespace) -> Iterator[tuple[Any, str]]:
     """A client of the cluster asked for and the words for it; (None, ...)
     to read here, one by one, when neither was asked for and Dask is missing."""
     if args.scheduler is None and args.workers is None and importlib.util.find_spec("distributed") is None:
-        print(f"{PROG}: distributed (Dask) is not installed: reading the models one by one here "
-              "(pip install 'velmarin[portfolio]' to read several at once)", file=sys.stderr)
+        print(
+            f"{PROG}: distributed (Dask) is not installed: reading the models one by one here "
+            "(pip install 'velmarin[portfolio]' to read several at once)",
+            file=sys.stderr,
+        )
         yield None, "one by one"
         return
     from distributed import Client, LocalCluster
@@ -376,8 +441,9 @@ def dask_client(args: argparse.Namespace) -> Iterator[tuple[Any, str]]:
         return
     workers = args.workers or os.cpu_count() or 1
     with interrupts_ignored():
-        cluster: ContextManager[Any] = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
-                                                    dashboard_address=":0", silence_logs=logging.ERROR)
+        cluster: AbstractContextManager[Any] = LocalCluster(
+            n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=":0", silence_logs=logging.ERROR
+        )
     with cluster as local, Client(local) as client:
         yield client, f"on a local Dask cluster of {workers} worker process{'es' if workers > 1 else ''}"
 
@@ -415,12 +481,13 @@ class Progress:
             return
         filled = self.WIDTH * done // max(self.total, 1)
         elapsed = int(time.monotonic() - self.start)
-        self.stream.write(f"\r[{'#' * filled}{'.' * (self.WIDTH - filled)}] {done}/{self.total} models, "
-                          f"{failed} failed, {elapsed // 60}:{elapsed % 60:02d}")
+        self.stream.write(
+            f"\r[{'#' * filled}{'.' * (self.WIDTH - filled)}] {done}/{self.total} models, "
+            f"{failed} failed, {elapsed // 60}:{elapsed % 60:02d}"
+        )
         self.stream.flush()
 
     def clear(self) -> None:
         if self.shown:
             self.stream.write("\r\033[K")
             self.stream.flush()
-

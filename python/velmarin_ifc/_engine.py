@@ -1,8 +1,10 @@
 """ifcopenshell's geometry engine: the settings it runs with, and the shapes it makes."""
+
 from __future__ import annotations
 
 import os
-from typing import TYPE_CHECKING, Any, Sequence
+from collections.abc import Sequence
+from typing import TYPE_CHECKING, Any
 
 import ifcopenshell
 import ifcopenshell.geom
@@ -57,14 +59,20 @@ def usable_cores() -> int:
     return os.cpu_count() or 1
 
 
-def element_shapes(model: ifcopenshell.file, products: Sequence[entity_instance], threads: int = 0,
-                   kernel: str = KERNEL) -> dict[int, Shape]:
+def element_shapes(
+    model: ifcopenshell.file, products: Sequence[entity_instance], threads: int = 0, kernel: str = KERNEL
+) -> dict[int, Shape]:
     """The shape of each product the engine can make, by the product's step id;
     products without a shape do not appear. `threads` 0: `engine_threads`."""
     if not products:
         return {}
-    iterator = geom.iterator(engine_settings(), model, threads or engine_threads(len(products)),
-                           include=list(products), geometry_library=kernel)
+    iterator = geom.iterator(
+        engine_settings(),
+        model,
+        threads or engine_threads(len(products)),
+        include=list(products),
+        geometry_library=kernel,
+    )
     shapes: dict[int, Shape] = {}
     made: dict[str, tuple[npt.NDArray[np.float64], npt.NDArray[np.int64]]] = {}  # by the engine's id of each shape
     if iterator.initialize():
@@ -76,7 +84,8 @@ def element_shapes(model: ifcopenshell.file, products: Sequence[entity_instance]
                 # int64, as Mesh.from_arrays reads indices without a copy.
                 arrays = made[geometry.id] = (
                     np.frombuffer(geometry.verts_buffer, np.float64).reshape(-1, 3),
-                    np.frombuffer(geometry.faces_buffer, np.int32).reshape(-1, 3).astype(np.int64))
+                    np.frombuffer(geometry.faces_buffer, np.int32).reshape(-1, 3).astype(np.int64),
+                )
             # The placement's 4 x 4 matrix comes column by column.
             placement = np.array(shape.transformation.matrix, np.float64).reshape(4, 4).T[:3]
             shapes[shape.id] = Shape(*arrays, placement)

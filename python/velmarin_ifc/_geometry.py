@@ -1,8 +1,9 @@
 """The few shape measures the reading and the walking share: which faces face up, points, bounds, normals."""
+
 from __future__ import annotations
 
 import math
-from typing import Optional, Sequence
+from collections.abc import Sequence
 
 from velmarin import Vector3D
 
@@ -20,7 +21,7 @@ def bounds(points: Sequence[Vector3D]) -> tuple[Point, Point]:
     return (min(xs), min(ys), min(zs)), (max(xs), max(ys), max(zs))
 
 
-def face_normal(polygon: Sequence[Vector3D]) -> Optional[Normal]:
+def face_normal(polygon: Sequence[Vector3D]) -> Normal | None:
     """A polygon's unit normal (Newell's sums: towards the side from which it
     runs counter-clockwise), None for a polygon without area."""
     nx = ny = nz = 0.0

@@ -14,6 +14,7 @@ of the child, the caller ends it before returning: on success, on timeout,
 on an error and on KeyboardInterrupt. A child whose caller vanished ends
 itself once the time is up.
 """
+
 from __future__ import annotations
 
 import math
@@ -23,7 +24,7 @@ import pickle
 import signal
 import subprocess
 import sys
-from typing import Any, Union
+from typing import Any
 
 from velmarin import Mesh, Vector3D, Wire
 from velmarin_ifc._building import Parts
@@ -42,7 +43,8 @@ BOOTSTRAP = (
 # should its caller be gone and not end it.
 OUTLIVE = 5.0
 
-def read_isolated(path: str, timeout: Union[float, int]) -> Parts:
+
+def read_isolated(path: str, timeout: float | int) -> Parts:
     """The parts of the model at `path`, read in a child process that is
     ended after `timeout` seconds (its start included)."""
     seconds = checked_timeout(timeout)
@@ -59,10 +61,13 @@ def read_isolated(path: str, timeout: Union[float, int]) -> Parts:
                 child.kill()
                 child.wait()
     if child.returncode < 0:
-        raise RuntimeError(f"reading {path!r} failed: the child process reading it was killed by "
-                           f"{signal_name(-child.returncode)}")
+        raise RuntimeError(
+            f"reading {path!r} failed: the child process reading it was killed by {signal_name(-child.returncode)}"
+        )
     if child.returncode != 0 or not answer:
-        raise RuntimeError(f"reading {path!r} failed: the child process reading it exited with status {child.returncode}")
+        raise RuntimeError(
+            f"reading {path!r} failed: the child process reading it exited with status {child.returncode}"
+        )
     outcome, value = pickle.loads(answer)
     if outcome == "error":
         raise value
@@ -77,7 +82,7 @@ def signal_name(number: int) -> str:
     return f"{name} ({signal.strsignal(number) or 'unknown signal'})"
 
 
-def checked_timeout(timeout: Union[float, int]) -> float:
+def checked_timeout(timeout: float | int) -> float:
     if not isinstance(timeout, numbers.Real) or isinstance(timeout, bool):
         raise TypeError(f"timeout must be a number of seconds or None, not {type(timeout).__name__}")
     seconds = float(timeout)
@@ -110,20 +115,35 @@ def serve(path: str, seconds: float) -> None:
 def sent(parts: Parts) -> tuple[Any, ...]:
     """The parts with meshes as arrays and wires as coordinates, to be pickled."""
     rooms, spaces, openings, apertures, wires, columns, left_out = parts
-    return ([m.to_arrays() for m in rooms], spaces, [m.to_arrays() for m in openings], apertures,
-            [(w.start.x, w.start.y, w.start.z, w.end.x, w.end.y, w.end.z) for w in wires], columns, left_out)
+    return (
+        [m.to_arrays() for m in rooms],
+        spaces,
+        [m.to_arrays() for m in openings],
+        apertures,
+        [(w.start.x, w.start.y, w.start.z, w.end.x, w.end.y, w.end.z) for w in wires],
+        columns,
+        left_out,
+    )
 
 
 def received(sent: tuple[Any, ...]) -> Parts:
     """The parts as `sent` gave them, with meshes and wires again."""
     rooms, spaces, openings, apertures, wires, columns, left_out = sent
-    return Parts([mesh(*m) for m in rooms], spaces, [mesh(*m) for m in openings], apertures,
-                 [Wire(Vector3D(x0, y0, z0), Vector3D(x1, y1, z1)) for x0, y0, z0, x1, y1, z1 in wires],
-                 columns, left_out)
+    return Parts(
+        [mesh(*m) for m in rooms],
+        spaces,
+        [mesh(*m) for m in openings],
+        apertures,
+        [Wire(Vector3D(x0, y0, z0), Vector3D(x1, y1, z1)) for x0, y0, z0, x1, y1, z1 in wires],
+        columns,
+        left_out,
+    )
 
 
 def mesh(vertices: Any, faces: Any) -> Mesh:
-    if isinstance(faces, tuple):  # faces of several lengths, as compressed rows: lists, several times faster than arrays
+    if isinstance(
+        faces, tuple
+    ):  # faces of several lengths, as compressed rows: lists, several times faster than arrays
         indices, offsets = faces[0].tolist(), faces[1].tolist()
         faces = [indices[start:end] for start, end in zip(offsets, offsets[1:])]
     return Mesh.from_arrays(vertices, faces)

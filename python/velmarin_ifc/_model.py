@@ -1,12 +1,14 @@
 """An IFC model, as ifcopenshell reads it, made into the parts of a Building:
 the elements that become rooms, apertures and columns, checked, given to the
 geometry engine, and converted with their records."""
+
 from __future__ import annotations
 
 import math
 import mmap
+from collections.abc import Iterator
 from contextlib import contextmanager, suppress
-from typing import TYPE_CHECKING, Callable, Iterator, Optional, TypeVar
+from typing import TYPE_CHECKING, Callable, TypeVar
 
 import ifcopenshell
 import ifcopenshell.util.element
@@ -15,8 +17,8 @@ import ifcopenshell.util.unit
 
 from velmarin_ifc._building import Building, Element, LeftOut, Parts, Space, building_from
 from velmarin_ifc._engine import element_shapes
-from velmarin_ifc._solids import Shape, Solid, column_wire, opening_mesh, solid_mesh, tread_mesh, world_solids
 from velmarin_ifc._screening import Fault, Placements, Text, of_kind, screened
+from velmarin_ifc._solids import Shape, Solid, column_wire, opening_mesh, solid_mesh, tread_mesh, world_solids
 
 if TYPE_CHECKING:
     from ifcopenshell import entity_instance
@@ -97,6 +99,7 @@ class Products:
 
 def flights(model: ifcopenshell.file, whole: str, flight: str) -> list[entity_instance]:
     """The flights of a kind, and the stairs or ramps that aggregate none."""
+
     def has_flights(element: entity_instance) -> bool:
         parts = ifcopenshell.util.element.get_parts(element)
         return any(part.is_a(flight) for part in parts)
@@ -104,8 +107,9 @@ def flights(model: ifcopenshell.file, whole: str, flight: str) -> list[entity_in
     return list(model.by_type(flight)) + [p for p in model.by_type(whole) if not has_flights(p)]
 
 
-def assemble(model: ifcopenshell.file, products: Products, shapes: dict[int, Shape],
-             faults: Optional[dict[int, Fault]] = None) -> Parts:
+def assemble(
+    model: ifcopenshell.file, products: Products, shapes: dict[int, Shape], faults: dict[int, Fault] | None = None
+) -> Parts:
     """The parts of the products whose shapes the engine made; `faults`: the
     products kept from the engine, with the reason."""
     solids = world_solids(shapes)
@@ -113,17 +117,23 @@ def assemble(model: ifcopenshell.file, products: Products, shapes: dict[int, Sha
     storeys: dict[int, tuple[str, float]] = {}
     faults = faults or {}
     left_out: list[LeftOut] = []
-    rooms, room_records = converted(products.spaces, solids, solid_mesh, lambda s: space_record(s, metres, storeys),
-                                    faults, left_out)
+    rooms, room_records = converted(
+        products.spaces, solids, solid_mesh, lambda s: space_record(s, metres, storeys), faults, left_out
+    )
     openings, opening_records = converted(products.apertures, solids, opening_mesh, element_record, faults, left_out)
     treads, tread_records = converted(products.flights, solids, tread_mesh, element_record, faults, left_out)
     wires, wire_records = converted(products.columns, solids, column_wire, element_record, faults, left_out)
     return Parts(rooms, room_records, openings + treads, opening_records + tread_records, wires, wire_records, left_out)
 
 
-def converted(products: list[entity_instance], solids: dict[int, Solid], convert: Callable[[Solid], Optional[T]],
-              record: Callable[[entity_instance], R], faults: dict[int, Fault],
-              left_out: list[LeftOut]) -> tuple[list[T], list[R]]:
+def converted(
+    products: list[entity_instance],
+    solids: dict[int, Solid],
+    convert: Callable[[Solid], T | None],
+    record: Callable[[entity_instance], R],
+    faults: dict[int, Fault],
+    left_out: list[LeftOut],
+) -> tuple[list[T], list[R]]:
     """The products the engine made a usable shape of, converted, with their
     records; the others are added to `left_out`."""
     values: list[T] = []
@@ -142,7 +152,7 @@ def converted(products: list[entity_instance], solids: dict[int, Solid], convert
     return values, records
 
 
-def missing_shape(product: entity_instance, solid: Optional[Solid]) -> Fault:
+def missing_shape(product: entity_instance, solid: Solid | None) -> Fault:
     if solid is not None:
         return "no geometry", "its solid has no face with an area"
     shape = product.Representation
@@ -159,7 +169,7 @@ def element_record(element: entity_instance) -> Element:
     return named(element, named(fillings[0]) if fillings else None)
 
 
-def named(element: entity_instance, filling: Optional[Element] = None) -> Element:
+def named(element: entity_instance, filling: Element | None = None) -> Element:
     return Element(element.get_argument(GLOBAL_ID), element.is_a(), element.get_argument(NAME) or "", filling)
 
 
@@ -190,15 +200,16 @@ def storey_elevation(storey: entity_instance, metres: float) -> float:
     return float(elevation) * metres if isinstance(elevation, (int, float)) else math.nan
 
 
-def storey_of(element: entity_instance) -> Optional[entity_instance]:
+def storey_of(element: entity_instance) -> entity_instance | None:
     """The IfcBuildingStorey above an element in the spatial decomposition,
     through aggregation (as spaces usually are) or containment."""
     seen = set()
-    parent: Optional[entity_instance] = element
+    parent: entity_instance | None = element
     while parent is not None and parent.id() not in seen:
         seen.add(parent.id())
         if parent.is_a("IfcBuildingStorey"):
             return parent
-        parent = (ifcopenshell.util.element.get_aggregate(parent)
-                  or ifcopenshell.util.element.get_container(parent, should_get_direct=True))
+        parent = ifcopenshell.util.element.get_aggregate(parent) or ifcopenshell.util.element.get_container(
+            parent, should_get_direct=True
+        )
     return None

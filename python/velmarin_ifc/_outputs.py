@@ -2,6 +2,7 @@
 temporary name and then renamed, so that a failure leaves nothing half
 written, and graphs loaded into FalkorDB under a temporary name and then
 renamed over the graph they replace."""
+
 from __future__ import annotations
 
 import csv
@@ -11,8 +12,9 @@ import math
 import os
 import shutil
 import uuid
+from collections.abc import Iterable, Mapping
 from contextlib import suppress
-from typing import Any, Callable, Iterable, Mapping
+from typing import Any, Callable
 
 from velmarin import SpatialGraph
 
@@ -66,6 +68,7 @@ def write_graph(graph: SpatialGraph, path: str) -> None:
         write_parquet(graph, path)  # table by table under temporary names, renamed when all are written
         return
     import networkx as nx
+
     from velmarin_graph import to_networkx
 
     multigraph = to_networkx(graph)

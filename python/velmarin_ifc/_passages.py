@@ -1,9 +1,11 @@
 """What each contact of a building's graph offers someone walking: the passage
 through it and the elements cut from it; and the doors that lead out."""
+
 from __future__ import annotations
 
+from collections.abc import Sequence
 from dataclasses import dataclass
-from typing import TYPE_CHECKING, Optional, Sequence
+from typing import TYPE_CHECKING
 
 from velmarin import Mesh, SpatialGraph, SpatialRegistry, Vector3D
 from velmarin_ifc._geometry import FACING_UP, Point, bounds, face_normal
@@ -23,11 +25,11 @@ PASSAGES = (DOOR, OPENING, STAIR, OPEN, NONE)
 KINDS = (("IfcDoor", DOOR), ("IfcWindow", WINDOW), ("IfcOpening", OPENING), ("IfcStair", STAIR), ("IfcRamp", STAIR))
 
 
-def kind_of(ifc_class: str) -> Optional[str]:
+def kind_of(ifc_class: str) -> str | None:
     return next((kind for prefix, kind in KINDS if ifc_class.startswith(prefix)), None)
 
 
-def standing_for(element: Element) -> tuple[Optional[str], str]:
+def standing_for(element: Element) -> tuple[str | None, str]:
     """What an aperture is to a walker, and the global id it is listed by: an
     opening that something fills stands for what fills it (a door, a window,
     or an element of another kind, which opens no passage and is not listed)."""
@@ -73,8 +75,13 @@ class WallFace:
     outline: list[tuple[float, float]]
 
 
-def find_exits(graph: SpatialGraph, registry: SpatialRegistry, apertures: Sequence[Element],
-               tolerance: float, wall_thickness: float) -> list[Exit]:
+def find_exits(
+    graph: SpatialGraph,
+    registry: SpatialRegistry,
+    apertures: Sequence[Element],
+    tolerance: float,
+    wall_thickness: float,
+) -> list[Exit]:
     """The doors and unfilled openings of a graph across walls (built with
     `tolerance` and `wall_thickness`) that cut no contact between two rooms and
     stand in one room's outer wall: parallel to one of its faces, over it (the
@@ -99,7 +106,7 @@ def find_exits(graph: SpatialGraph, registry: SpatialRegistry, apertures: Sequen
         lo, hi = bounds(points)
         centre = ((lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2)
         normals = list({n for k in ks for n in face_normals(meshes[k])})
-        nearest: Optional[tuple[float, int]] = None
+        nearest: tuple[float, int] | None = None
         for room, (low, high) in enumerate(boxes):
             if all(low[i] - wall_thickness <= centre[i] <= high[i] + wall_thickness for i in range(3)):
                 if room not in walls:
@@ -113,8 +120,14 @@ def find_exits(graph: SpatialGraph, registry: SpatialRegistry, apertures: Sequen
     return exits
 
 
-def gap_in_front(face: WallFace, points: Sequence[Vector3D], normals: Sequence[Point], centre: Point,
-                 tolerance: float, wall_thickness: float) -> Optional[float]:
+def gap_in_front(
+    face: WallFace,
+    points: Sequence[Vector3D],
+    normals: Sequence[Point],
+    centre: Point,
+    tolerance: float,
+    wall_thickness: float,
+) -> float | None:
     """How far in front of a room's face an aperture (its points, the normals
     of its faces, its centre) stands, when it stands in the wall there; None
     when it does not."""

@@ -1,11 +1,12 @@
 """A plan of each storey of a building with its graph drawn over it (matplotlib)."""
+
 from __future__ import annotations
 
 import collections
 import math
 import os
 from collections.abc import Sequence
-from typing import TYPE_CHECKING, Any, Optional, Union
+from typing import TYPE_CHECKING, Any, Union
 
 from velmarin import GraphEdge, Mesh, SpatialGraph, Vector3D
 from velmarin_ifc._geometry import FACING_UP, face_normal
@@ -36,8 +37,12 @@ PlanPoint = tuple[float, float]
 Room = Union[int, str]
 
 
-def draw_plans(building: Building, path: Union[str, os.PathLike[str]], graph: Optional[SpatialGraph] = None,
-               route: Optional[Sequence[Room]] = None) -> None:
+def draw_plans(
+    building: Building,
+    path: str | os.PathLike[str],
+    graph: SpatialGraph | None = None,
+    route: Sequence[Room] | None = None,
+) -> None:
     """Draws a plan of each storey of a building, with its graph over it, into
     an image file (its format from the file's suffix: .png, .svg, .pdf).
 
@@ -71,8 +76,9 @@ def draw_plans(building: Building, path: Union[str, os.PathLike[str]], graph: Op
         # A figure of its own, not pyplot's: the caller's backend and figures stay as they are.
         from matplotlib.figure import Figure
     except ImportError as missing:
-        raise ImportError("draw_plans draws with matplotlib, which is not installed; "
-                          "install it with: pip install 'velmarin[plot]'") from missing
+        raise ImportError(
+            "draw_plans draws with matplotlib, which is not installed; install it with: pip install 'velmarin[plot]'"
+        ) from missing
 
     graph = graph if graph is not None else building._walked().graph
     rooms = [room_position(building, room) for room in route or ()]
@@ -98,8 +104,15 @@ def draw_plans(building: Building, path: Union[str, os.PathLike[str]], graph: Op
     for room, (x, y) in enumerate(centres):
         axes[storeys.of_room[room]].plot([x], [y], "o", markersize=4, color=NODE, zorder=6)
     handles = legend_handles(bool(rooms))
-    figure.legend(handles=handles, loc="lower center", ncol=len(handles), fontsize=8, frameon=False,
-                  handlelength=2.5, columnspacing=1.2)
+    figure.legend(
+        handles=handles,
+        loc="lower center",
+        ncol=len(handles),
+        fontsize=8,
+        frameon=False,
+        handlelength=2.5,
+        columnspacing=1.2,
+    )
     figure.tight_layout(rect=(0, 0.6 / height, 1, 1))
     figure.savefig(os.fspath(path), dpi=110)
 
@@ -162,8 +175,9 @@ def outline(faces: list[list[PlanPoint]]) -> list[tuple[PlanPoint, PlanPoint]]:
         ends = sorted({t for span in spans for t in span})
         for t0, t1 in zip(ends, ends[1:]):
             if sum(a <= t0 and t1 <= b for a, b in spans) % 2:
-                pieces.append(((ux * t0 - uy * offset, uy * t0 + ux * offset),
-                               (ux * t1 - uy * offset, uy * t1 + ux * offset)))
+                pieces.append(
+                    ((ux * t0 - uy * offset, uy * t0 + ux * offset), (ux * t1 - uy * offset, uy * t1 + ux * offset))
+                )
     return pieces
 
 
@@ -200,8 +214,17 @@ def draw_rooms(axes: list[Axes], building: Building, storeys: Storeys, scale: fl
         while lines and max(map(len, lines)) * LABEL_POINTS * 0.55 > width and len(lines) > 1:
             lines.pop()
         size = min(LABEL_POINTS, width / (0.55 * max(1, len(lines[0]) if lines else 1)))
-        ax.text(area_centroid(largest)[0], max(ys) - 0.15, "\n".join(lines), ha="center", va="top",
-                fontsize=max(size, 4.0), color=LABEL, zorder=7, linespacing=1.0)
+        ax.text(
+            area_centroid(largest)[0],
+            max(ys) - 0.15,
+            "\n".join(lines),
+            ha="center",
+            va="top",
+            fontsize=max(size, 4.0),
+            color=LABEL,
+            zorder=7,
+            linespacing=1.0,
+        )
 
 
 def draw_edges(axes: list[Axes], graph: SpatialGraph, storey_of: list[int], centres: list[PlanPoint]) -> None:
@@ -211,31 +234,58 @@ def draw_edges(axes: list[Axes], graph: SpatialGraph, storey_of: list[int], cent
         a, b = edge.node_a, edge.node_b
         layer = 3 if passage_of(edge) == NONE else 4
         if edge.contact_type == "VerticalWallContact" or storey_of[a] == storey_of[b]:
-            axes[storey_of[a]].plot([centres[a][0], c.x, centres[b][0]], [centres[a][1], c.y, centres[b][1]],
-                                    color=colour, linewidth=width, linestyle=style, zorder=layer)
+            axes[storey_of[a]].plot(
+                [centres[a][0], c.x, centres[b][0]],
+                [centres[a][1], c.y, centres[b][1]],
+                color=colour,
+                linewidth=width,
+                linestyle=style,
+                zorder=layer,
+            )
             continue
         lower, upper = (a, b) if graph.nodes[a].centroid.z < graph.nodes[b].centroid.z else (b, a)
         for room, marker in ((lower, "^"), (upper, "v")):
             ax = axes[storey_of[room]]
             if passage_of(edge) != NONE:
-                ax.plot([centres[room][0], c.x], [centres[room][1], c.y], color=colour, linewidth=width,
-                        linestyle=style, zorder=layer)
+                ax.plot(
+                    [centres[room][0], c.x],
+                    [centres[room][1], c.y],
+                    color=colour,
+                    linewidth=width,
+                    linestyle=style,
+                    zorder=layer,
+                )
             # Over the nodes and the route: rooms stacked alike have their slab contact at their centroid.
-            ax.plot([c.x], [c.y], marker, markersize=8 if passage_of(edge) != NONE else 4, color=colour,
-                    markeredgecolor="white", markeredgewidth=0.6, zorder=layer + 0.5 if passage_of(edge) == NONE else 7)
+            ax.plot(
+                [c.x],
+                [c.y],
+                marker,
+                markersize=8 if passage_of(edge) != NONE else 4,
+                color=colour,
+                markeredgecolor="white",
+                markeredgewidth=0.6,
+                zorder=layer + 0.5 if passage_of(edge) == NONE else 7,
+            )
 
 
 def draw_exits(axes: list[Axes], building: Building, storey_of: list[int], centres: list[PlanPoint]) -> None:
     for way_out in building.exits:
         ax = axes[storey_of[way_out.room]]
         x, y, _ = way_out.centre
-        ax.plot([centres[way_out.room][0], x], [centres[way_out.room][1], y], color=EXIT, linewidth=1.0,
-                linestyle=(0, (2, 2)), zorder=5)
+        ax.plot(
+            [centres[way_out.room][0], x],
+            [centres[way_out.room][1], y],
+            color=EXIT,
+            linewidth=1.0,
+            linestyle=(0, (2, 2)),
+            zorder=5,
+        )
         ax.plot([x], [y], "D", markersize=7, color=EXIT, markeredgecolor="white", zorder=8)
 
 
-def draw_route(axes: list[Axes], graph: SpatialGraph, storey_of: list[int], centres: list[PlanPoint],
-               rooms: list[int]) -> None:
+def draw_route(
+    axes: list[Axes], graph: SpatialGraph, storey_of: list[int], centres: list[PlanPoint], rooms: list[int]
+) -> None:
     """The route through the contact centroid of the shortest passable edge
     between each two rooms it joins (straight from room to room where none is)."""
     steps: dict[frozenset[int], GraphEdge] = {}
@@ -256,10 +306,20 @@ def draw_route(axes: list[Axes], graph: SpatialGraph, storey_of: list[int], cent
 def legend_handles(with_route: bool) -> list[Any]:
     from matplotlib.lines import Line2D
 
-    handles = [Line2D([], [], color=STYLE[p][0], linewidth=STYLE[p][1], linestyle=STYLE[p][2], label=p)
-               for p in PASSAGES]
-    handles.append(Line2D([], [], marker="^", markersize=7, color="#495057", linestyle="none",
-                          label="across the slab above (below: ▼)"))
+    handles = [
+        Line2D([], [], color=STYLE[p][0], linewidth=STYLE[p][1], linestyle=STYLE[p][2], label=p) for p in PASSAGES
+    ]
+    handles.append(
+        Line2D(
+            [],
+            [],
+            marker="^",
+            markersize=7,
+            color="#495057",
+            linestyle="none",
+            label="across the slab above (below: ▼)",
+        )
+    )
     handles.append(Line2D([], [], marker="o", markersize=4, color=NODE, linestyle="none", label="room (node)"))
     handles.append(Line2D([], [], marker="D", markersize=7, color=EXIT, linestyle="none", label="exit"))
     if with_route:

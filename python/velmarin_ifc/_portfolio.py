@@ -1,6 +1,7 @@
 """Many models read at once, on a Dask cluster or one by one here: a summary
 of plain data per model, made where the model is read, so that only numbers,
 texts and arrays travel back."""
+
 from __future__ import annotations
 
 import dataclasses
@@ -11,8 +12,9 @@ import shutil
 import tempfile
 import time
 import zlib
+from collections.abc import Iterable, Iterator
 from contextlib import contextmanager
-from typing import TYPE_CHECKING, Any, Iterable, Iterator, Optional, Union
+from typing import TYPE_CHECKING, Any, Union
 
 from velmarin_ifc._reading import read_building
 
@@ -30,8 +32,9 @@ GZIP_MAGIC = b"\x1f\x8b"
 PLAN_FORMATS = (".png", ".svg", ".pdf")
 
 
-def read_portfolio(paths: Iterable[ModelPath], client: Any = None, timeout: Optional[float] = None,
-                   plan: Optional[str] = None) -> Iterator[tuple[str, Outcome]]:
+def read_portfolio(
+    paths: Iterable[ModelPath], client: Any = None, timeout: float | None = None, plan: str | None = None
+) -> Iterator[tuple[str, Outcome]]:
     """Reads many models and yields ``(path, summary)`` for each, in the order
     the models finish; for a model that fails, the exception in place of its
     summary, and the others go on.
@@ -97,8 +100,7 @@ def read_portfolio(paths: Iterable[ModelPath], client: Any = None, timeout: Opti
     from distributed import as_completed
 
     # A model's own failure comes back as a value, not as a failed task, which the workers would log.
-    futures = {client.submit(outcome_of, os.path.abspath(path), timeout, plan, pure=False): path
-               for path in named}
+    futures = {client.submit(outcome_of, os.path.abspath(path), timeout, plan, pure=False): path for path in named}
     try:
         for future in as_completed(list(futures)):
             path = futures.pop(future)
@@ -116,14 +118,14 @@ def read_portfolio(paths: Iterable[ModelPath], client: Any = None, timeout: Opti
             client.cancel(list(futures))
 
 
-def outcome_of(path: str, timeout: Optional[float], plan: Optional[str]) -> Outcome:
+def outcome_of(path: str, timeout: float | None, plan: str | None) -> Outcome:
     try:
         return read_summary(path, timeout, plan)
     except Exception as error:
         return error
 
 
-def read_summary(path: str, timeout: Optional[float] = None, plan: Optional[str] = None) -> Summary:
+def read_summary(path: str, timeout: float | None = None, plan: str | None = None) -> Summary:
     """The summary of one model (see `read_portfolio`), read here, or in a
     child process with a timeout."""
     start = time.perf_counter()
@@ -148,7 +150,7 @@ def summarized(building: Building) -> Summary:
     }
 
 
-def farthest_room(egress: dict[str, float]) -> Optional[str]:
+def farthest_room(egress: dict[str, float]) -> str | None:
     """The global id of the room farthest from its nearest exit, of those that reach one."""
     reaching = {room: metres for room, metres in egress.items() if math.isfinite(metres)}
     return max(reaching, key=lambda room: reaching[room]) if reaching else None

@@ -1,15 +1,15 @@
 """Reading an IFC model into a Building. ifcopenshell is imported when the
 first model is read, not with velmarin_ifc: a read in a child process leaves
 the caller without it."""
+
 from __future__ import annotations
 
 import os
-from typing import Optional, Union
 
 from velmarin_ifc._building import Building, building_from
 
 
-def read_building(path: Union[str, "os.PathLike[str]"], timeout: Optional[float] = None) -> Building:
+def read_building(path: str | os.PathLike[str], timeout: float | None = None) -> Building:
     """Reads an IFC model (IFC2X3 or IFC4) into a Building.
 
     ifcopenshell's geometry engine makes the solids, on all the cores the

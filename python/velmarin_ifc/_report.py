@@ -1,23 +1,43 @@
 """What a model's summary tells a person: the report of one model, a line of
 a portfolio and its table's row."""
+
 from __future__ import annotations
 
 import collections
 import math
 from dataclasses import dataclass
-from typing import Any, Optional, Union
+from typing import Any
 
 from velmarin_ifc._passages import PASSAGES
 from velmarin_ifc._portfolio import Summary, farthest_room
 
 # The columns of a portfolio's table, one row per model.
-COLUMNS = ("model", "path", "status", "error", "seconds", "storeys", "rooms", "contacts",
-           *PASSAGES, "exits", "rooms_reaching_exit", "farthest_room", "farthest_metres", "skipped",
-           "skipped_why")
+COLUMNS = (
+    "model",
+    "path",
+    "status",
+    "error",
+    "seconds",
+    "storeys",
+    "rooms",
+    "contacts",
+    *PASSAGES,
+    "exits",
+    "rooms_reaching_exit",
+    "farthest_room",
+    "farthest_metres",
+    "skipped",
+    "skipped_why",
+)
 
 # What each passage is, for people.
-PASSAGE_WORDS = {"door": "door", "opening": "opening", "stair": "stair", "open": "open (nothing between)",
-                 "none": "wall or slab"}
+PASSAGE_WORDS = {
+    "door": "door",
+    "opening": "opening",
+    "stair": "stair",
+    "open": "open (nothing between)",
+    "none": "wall or slab",
+}
 
 
 @dataclass(frozen=True)
@@ -36,7 +56,7 @@ class Facts:
     passages: collections.Counter[str]
     exits: int
     reaching: int
-    farthest: Optional[tuple[dict[str, Any], float]]  # the room's record and its metres to an exit
+    farthest: tuple[dict[str, Any], float] | None  # the room's record and its metres to an exit
     skipped: dict[str, collections.Counter[str]]  # IFC classes by reason
     seconds: float
 
@@ -44,16 +64,28 @@ class Facts:
     def of(cls, summary: Summary) -> Facts:
         spaces, egress = summary["spaces"], summary["egress"]
         levels = collections.Counter((s["storey"], s["elevation"]) for s in spaces)
-        storeys = [Storey(name, elevation, count) for (name, elevation), count in
-                   sorted(levels.items(), key=lambda level: (math.isnan(level[0][1]), level[0][1], level[0][0]))]
+        storeys = [
+            Storey(name, elevation, count)
+            for (name, elevation), count in sorted(
+                levels.items(), key=lambda level: (math.isnan(level[0][1]), level[0][1], level[0][0])
+            )
+        ]
         passages = collections.Counter(summary["graph"]["edges"]["attributes"].get("passage", []))
         far = farthest_room(egress)
         farthest = (next(s for s in spaces if s["global_id"] == far), egress[far]) if far is not None else None
         skipped: dict[str, collections.Counter[str]] = {}
         for element in summary["skipped"]:
             skipped.setdefault(element["reason"], collections.Counter())[element["ifc_class"]] += 1
-        return cls(len(spaces), storeys, passages, len(summary["exits"]),
-                   sum(math.isfinite(metres) for metres in egress.values()), farthest, skipped, summary["seconds"])
+        return cls(
+            len(spaces),
+            storeys,
+            passages,
+            len(summary["exits"]),
+            sum(math.isfinite(metres) for metres in egress.values()),
+            farthest,
+            skipped,
+            summary["seconds"],
+        )
 
 
 def report(name: str, summary: Summary) -> str:
@@ -62,14 +94,17 @@ def report(name: str, summary: Summary) -> str:
     lines = [f"{name}: {plural(facts.rooms, 'room')} on {plural(len(facts.storeys), 'storey')}"]
     width = max((len(storey_name(s)) for s in facts.storeys), default=0)
     for storey in facts.storeys:
-        lines.append(f"  {storey_name(storey):<{width}}  {elevation(storey.elevation):>9}  "
-                     f"{plural(storey.rooms, 'room')}")
+        lines.append(
+            f"  {storey_name(storey):<{width}}  {elevation(storey.elevation):>9}  {plural(storey.rooms, 'room')}"
+        )
     contacts = sum(facts.passages.values())
     lines.append(f"{plural(contacts, 'contact')} between rooms, by passage:")
     for passage in PASSAGES:
         lines.append(f"  {facts.passages[passage]:>6}  {PASSAGE_WORDS[passage]}")
-    lines.append(f"{plural(facts.exits, 'exit')} (doors and doorways to the outside); "
-                 f"{facts.reaching} of {plural(facts.rooms, 'room')} reach one")
+    lines.append(
+        f"{plural(facts.exits, 'exit')} (doors and doorways to the outside); "
+        f"{facts.reaching} of {plural(facts.rooms, 'room')} reach one"
+    )
     if facts.farthest is not None:
         room, metres = facts.farthest
         lines.append(f"farthest from an exit: {room_name(room)}, {metres:.1f} m walked")
@@ -78,7 +113,7 @@ def report(name: str, summary: Summary) -> str:
     return "\n".join(lines)
 
 
-def line(name: str, outcome: Union[Summary, Exception]) -> str:
+def line(name: str, outcome: Summary | Exception) -> str:
     """One line for a model of a portfolio: its figures, or why it failed."""
     if isinstance(outcome, Exception):
         return f"{name}: FAILED: {failure(outcome)}"
@@ -86,25 +121,35 @@ def line(name: str, outcome: Union[Summary, Exception]) -> str:
     passages = ", ".join(f"{facts.passages[p]} {p}" for p in PASSAGES if facts.passages[p] and p != "none")
     farthest = f", farthest {facts.farthest[1]:.1f} m" if facts.farthest is not None else ""
     skipped = f", {len(outcome['skipped'])} skipped" if outcome["skipped"] else ""
-    return (f"{name}: {plural(facts.rooms, 'room')}, {plural(sum(facts.passages.values()), 'contact')}"
-            f"{' (' + passages + ')' if passages else ''}, {plural(facts.exits, 'exit')}{farthest}{skipped}, "
-            f"{facts.seconds:.2f} s")
+    return (
+        f"{name}: {plural(facts.rooms, 'room')}, {plural(sum(facts.passages.values()), 'contact')}"
+        f"{' (' + passages + ')' if passages else ''}, {plural(facts.exits, 'exit')}{farthest}{skipped}, "
+        f"{facts.seconds:.2f} s"
+    )
 
 
-def row(name: str, path: str, outcome: Union[Summary, Exception]) -> dict[str, Any]:
+def row(name: str, path: str, outcome: Summary | Exception) -> dict[str, Any]:
     """A model's row of the portfolio's table (`COLUMNS`)."""
     if isinstance(outcome, Exception):
         return {"model": name, "path": path, "status": "failed", "error": failure(outcome)}
     facts = Facts.of(outcome)
     room, metres = facts.farthest if facts.farthest is not None else ({}, None)
     return {
-        "model": name, "path": path, "status": "ok", "error": "", "seconds": f"{facts.seconds:.3f}",
-        "storeys": len(facts.storeys), "rooms": facts.rooms, "contacts": sum(facts.passages.values()),
+        "model": name,
+        "path": path,
+        "status": "ok",
+        "error": "",
+        "seconds": f"{facts.seconds:.3f}",
+        "storeys": len(facts.storeys),
+        "rooms": facts.rooms,
+        "contacts": sum(facts.passages.values()),
         **{passage: facts.passages[passage] for passage in PASSAGES},
-        "exits": facts.exits, "rooms_reaching_exit": facts.reaching,
+        "exits": facts.exits,
+        "rooms_reaching_exit": facts.reaching,
         "farthest_room": room_name(room) if room else "",
         "farthest_metres": f"{metres:.2f}" if metres is not None else "",
-        "skipped": len(outcome["skipped"]), "skipped_why": "; ".join(reasons(facts.skipped)),
+        "skipped": len(outcome["skipped"]),
+        "skipped_why": "; ".join(reasons(facts.skipped)),
     }
 
 
@@ -120,9 +165,11 @@ def skipped_text(skipped: dict[str, collections.Counter[str]], elements: list[di
 
 
 def reasons(skipped: dict[str, collections.Counter[str]]) -> list[str]:
-    """"no geometry: 2 IfcSpace, 1 IfcColumn" for each reason."""
-    return [f"{reason}: " + ", ".join(f"{n} {ifc_class}" for ifc_class, n in classes.most_common())
-            for reason, classes in skipped.items()]
+    """ "no geometry: 2 IfcSpace, 1 IfcColumn" for each reason."""
+    return [
+        f"{reason}: " + ", ".join(f"{n} {ifc_class}" for ifc_class, n in classes.most_common())
+        for reason, classes in skipped.items()
+    ]
 
 
 def storey_name(storey: Storey) -> str:

@@ -23,13 +23,15 @@ are looked at where they are, and numbers are looked for in the file's
 bytes, so the checks cost a few percent of a read. What they do not foresee,
 a read in a child process bounds (`read_building`'s timeout).
 """
+
 from __future__ import annotations
 
 import math
 import mmap
 import re
-from functools import lru_cache
-from typing import TYPE_CHECKING, Any, Iterable, Optional, Union
+from collections.abc import Iterable
+from functools import cache
+from typing import TYPE_CHECKING, Any, Union
 
 import ifcopenshell
 import ifcopenshell.ifcopenshell_wrapper
@@ -65,7 +67,9 @@ SCAN_BLOCK = 1 << 17
 
 # The types of the numbers that are lengths in the model's unit: a parameter
 # is one along a line (and a fraction of a turn along a circle).
-LENGTHS = frozenset({"IfcLengthMeasure", "IfcPositiveLengthMeasure", "IfcNonNegativeLengthMeasure", "IfcParameterValue"})
+LENGTHS = frozenset(
+    {"IfcLengthMeasure", "IfcPositiveLengthMeasure", "IfcNonNegativeLengthMeasure", "IfcParameterValue"}
+)
 
 Fault = tuple[Reason, str]
 
@@ -162,11 +166,11 @@ class Placements:
     elements share it (None where there is none)."""
 
     def __init__(self) -> None:
-        self.known: dict[int, Optional[Fault]] = {}
+        self.known: dict[int, Fault | None] = {}
 
-    def fault(self, placement: Any) -> Optional[Fault]:
+    def fault(self, placement: Any) -> Fault | None:
         chain: dict[int, entity_instance] = {}
-        fault: Optional[Fault] = None
+        fault: Fault | None = None
         at = placement
         while at is not None:
             if not of_kind(at, "IfcObjectPlacement", LOCAL_PLACEMENTS):
@@ -177,7 +181,7 @@ class Placements:
                 fault = self.known[key]
                 break
             if key in chain:
-                ring = list(chain.values())[list(chain).index(key):]
+                ring = list(chain.values())[list(chain).index(key) :]
                 fault = ("reference cycle", "its placement loops: " + loop(ring))
                 break
             chain[key] = at
@@ -202,11 +206,17 @@ def shape_faults(model: ifcopenshell.file) -> Iterable[tuple[entity_instance, Fa
         position, kinds = attribute(f"{model.schema_identifier}.{holder_kind}", name)
         for holder in holders:
             value = holder.get_argument(position)
-            for target in (value if isinstance(value, tuple) else () if value is None else (value,)):
+            for target in value if isinstance(value, tuple) else () if value is None else (value,):
                 kind = target.is_a(True) if isinstance(target, ENTITY) else ""
                 if not conforms(kind, kinds):
-                    yield holder, ("wrong reference", f"{describe(holder)} has {name} {describe(target)}, "
-                                                      f"where the engine takes {' or '.join(kinds)}")
+                    yield (
+                        holder,
+                        (
+                            "wrong reference",
+                            f"{describe(holder)} has {name} {describe(target)}, "
+                            f"where the engine takes {' or '.join(kinds)}",
+                        ),
+                    )
                 elif looping(kind):
                     entities[holder.id()] = holder
                     leads.setdefault(holder.id(), []).append(target.id())
@@ -217,8 +227,11 @@ def shape_faults(model: ifcopenshell.file) -> Iterable[tuple[entity_instance, Fa
         container = containers.pop()
         for kind, name in CONTAINERS:
             if container.id() not in leads and container.is_a(kind):
-                inner = [e for e in referred(container.get_argument(attribute(container.is_a(True), name)[0]))
-                         if isinstance(e, ENTITY) and looping(e.is_a(True))]
+                inner = [
+                    e
+                    for e in referred(container.get_argument(attribute(container.is_a(True), name)[0]))
+                    if isinstance(e, ENTITY) and looping(e.is_a(True))
+                ]
                 leads[container.id()] = [e.id() for e in inner]
                 for e in inner:
                     if e.id() not in entities:
@@ -240,7 +253,7 @@ def declaration(qualified_type: str) -> Any:
     return ifcopenshell.ifcopenshell_wrapper.schema_by_name(schema).declaration_by_name(name)
 
 
-@lru_cache(maxsize=None)
+@cache
 def attribute(qualified_type: str, name: str) -> tuple[int, tuple[str, ...]]:
     """The position of an entity type's attribute (read by position, several
     times faster than by name), and the entity types it may refer to."""
@@ -262,7 +275,7 @@ def entity_kinds(kind: Any) -> set[str]:
     return set()
 
 
-@lru_cache(maxsize=None)
+@cache
 def conforms(qualified_type: str, kinds: tuple[str, ...]) -> bool:
     """Whether an entity of the type ("" for a value that is no entity) is of one of the kinds, or of a subtype."""
     entity = declaration(qualified_type).as_entity() if qualified_type else None  # not a typed value either
@@ -273,7 +286,7 @@ def conforms(qualified_type: str, kinds: tuple[str, ...]) -> bool:
     return False
 
 
-@lru_cache(maxsize=None)
+@cache
 def looping(qualified_type: str) -> bool:
     """Whether entities of the type hold followed references or contain entities that do."""
     return conforms(qualified_type, tuple(holder for holder, _ in FOLLOWED) + tuple(kind for kind, _ in CONTAINERS))
@@ -305,7 +318,7 @@ def rings(graph: dict[int, list[int]]) -> list[list[int]]:
                 state[path.pop()] = 2
                 branches.pop()
             elif state.get(following) == 1:
-                found.append(path[path.index(following):])
+                found.append(path[path.index(following) :])
             elif following not in state:
                 state[following] = 1
                 path.append(following)
@@ -315,8 +328,10 @@ def rings(graph: dict[int, list[int]]) -> list[list[int]]:
 
 # Numbers.
 
-def number_faults(model: ifcopenshell.file, products: list[entity_instance], text: Text,
-                  metres: float) -> dict[int, Fault]:
+
+def number_faults(
+    model: ifcopenshell.file, products: list[entity_instance], text: Text, metres: float
+) -> dict[int, Fault]:
     """The products whose placement or shape holds a number beyond the bounds."""
     if not metres > 0:  # a unit without length: every length is absurd, and none can be scaled
         metres = math.inf
@@ -357,17 +372,17 @@ def long_numbers(data: Any, digits: int, block: int = SCAN_BLOCK) -> Iterable[tu
     """For each block of the text: where it starts, and a mask of the
     positions after its first that begin a long integer part or an exponent."""
     for start in range(0, len(data), block):
-        part = data[start:start + block + digits + 1]
+        part = data[start : start + block + digits + 1]
         if len(part) < block + digits + 1:  # the last block, padded with spaces
             part = np.concatenate((part, np.full(digits + 1, ord(" "), np.uint8)))
         n = len(part)
         digit = (part - ord("0")) < 10  # bytes below "0" wrap round to large numbers
         # A run of `digits` digits that starts a number: after no digit, point or "#".
-        run = digit[1:n - digits + 1].copy()
+        run = digit[1 : n - digits + 1].copy()
         for shift in range(1, digits):
-            run &= digit[1 + shift:n - digits + 1 + shift]
-        before = part[:n - digits]
-        run &= ~digit[:n - digits] & (before != ord(".")) & (before != ord("#"))
+            run &= digit[1 + shift : n - digits + 1 + shift]
+        before = part[: n - digits]
+        run &= ~digit[: n - digits] & (before != ord(".")) & (before != ord("#"))
         # An exponent: "E" or "e" after a digit or point, before a digit or "+".
         exponent = ((part[1:-1] | 0x20) == ord("e")) & (digit[:-2] | (part[:-2] == ord(".")))
         exponent &= digit[2:] | (part[2:] == ord("+"))
@@ -378,7 +393,7 @@ def long_numbers(data: Any, digits: int, block: int = SCAN_BLOCK) -> Iterable[tu
 RECORD = re.compile(rb"#(\d+)\s*=")
 
 
-def record_at(text: Text, position: int) -> Optional[int]:
+def record_at(text: Text, position: int) -> int | None:
     """The id of the record whose text holds the position (records begin a line), or None in the header."""
     start = position
     while True:
@@ -390,7 +405,7 @@ def record_at(text: Text, position: int) -> Optional[int]:
             return int(found.group(1))
 
 
-def absurd_number(model: ifcopenshell.file, entity: entity_instance, metres: float) -> Optional[str]:
+def absurd_number(model: ifcopenshell.file, entity: entity_instance, metres: float) -> str | None:
     """What number in the entity is beyond its bound, or None."""
     for index, length in number_attributes(entity.is_a(True)):
         for value, is_length in numbers(entity[index], length):
@@ -404,7 +419,7 @@ def absurd_number(model: ifcopenshell.file, entity: entity_instance, metres: flo
     return None
 
 
-@lru_cache(maxsize=None)
+@cache
 def number_attributes(qualified_type: str) -> tuple[tuple[int, bool], ...]:
     """The positions of an entity type's attributes that can hold real
     numbers, alone, in lists or in selects, each with whether they are lengths."""
@@ -460,13 +475,17 @@ def locates_placements(model: ifcopenshell.file, entity: entity_instance) -> boo
     users = model.get_inverse(entity)
     return bool(users) and all(
         user.is_a("IfcCartesianTransformationOperator")
-        or (user.is_a("IfcAxis2Placement3D") or user.is_a("IfcAxis2Placement2D")) and moves(model, user)
-        for user in users)
+        or (user.is_a("IfcAxis2Placement3D") or user.is_a("IfcAxis2Placement2D"))
+        and moves(model, user)
+        for user in users
+    )
 
 
 def moves(model: ifcopenshell.file, placement: entity_instance) -> bool:
     users = model.get_inverse(placement)
-    return bool(users) and all(u.is_a("IfcLocalPlacement") or u.is_a("IfcGeometricRepresentationContext") for u in users)
+    return bool(users) and all(
+        u.is_a("IfcLocalPlacement") or u.is_a("IfcGeometricRepresentationContext") for u in users
+    )
 
 
 def users(model: ifcopenshell.file, entity: entity_instance, wanted: set[int]) -> set[int]:

@@ -1,7 +1,8 @@
 """Element solids, as ifcopenshell's geometry engine makes them, as velmarin meshes and wires."""
+
 from __future__ import annotations
 
-from typing import NamedTuple, Optional
+from typing import NamedTuple
 
 import numpy as np
 import numpy.typing as npt
@@ -42,11 +43,13 @@ def world_solids(shapes: dict[int, Shape]) -> dict[int, Solid]:
     # of the engine's own placing, whose coordinates these are to the rounding.
     world = np.einsum("nij,nj->ni", placements[:, :, :3], local) + placements[:, :, 3]
     ends = np.cumsum(counts).tolist()
-    return {key: (world[end - count:end], shape.triangles)
-            for (key, shape), count, end in zip(shapes.items(), counts, ends)}
+    return {
+        key: (world[end - count : end], shape.triangles)
+        for (key, shape), count, end in zip(shapes.items(), counts, ends)
+    }
 
 
-def solid_mesh(solid: Solid) -> Optional[Mesh]:
+def solid_mesh(solid: Solid) -> Mesh | None:
     """The solid as a welded mesh of planar faces facing out, or None when
     nothing with an area is left. The engine may repeat a point for every
     triangle it bounds: those are made one before the triangles are wound and
@@ -57,7 +60,7 @@ def solid_mesh(solid: Solid) -> Optional[Mesh]:
     return welded if welded.faces else None
 
 
-def opening_mesh(solid: Solid) -> Optional[Mesh]:
+def opening_mesh(solid: Solid) -> Mesh | None:
     """A door's, window's or opening's solid as the faces through which it
     opens: standing in a wall (its height at least the smaller side of its
     plan's bounds), the faces that are not level; lying in a slab, the level
@@ -74,7 +77,7 @@ def opening_mesh(solid: Solid) -> Optional[Mesh]:
     return faces_where(mesh, steepness > FACING_UP if lying else steepness <= FACING_UP)
 
 
-def tread_mesh(solid: Solid) -> Optional[Mesh]:
+def tread_mesh(solid: Solid) -> Mesh | None:
     """A stair's or ramp's solid as the faces that face up (treads, landings,
     the ramp's surface), or None when it has none. Its risers and sides are
     left out: they may lie flush with a wall between two rooms, which the
@@ -83,13 +86,13 @@ def tread_mesh(solid: Solid) -> Optional[Mesh]:
     return faces_where(mesh, mesh.face_normals()[:, 2] > FACING_UP) if mesh is not None else None
 
 
-def faces_where(mesh: Mesh, keep: npt.NDArray[np.bool_]) -> Optional[Mesh]:
+def faces_where(mesh: Mesh, keep: npt.NDArray[np.bool_]) -> Mesh | None:
     """The mesh with the faces where `keep` (one flag a face) holds; None when it holds for none."""
     kept = keep.nonzero()[0].tolist()
     return mesh.select_faces(kept) if kept else None
 
 
-def column_wire(solid: Solid) -> Optional[Wire]:
+def column_wire(solid: Solid) -> Wire | None:
     """A column's axis: a vertical wire at the centre of its solid's horizontal
     bounds, from the solid's lowest to its highest point."""
     vertices = solid[0]

@@ -1,10 +1,11 @@
 """Walking a building's graph: the passable edges, and the distance walked
 from every room to its nearest exit, found in one search from all exits."""
+
 from __future__ import annotations
 
 import heapq
 import math
-from typing import Optional, Sequence
+from collections.abc import Sequence
 
 from velmarin import GraphEdge, SpatialGraph, Vector3D
 from velmarin_ifc._geometry import Point
@@ -40,7 +41,7 @@ class WayOut:
             neighbours[edge.node_a].append((edge.node_b, length))
             neighbours[edge.node_b].append((edge.node_a, length))
         self.distance = [math.inf] * len(centres)
-        self.toward: list[Optional[int]] = [None] * len(centres)
+        self.toward: list[int | None] = [None] * len(centres)
         queue: list[tuple[float, int]] = []
         for way_out in exits:
             length = math.dist(centres[way_out.room], way_out.centre)

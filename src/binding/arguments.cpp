@@ -60,9 +60,8 @@ bool bind_arguments(const char* owner, const char* name, ParameterList parameter
     if (given < 0) return false;
     if (static_cast<std::size_t>(given) > names.size()) {
         const std::string most = std::to_string(names.size());
-        const std::string takes = parameters.required == names.size()
-                                      ? most
-                                      : "from " + std::to_string(parameters.required) + " to " + most;
+        const std::string takes =
+            parameters.required == names.size() ? most : "from " + std::to_string(parameters.required) + " to " + most;
         raise_type_error(callable_text(owner, name) + " takes " + takes + " positional arguments but " +
                          std::to_string(given) + (given == 1 ? " was given" : " were given"));
         return false;
@@ -77,14 +76,14 @@ bool bind_arguments(const char* owner, const char* name, ParameterList parameter
                 return PyUnicode_Check(key) && PyUnicode_CompareWithASCIIString(key, parameter) == 0;
             });
             if (match == names.end()) {
-                raise_type_error(callable_text(owner, name) + " got an unexpected keyword argument '" +
-                                 utf8_of(key) + "'");
+                raise_type_error(callable_text(owner, name) + " got an unexpected keyword argument '" + utf8_of(key) +
+                                 "'");
                 return false;
             }
             PyObject*& slot = slots[static_cast<std::size_t>(match - names.begin())];
             if (slot) {
-                raise_type_error(callable_text(owner, name) + " got multiple values for argument '" +
-                                 utf8_of(key) + "'");
+                raise_type_error(callable_text(owner, name) + " got multiple values for argument '" + utf8_of(key) +
+                                 "'");
                 return false;
             }
             slot = value;

@@ -80,8 +80,7 @@ bool bind_arguments(const char* owner, const char* name, ParameterList parameter
                     std::span<PyObject*> slots);
 
 template <std::size_t N>
-bool bind_arguments(const Params<N>& params, PyObject* args, PyObject* kwargs,
-                    std::array<PyObject*, N>& slots) {
+bool bind_arguments(const Params<N>& params, PyObject* args, PyObject* kwargs, std::array<PyObject*, N>& slots) {
     return bind_arguments(params.owner, params.name, params.list(), args, kwargs, slots);
 }
 

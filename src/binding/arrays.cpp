@@ -85,8 +85,8 @@ void* ready_data(PyObject* numpy, PyObject* array, const char* typestr, std::siz
     PyObject* strides = PyDict_GetItemString(interface.get(), "strides");
     PyObject* shape = PyDict_GetItemString(interface.get(), "shape");
     PyObject* data = PyDict_GetItemString(interface.get(), "data");
-    if (!type || !PyUnicode_Check(type) || PyUnicode_CompareWithASCIIString(type, typestr) != 0 ||
-        strides != Py_None || !shape || !data || !PyTuple_Check(data) || PyTuple_Size(data) != 2) {
+    if (!type || !PyUnicode_Check(type) || PyUnicode_CompareWithASCIIString(type, typestr) != 0 || strides != Py_None ||
+        !shape || !data || !PyTuple_Check(data) || PyTuple_Size(data) != 2) {
         return nullptr;
     }
     std::vector<std::size_t> extents;
@@ -195,8 +195,8 @@ bool read_block(PyObject* numpy, PyObject* array, const RowShape& shape, const c
     PyRef given = PyRef::steal(PyObject_GetAttrString(array, "shape"));
     std::vector<std::size_t> extents;
     if (!given || !extents_of(given.get(), extents)) return false;
-    const bool fits = shape.column ? extents.size() == 1
-                                   : extents.size() == 2 && (shape.width == 0 || extents[1] == shape.width);
+    const bool fits =
+        shape.column ? extents.size() == 1 : extents.size() == 2 && (shape.width == 0 || extents[1] == shape.width);
     if (!shape.column && extents.size() == 1 && extents[0] == 0) {
         out = Block{PyRef::borrow(array), nullptr, 0, shape.width};
         return true;
@@ -224,8 +224,8 @@ bool read_block(PyObject* numpy, PyObject* array, const RowShape& shape, const c
     // C-contiguous, aligned, a plain ndarray: a copy unless `array` is all that already.
     PyRef name = text_object(dtype);
     PyRef requirements = PyRef::steal(Py_BuildValue("[sss]", "C", "A", "E"));
-    PyRef contiguous = name && requirements ? call_numpy(numpy, "require", array, name.get(), requirements.get())
-                                            : PyRef();
+    PyRef contiguous =
+        name && requirements ? call_numpy(numpy, "require", array, name.get(), requirements.get()) : PyRef();
     if (!contiguous) return false;
     void* data = interface_data(contiguous.get(), typestr, extents[0] * extents[1], false);
     if (!data && PyErr_Occurred()) return false;

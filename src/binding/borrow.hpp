@@ -24,8 +24,7 @@ public:
         std::uintptr_t seen = word_.load(std::memory_order_relaxed);
         do {
             if (seen == exclusive) return false;
-        } while (!word_.compare_exchange_weak(seen, seen + 1, std::memory_order_acquire,
-                                              std::memory_order_relaxed));
+        } while (!word_.compare_exchange_weak(seen, seen + 1, std::memory_order_acquire, std::memory_order_relaxed));
         return true;
     }
     void unshare() noexcept { word_.fetch_sub(1, std::memory_order_release); }
@@ -39,8 +38,7 @@ public:
 
     bool try_take_exclusive() noexcept {
         std::uintptr_t expected = 0;
-        return word_.compare_exchange_strong(expected, exclusive, std::memory_order_acquire,
-                                             std::memory_order_relaxed);
+        return word_.compare_exchange_strong(expected, exclusive, std::memory_order_acquire, std::memory_order_relaxed);
     }
     void release_exclusive() noexcept { word_.store(0, std::memory_order_release); }
 

@@ -59,7 +59,8 @@ bool Utf8Pieces::read_all(const std::function<void(std::string_view)>& read, con
             if (PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) {
                 PyErr_Clear();
                 Utf8Text whole;
-                check(!Converter<Utf8Text>::load(text.get(), whole), "a piece of a text failed to encode, the whole did not");
+                check(!Converter<Utf8Text>::load(text.get(), whole),
+                      "a piece of a text failed to encode, the whole did not");
             }
             note_argument(parameter);
             return false;

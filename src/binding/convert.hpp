@@ -61,9 +61,7 @@ struct Converter<std::optional<T>> {
 template <>
 struct Converter<std::string> {
     static bool load(PyObject* object, std::string& out);
-    static PyObject* cast(const std::string& value) {
-        return text_object(value).release();
-    }
+    static PyObject* cast(const std::string& value) { return text_object(value).release(); }
 };
 
 // A `str` argument as UTF-8, read in place: the encoded bytes are held for
@@ -87,7 +85,9 @@ struct Utf8Pieces {
     PyRef text;
 
     // The text's length in characters, a lower bound of its UTF-8 length.
-    std::size_t length() const { return static_cast<std::size_t>(std::max<Py_ssize_t>(PyUnicode_GetLength(text.get()), 0)); }
+    std::size_t length() const {
+        return static_cast<std::size_t>(std::max<Py_ssize_t>(PyUnicode_GetLength(text.get()), 0));
+    }
 
     // Calls `read` with the UTF-8 of each piece, in order; false with the
     // error set when the text has no UTF-8 encoding: the error, noted for

@@ -24,8 +24,8 @@ std::string method_doc(const char* name, ParameterList parameters, bool with_sel
 }
 
 ClassDef make_class_def(ClassSpec spec, Py_ssize_t basic_size, destructor dealloc) {
-    std::string doc = spec.constructor.entry ? spec.constructor.signature + "\n--\n\n" + spec.sentence
-                                             : std::string(spec.sentence);
+    std::string doc =
+        spec.constructor.entry ? spec.constructor.signature + "\n--\n\n" + spec.sentence : std::string(spec.sentence);
     return ClassDef{
         .name = spec.name,
         .doc = std::move(doc),

@@ -298,8 +298,7 @@ PyMethodDef method(const char* sentence = "") {
 template <auto Impl, const auto& P>
 PyMethodDef static_method(const char* sentence) {
     return {P.name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&call_function<Impl, P>)),
-            METH_VARARGS | METH_KEYWORDS | METH_STATIC,
-            lasting(method_doc(P.name, P.list(), false, sentence))};
+            METH_VARARGS | METH_KEYWORDS | METH_STATIC, lasting(method_doc(P.name, P.list(), false, sentence))};
 }
 
 // A module-level function.

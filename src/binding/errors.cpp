@@ -42,9 +42,8 @@ void raise_error(const Error& error) {
 std::string type_name_of(PyObject* object) {
     std::string name = "<failed to extract type name>";
     PyObject* attribute = interned_qualname();
-    PyRef qualname = PyRef::steal(
-        attribute ? PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(object)), attribute)
-                  : nullptr);
+    PyRef qualname =
+        PyRef::steal(attribute ? PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(object)), attribute) : nullptr);
     PyRef bytes;
     if (qualname && PyUnicode_Check(qualname.get())) {
         if (const std::optional<std::string_view> utf8 = utf8_view(qualname.get(), bytes)) name.assign(*utf8);
@@ -82,8 +81,8 @@ void note_argument(const char* parameter) {
         if (add_note) {
             std::string note = std::string("while processing '") + parameter + "'";
             PyRef text = text_object(note);
-            PyRef done = PyRef::steal(text ? PyObject_CallFunctionObjArgs(add_note.get(), text.get(), nullptr)
-                                           : nullptr);
+            PyRef done =
+                PyRef::steal(text ? PyObject_CallFunctionObjArgs(add_note.get(), text.get(), nullptr) : nullptr);
         }
         PyErr_Clear();  // interpreters before 3.11 have no notes: report without one
     }
@@ -94,8 +93,8 @@ void note_argument(const char* parameter) {
 PyObject* internal_fault_type() {
     static GilSafeOnce<PyObject*> cell;
     PyObject** type = cell.get([]() -> std::optional<PyObject*> {
-        PyObject* made = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", internal_fault_doc,
-                                                   PyExc_BaseException, nullptr);
+        PyObject* made =
+            PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", internal_fault_doc, PyExc_BaseException, nullptr);
         if (!made) return std::nullopt;
         return made;
     });

@@ -79,8 +79,8 @@ struct Bounds {
     }
 
     bool is_finite() const {
-        return std::isfinite(lower.x) && std::isfinite(lower.y) && std::isfinite(lower.z) &&
-               std::isfinite(upper.x) && std::isfinite(upper.y) && std::isfinite(upper.z);
+        return std::isfinite(lower.x) && std::isfinite(lower.y) && std::isfinite(lower.z) && std::isfinite(upper.x) &&
+               std::isfinite(upper.y) && std::isfinite(upper.z);
     }
 
     // The largest absolute coordinate: the scale that rounding errors grow with.

@@ -16,8 +16,7 @@ namespace velmarin {
 
 class InternalFault : public std::exception {
 public:
-    InternalFault(std::string message, std::source_location where)
-        : message_(std::move(message)), where_(where) {}
+    InternalFault(std::string message, std::source_location where) : message_(std::move(message)), where_(where) {}
 
     const char* what() const noexcept override { return message_.c_str(); }
     const std::string& message() const noexcept { return message_; }
@@ -28,28 +27,26 @@ private:
     std::source_location where_;
 };
 
-[[noreturn]] inline void fault(std::string message,
-                               std::source_location where = std::source_location::current()) {
+[[noreturn]] inline void fault(std::string message, std::source_location where = std::source_location::current()) {
     throw InternalFault(std::move(message), where);
 }
 
-inline void check(bool holds, const char* message,
-                  std::source_location where = std::source_location::current()) {
+inline void check(bool holds, const char* message, std::source_location where = std::source_location::current()) {
     if (!holds) fault(message, where);
 }
 
 // The fault of `checked`, kept out of line so that the check itself stays
 // small enough to be inlined on hot paths.
 [[noreturn, gnu::cold, gnu::noinline]] inline void index_fault(std::size_t i, std::size_t size,
-                                                              std::source_location where) {
+                                                               std::source_location where) {
     fault("index " + std::to_string(i) + " out of range for length " + std::to_string(size), where);
 }
 
 // Bounds-checked element access for any random-access container.
 template <class Container>
-decltype(auto) checked(Container& c, std::size_t i,
-                       std::source_location where = std::source_location::current()) {
-    if (i >= c.size()) [[unlikely]] index_fault(i, c.size(), where);
+decltype(auto) checked(Container& c, std::size_t i, std::source_location where = std::source_location::current()) {
+    if (i >= c.size()) [[unlikely]]
+        index_fault(i, c.size(), where);
     return c[i];
 }
 

@@ -63,8 +63,8 @@ inline std::uint64_t load_le(const unsigned char* bytes, std::size_t count) noex
 }  // namespace detail
 
 inline std::uint64_t keyed_hash(HashKey key, std::string_view text) noexcept {
-    detail::SipState s{key.k0 ^ 0x736f6d6570736575ULL, key.k1 ^ 0x646f72616e646f6dULL,
-                       key.k0 ^ 0x6c7967656e657261ULL, key.k1 ^ 0x7465646279746573ULL};
+    detail::SipState s{key.k0 ^ 0x736f6d6570736575ULL, key.k1 ^ 0x646f72616e646f6dULL, key.k0 ^ 0x6c7967656e657261ULL,
+                       key.k1 ^ 0x7465646279746573ULL};
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t whole = text.size() / 8 * 8;
     for (std::size_t at = 0; at < whole; at += 8) {

@@ -55,8 +55,8 @@ constexpr Params mesh_orient_outward_params{"Mesh", "orient_outward"};
 Result<Mesh> mesh_merge_coplanar_faces(const Mesh& mesh, std::optional<double> normal_tolerance,
                                        std::optional<double> offset_tolerance) {
     const CoplanarTolerance defaults;
-    return merge_coplanar_faces(mesh, {normal_tolerance.value_or(defaults.normal),
-                                       offset_tolerance.value_or(defaults.offset)});
+    return merge_coplanar_faces(
+        mesh, {normal_tolerance.value_or(defaults.normal), offset_tolerance.value_or(defaults.offset)});
 }
 Result<Mesh> mesh_select_faces(const Mesh& mesh, std::vector<std::uint64_t> positions) {
     return select_faces(mesh, positions);
@@ -154,8 +154,8 @@ private:
         const long long value = PyLong_AsLongLongAndOverflow(index.get(), &overflow);
         if (value == -1 && PyErr_Occurred()) return false;
         if (overflow < 0 || (overflow == 0 && value < 0)) {
-            PyRef text = PyRef::steal(
-                PyUnicode_FromFormat("Face %zu references negative index %S.", face, index.get()));
+            PyRef text =
+                PyRef::steal(PyUnicode_FromFormat("Face %zu references negative index %S.", face, index.get()));
             if (text) PyErr_SetObject(PyExc_ValueError, text.get());
             return false;
         }

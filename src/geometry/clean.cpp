@@ -41,8 +41,7 @@ constexpr std::size_t indices_ahead = 512;   // the face pass's indices
 #else
     (void)quick;
 #endif
-    return {round_saturating(v.x / tolerance), round_saturating(v.y / tolerance),
-            round_saturating(v.z / tolerance)};
+    return {round_saturating(v.x / tolerance), round_saturating(v.y / tolerance), round_saturating(v.z / tolerance)};
 }
 
 // Each input vertex's position in the welded list. Remembering it per vertex
@@ -50,8 +49,8 @@ constexpr std::size_t indices_ahead = 512;   // the face pass's indices
 // same entry, since a vertex's key never changes.
 // Cells are numbered in 32 bits (CellMap checks), which halves this array.
 std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> weld_vertices(const std::vector<Vector3D>& input,
-                                                                          double tolerance,
-                                                                          std::vector<Vector3D>& welded) {
+                                                                           double tolerance,
+                                                                           std::vector<Vector3D>& welded) {
     // Welding usually merges many vertices; the map grows if it merges few.
     CellMap cells(input.size() / 4);
     std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> welded_index;
@@ -165,8 +164,7 @@ Result<Mesh> merge_equal_vertices(const Mesh& mesh) {
     indices.reserve(mesh.faces.indices().size());
     for (const std::uint64_t k : mesh.faces.indices()) indices.push_back(kept_of[k]);
     const std::span<const std::size_t> offsets = mesh.faces.offsets();
-    return build_mesh(std::move(vertices),
-                      FaceList(std::move(indices), {offsets.begin(), offsets.end()}));
+    return build_mesh(std::move(vertices), FaceList(std::move(indices), {offsets.begin(), offsets.end()}));
 }
 
 }  // namespace velmarin

@@ -19,7 +19,9 @@ Vector3D newell_normal(const Mesh& mesh, Face face);
 std::optional<Vector3D> unit_length(const Vector3D& normal);
 
 // The face's Newell normal at unit length, or none.
-inline std::optional<Vector3D> unit_normal(const Mesh& mesh, Face face) { return unit_length(newell_normal(mesh, face)); }
+inline std::optional<Vector3D> unit_normal(const Mesh& mesh, Face face) {
+    return unit_length(newell_normal(mesh, face));
+}
 
 // unit_normal() of every face, in face order; NaN components where there is
 // none. The faces must index the vertices (a valid mesh).

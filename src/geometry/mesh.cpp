@@ -4,9 +4,8 @@
 
 #include <algorithm>
 #include <span>
-#include <utility>
 #include <string>
-
+#include <utility>
 
 namespace velmarin {
 

@@ -20,8 +20,6 @@ inline double length(const Vector3D& a) { return std::sqrt(a.x * a.x + a.y * a.y
 
 inline Vector3D divided(const Vector3D& a, double d) { return {a.x / d, a.y / d, a.z / d}; }
 
-inline bool is_finite(const Vector3D& a) {
-    return std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(a.z);
-}
+inline bool is_finite(const Vector3D& a) { return std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(a.z); }
 
 }  // namespace velmarin

@@ -33,8 +33,10 @@ GraphEdge make_edge(std::uint64_t node_a, std::uint64_t node_b, double shared_ar
                     std::string contact_type) {
     return {{node_a, node_b, shared_area, contact_centroid, std::move(contact_type)}, {}};
 }
+// clang-format off
 constexpr Params edge_new{"GraphEdge", "__new__", "node_a", "node_b", "shared_area", "contact_centroid",
                           "contact_type"};
+// clang-format on
 constexpr Params edge_set_attribute{"GraphEdge", "set_attribute", "key", "value"};
 constexpr Params edge_get_attribute{"GraphEdge", "get_attribute", "key"};
 constexpr Params edge_get_all_attributes{"GraphEdge", "get_all_attributes"};
@@ -322,8 +324,7 @@ Result<Made> graph_cypher_batches(const SpatialGraph& graph, std::uint64_t batch
     const RowKeys keys;
     PyRef pairs = PyRef::steal(PyList_New(walls_at + static_cast<Py_ssize_t>(wall_batches.size())));
     PyRef index_query = text_object(room_index_query);
-    if (!keys.made() || !pairs || !index_query ||
-        !set_pair(pairs.get(), 0, index_query, PyRef::steal(PyDict_New())) ||
+    if (!keys.made() || !pairs || !index_query || !set_pair(pairs.get(), 0, index_query, PyRef::steal(PyDict_New())) ||
         !write_batches(pairs.get(), 1, room_batch_query, graph.nodes, room_batches, keys, room_row) ||
         !write_batches(pairs.get(), walls_at, wall_batch_query, graph.edges, wall_batches, keys, wall_row)) {
         return Made{};
@@ -341,9 +342,7 @@ constexpr Params entity_new{"TopologicalEntity", "__new__", "id", "entity_type",
 
 }  // namespace
 
-PyRef make_graph_node(NodeRecord record) {
-    return PyRef::steal(new_instance(GraphNode{record, {}}));
-}
+PyRef make_graph_node(NodeRecord record) { return PyRef::steal(new_instance(GraphNode{record, {}})); }
 
 PyRef make_graph_edge(EdgeRecord record) {
     // Moved out, leaving the record's lists empty.

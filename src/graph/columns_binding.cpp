@@ -239,16 +239,15 @@ private:
         std::vector<double> area;
         std::vector<Vector3D> centroid;
         std::vector<std::string> type;
-        if (!table(object, at, {"node_a", "node_b", "shared_area", "contact_centroid", "contact_type", "attributes"},
-                   5, parts) ||
+        if (!table(object, at, {"node_a", "node_b", "shared_area", "contact_centroid", "contact_type", "attributes"}, 5,
+                   parts) ||
             !positions(parts[0].get(), {a_path.c_str(), "(m,)", 1, true}, a) ||
             !positions(parts[1].get(), {b_path.c_str(), "(m,)", 1, true}, b) ||
             !same_length(b.size(), b_path, a.size(), a_path) ||
             !reals(parts[2].get(), {area_path.c_str(), "(m,)", 1, true}, area) ||
             !same_length(area.size(), area_path, a.size(), a_path) ||
             !points(parts[3].get(), {centroid_path.c_str(), "(m, 3)", 3}, centroid) ||
-            !same_length(centroid.size(), centroid_path, a.size(), a_path) ||
-            !texts(parts[4].get(), type_path, type) ||
+            !same_length(centroid.size(), centroid_path, a.size(), a_path) || !texts(parts[4].get(), type_path, type) ||
             !same_length(type.size(), type_path, a.size(), a_path) ||
             !attributes(parts[5].get(), entry_path(at, "attributes"), a.size(), a_path, out.edge_attributes)) {
             return false;
@@ -263,8 +262,8 @@ private:
     // The entries `names` of the dict `object` (empty references for the
     // optional ones after the first `required`, when absent). A key that is
     // not one of `names` is refused: a misspelt one would lose its data.
-    bool table(PyObject* object, const std::string& at, std::initializer_list<const char*> names,
-               std::size_t required, std::vector<PyRef>& out) {
+    bool table(PyObject* object, const std::string& at, std::initializer_list<const char*> names, std::size_t required,
+               std::vector<PyRef>& out) {
         if (!PyDict_Check(object)) {
             raise_text(PyExc_TypeError, at + " must be a dict; got " + type_name_of(object));
             return false;
@@ -402,7 +401,8 @@ private:
             PyRef plain = utf8 ? text_object(*utf8) : PyRef();  // a str subclass's repr() is its own
             PyRef shown = plain ? PyRef::steal(PyObject_Repr(plain.get())) : PyRef();
             PyRef shown_bytes;
-            const std::optional<std::string_view> shown_utf8 = shown ? utf8_view(shown.get(), shown_bytes) : std::nullopt;
+            const std::optional<std::string_view> shown_utf8 =
+                shown ? utf8_view(shown.get(), shown_bytes) : std::nullopt;
             if (!shown_utf8) return false;
             const std::string column_path = at + "[" + std::string(*shown_utf8) + "]";
             const std::size_t known = seen.size();
@@ -412,8 +412,7 @@ private:
             }
             PyRef values = item_list(numpy_, column.get(), column_path.c_str());
             if (!values ||
-                !same_length(static_cast<std::size_t>(PyList_Size(values.get())), column_path, count,
-                             reference)) {
+                !same_length(static_cast<std::size_t>(PyList_Size(values.get())), column_path, count, reference)) {
                 return false;
             }
             out.push_back({std::string(*utf8), std::move(values)});
@@ -469,7 +468,9 @@ Made graph_to_arrays(const SpatialGraph& graph) {
                 .add("nodes", [&] { return nodes; })
                 .add("edges", [&] { return edges; })
                 .add("wire_contacts",
-                     [&] { return position_array(numpy, s.wire_contacts, {s.wire_contacts.size() / 2, 2}); })
+                     [&] {
+                         return position_array(numpy, s.wire_contacts, {s.wire_contacts.size() / 2, 2});
+                     })
                 .done()};
 }
 

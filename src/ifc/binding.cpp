@@ -15,7 +15,8 @@ constexpr Params parse_params{"IfcParser", "parse_ifc_points_and_faces", "ifc_co
 // piece, never copied whole.
 Result<Made> parse_points_and_faces(Utf8Pieces ifc_content) {
     ifc::PointsAndLoopsReader reader(ifc_content.length());
-    if (!ifc_content.read_all([&](std::string_view piece) { reader.read(piece); }, parse_params.names[0])) return Made{};
+    if (!ifc_content.read_all([&](std::string_view piece) { reader.read(piece); }, parse_params.names[0]))
+        return Made{};
     Result<Mesh> mesh = std::move(reader).finish();
     if (!mesh.ok()) return mesh.error();
     return Made{PyRef::steal(Converter<Mesh>::cast(std::move(mesh).value()))};

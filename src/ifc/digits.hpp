@@ -61,7 +61,8 @@ inline Digits read_digits(const char* at, const char* end) {
             return digits;
         }
     }
-    for (; at < end && *at >= '0' && *at <= '9'; ++at, ++digits.count) digits.value = digits.value * 10 + static_cast<std::uint64_t>(*at - '0');
+    for (; at < end && *at >= '0' && *at <= '9'; ++at, ++digits.count)
+        digits.value = digits.value * 10 + static_cast<std::uint64_t>(*at - '0');
     digits.end = at;
     return digits;
 }

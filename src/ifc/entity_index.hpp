@@ -27,7 +27,8 @@ private:
     // below a bound proportional to the count so far goes to a direct table
     // (one memory access per lookup) and only the others to a hash map. The
     // table's size stays below twice the bound, whatever the numbers.
-    std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> direct_;  // slots by number, for the numbers below its size
+    std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>>
+        direct_;  // slots by number, for the numbers below its size
     std::unordered_map<std::uint64_t, std::size_t> hashed_;
     std::size_t size_ = 0;
 };

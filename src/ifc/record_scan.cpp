@@ -108,7 +108,8 @@ bool scan_plain_point(std::uint64_t number, std::string_view inside, Output out)
     double xyz[3];
     for (double& coordinate : xyz) {
         const char separator = &coordinate == &xyz[2] ? ')' : ',';
-        if (const auto plain = read_plain_coordinate(at, end); plain && plain->second < end && *plain->second == separator) {
+        if (const auto plain = read_plain_coordinate(at, end);
+            plain && plain->second < end && *plain->second == separator) {
             coordinate = plain->first;
             at = plain->second;
         } else {
@@ -144,7 +145,8 @@ bool scan_plain_loop(std::string_view inside, Output out) {
     const char* const end = inside.data() + inside.size();
     const char* const after = scan_plain_references(inside.data(), end, out.references);
     // Any mention of the point keyword makes the line a point record.
-    if (!after || std::string_view(after, static_cast<std::size_t>(end - after)).find(point_keyword) != std::string_view::npos) {
+    if (!after ||
+        std::string_view(after, static_cast<std::size_t>(end - after)).find(point_keyword) != std::string_view::npos) {
         return false;
     }
     out.sink.loop(out.references);

@@ -13,12 +13,14 @@ namespace velmarin::ifc {
 namespace {
 
 // The characters with the Unicode White_Space property, UTF-8 encoded.
+// clang-format off
 constexpr std::array<std::string_view, 25> white_space = {
     "\t", "\n", "\v", "\f", "\r", " ",
     "\u0085", "\u00a0", "\u1680",
     "\u2000", "\u2001", "\u2002", "\u2003", "\u2004", "\u2005", "\u2006", "\u2007", "\u2008", "\u2009", "\u200a",
     "\u2028", "\u2029", "\u202f", "\u205f", "\u3000",
 };
+// clang-format on
 
 // The length of the white space character that `text` starts with (or,
 // `at_end`, ends with), or 0. The input is valid UTF-8 and every character
@@ -91,7 +93,8 @@ bool is_huge(std::string_view text, const DecimalShape& shape) {
         for (; at < text.size() && exponent < cap; ++at) exponent = exponent * 10 + (text[at] - '0');
         if (negative) exponent = -exponent;
     }
-    const std::string_view mantissa = text.substr(0, shape.exponent_start == 0 ? text.size() : shape.exponent_start - 1);
+    const std::string_view mantissa =
+        text.substr(0, shape.exponent_start == 0 ? text.size() : shape.exponent_start - 1);
     const std::size_t first_significant = mantissa.find_first_not_of("0.");
     if (first_significant == std::string_view::npos) return false;
     const auto point = static_cast<std::int64_t>(shape.integer_digits);
@@ -119,7 +122,7 @@ std::optional<double> read_unsigned(std::string_view text) {
 
 // The powers of ten that a double holds exactly.
 constexpr std::array<double, 23> exact_powers_of_ten = {
-    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
 };
 
@@ -145,7 +148,8 @@ std::optional<std::pair<double, const char*>> read_short_decimal(const char* at,
 // start, something after the number, or a value out of range.
 std::optional<double> read_plain(std::string_view text) {
     const char* const end = text.data() + text.size();
-    if (const auto short_decimal = read_short_decimal(text.data(), end); short_decimal && short_decimal->second == end) {
+    if (const auto short_decimal = read_short_decimal(text.data(), end);
+        short_decimal && short_decimal->second == end) {
         return short_decimal->first;
     }
     if (text.empty() || !(is_digit(text.front()) || text.front() == '.')) return std::nullopt;

@@ -186,8 +186,8 @@ class RectangleOverlays {
 public:
     // The result when both operands are grid rectangles, as `read_tree`
     // would give it; empty otherwise.
-    std::optional<MultiPolygon2D> overlay(const Corners& subject, const Corners& clip, BooleanOp op,
-                                          const Grid& grid, cl::Clipper& clipper, cl::PolyTree& tree) {
+    std::optional<MultiPolygon2D> overlay(const Corners& subject, const Corners& clip, BooleanOp op, const Grid& grid,
+                                          cl::Clipper& clipper, cl::PolyTree& tree) {
         if (!is_grid_rectangle(subject) || !is_grid_rectangle(clip)) return std::nullopt;
         const Ranks xs(subject, clip, &cl::IntPoint::X);
         const Ranks ys(subject, clip, &cl::IntPoint::Y);
@@ -382,8 +382,8 @@ void close_ring(Ring& ring) {
     if (!ring.empty() && differs(ring.back(), ring.front())) ring.push_back(ring.front());
 }
 
-Polygon2D project_face(const std::vector<Vector3D>& vertices, Face face, const Vector3D& origin,
-                       const Vector3D& eu, const Vector3D& ev) {
+Polygon2D project_face(const std::vector<Vector3D>& vertices, Face face, const Vector3D& origin, const Vector3D& eu,
+                       const Vector3D& ev) {
     Polygon2D polygon;
     polygon.exterior.reserve(face.size() + 1);
     for (std::uint64_t index : face) {

@@ -47,8 +47,8 @@ inline Point2D project_point(const Vector3D& p, const Vector3D& origin, const Ve
 // Maps each vertex of `face`, in face order, to
 // ((p - origin) . eu, (p - origin) . ev) and closes the ring. The result has
 // no holes. An index at or beyond the vertex count is an internal fault.
-Polygon2D project_face(const std::vector<Vector3D>& vertices, Face face, const Vector3D& origin,
-                       const Vector3D& eu, const Vector3D& ev);
+Polygon2D project_face(const std::vector<Vector3D>& vertices, Face face, const Vector3D& origin, const Vector3D& eu,
+                       const Vector3D& ev);
 
 // Appends the first point when the ring is not empty and its last point
 // differs from the first in x or y (a NaN coordinate counts as different).

@@ -67,18 +67,19 @@ std::vector<CellContact> find_cell_contacts(const ContactScene& scene, std::size
     auto above = [i](const FaceRef& hit, const Bounds& grown, std::uint64_t) {
         return hit.mesh > i ? std::optional<FaceHit>({hit, grown}) : std::nullopt;
     };
-    for_each_queried_face(scene, i, scene.tolerance, above, [&](std::size_t f, const FacePlane& plane, const Bounds& box,
-                                                                       const FaceHits<FaceHit>& hits) {
-        std::optional<QueriedFace> queried;  // made at the first hit
-        hits.for_each([&](const FaceHit& hit) {
-            if (!queried) {
-                Face face = mesh.faces[f];
-                queried.emplace(scene, i, mesh, face, plane, box,
-                                plane_frame(plane.normal, checked(mesh.vertices, checked(face, 0))), near);
-            }
-            if (auto contact = queried->contact_with(hit.ref)) contacts.push_back(*contact);
-        });
-    });
+    for_each_queried_face(scene, i, scene.tolerance, above,
+                          [&](std::size_t f, const FacePlane& plane, const Bounds& box, const FaceHits<FaceHit>& hits) {
+                              std::optional<QueriedFace> queried;  // made at the first hit
+                              hits.for_each([&](const FaceHit& hit) {
+                                  if (!queried) {
+                                      Face face = mesh.faces[f];
+                                      queried.emplace(
+                                          scene, i, mesh, face, plane, box,
+                                          plane_frame(plane.normal, checked(mesh.vertices, checked(face, 0))), near);
+                                  }
+                                  if (auto contact = queried->contact_with(hit.ref)) contacts.push_back(*contact);
+                              });
+                          });
     return contacts;
 }
 

@@ -199,7 +199,8 @@ void for_each_queried_face(const ContactScene& scene, std::size_t i, double grow
 template <class Keep, class Visit>
 void for_each_queried_face(const ContactScene& scene, std::size_t i, double growth, const Keep& keep,
                            const Visit& visit) {
-    for_each_queried_face(scene, i, growth, keep, [](const auto&) {}, visit);
+    for_each_queried_face(
+        scene, i, growth, keep, [](const auto&) {}, visit);
 }
 
 template <class Keep, class Gathered, class Visit>

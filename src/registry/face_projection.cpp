@@ -10,7 +10,8 @@ Polygon2D project(const Mesh& mesh, Face face, const PlaneFrame& frame) {
 
 Rectangle2D projected_extent(const Mesh& mesh, Face face, const PlaneFrame& frame) {
     Rectangle2D r;
-    for (std::uint64_t index : face) r.add(project_point(checked(mesh.vertices, index), frame.origin, frame.u, frame.v));
+    for (std::uint64_t index : face)
+        r.add(project_point(checked(mesh.vertices, index), frame.origin, frame.u, frame.v));
     return r;
 }
 

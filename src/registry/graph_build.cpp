@@ -103,7 +103,10 @@ struct Thickness {
 std::vector<EdgeRecord> wall_edges(const SpatialRegistry& registry, double tolerance, Thickness most, double reach,
                                    Search search, const SharedInputs& shared) {
     const WallScene scene{{registry.meshes, shared.planes, *shared.faces, *shared.apertures, tolerance, search},
-                          shared.facts, most.wall, most.slab, reach};
+                          shared.facts,
+                          most.wall,
+                          most.slab,
+                          reach};
     auto per_mesh = run_by_position<std::vector<WallContact>>(
         registry.meshes.size(), [&](std::size_t i) { return find_wall_contacts(scene, i); });
     return records_of(std::move(per_mesh), [](WallContact& c) {
@@ -137,7 +140,8 @@ Result<GraphRecords> build_graph_with_walls(const SpatialRegistry& registry, dou
     const Thickness most{wall_thickness, slab_thickness.value_or(wall_thickness)};
     for (const auto& [name, value] : {std::pair{"wall_thickness", most.wall}, std::pair{"slab_thickness", most.slab}}) {
         if (!(value >= 0.0) || !std::isfinite(value)) {
-            return value_error(std::string(name) + " must be a finite number of 0 or more, not " + shortest_text(value));
+            return value_error(std::string(name) + " must be a finite number of 0 or more, not " +
+                               shortest_text(value));
         }
     }
     // Grown by the tolerance at least, so that faces that touch are found as

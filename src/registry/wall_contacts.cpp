@@ -141,8 +141,8 @@ private:
         const double half = b.depth * 0.5;
         const Vector3D& n = plane_.normal;
         const Vector3D between{in_plane.x + n.x * half, in_plane.y + n.y * half, in_plane.z + n.z * half};
-        out.push_back({{contact_type_of(n), mesh_index_, b.ref.mesh, area, between}, b.depth, opening,
-                       std::move(apertures)});
+        out.push_back(
+            {{contact_type_of(n), mesh_index_, b.ref.mesh, area, between}, b.depth, opening, std::move(apertures)});
     }
 
     const WallScene& scene_;

@@ -94,8 +94,8 @@ public:
         }
         out = unbounded_;
         const double rise = std::fmax(0.0, top_ - p.z);
-        const double margin = 1e-6 * (1.0 + std::fmax(scale_, std::fmax(std::fabs(p.x), std::fabs(p.y))) +
-                                      std::fabs(p.z) + rise);
+        const double margin =
+            1e-6 * (1.0 + std::fmax(scale_, std::fmax(std::fabs(p.x), std::fabs(p.y))) + std::fabs(p.z) + rise);
         Bounds column;
         column.lower = {p.x - margin, p.y - margin, p.z - margin};
         column.upper = {p.x + ray_direction.x * rise + margin, p.y + ray_direction.y * rise + margin, top_ + margin};

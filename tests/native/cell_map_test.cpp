@@ -22,9 +22,8 @@ constexpr std::int64_t int64_min = std::numeric_limits<std::int64_t>::min();
 
 // Components on both sides of each end of the packed range, around zero,
 // one bit beyond the range, and the saturated ends of a rounding.
-const std::vector<std::int64_t> edge_components = {
-    int64_min, -2 * bias, -bias - 1, -bias, -bias + 1, -1, 0, 1, bias - 2, bias - 1, bias, bias + 1, 2 * bias,
-    int64_max};
+const std::vector<std::int64_t> edge_components = {int64_min, -2 * bias, -bias - 1, -bias,    -bias + 1, -1,       0, 1,
+                                                   bias - 2,  bias - 1,  bias,      bias + 1, 2 * bias,  int64_max};
 
 bool packs(std::int64_t component) { return -bias <= component && component < bias; }
 
@@ -63,8 +62,8 @@ void expect_numbered_plainly(const std::vector<CellKey>& keys, std::size_t expec
     PlainCells plain;
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const CellKey& key = keys[i];
-        ASSERT_EQ(number(cells, key), plain.number(key)) << "key " << i << ": " << key.x << ", " << key.y << ", "
-                                                          << key.z;
+        ASSERT_EQ(number(cells, key), plain.number(key))
+            << "key " << i << ": " << key.x << ", " << key.y << ", " << key.z;
     }
     EXPECT_EQ(cells.size(), plain.size());
 }

@@ -132,7 +132,8 @@ Polygon2D rect_ring(double x0, double y0, double x1, double y1, int start, bool 
 }
 
 bool same_region(const MultiPolygon2D& a, const MultiPolygon2D& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](const Polygon2D& p, const Polygon2D& q) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](const Polygon2D& p, const Polygon2D& q) {
                return same_ring(p.exterior, q.exterior) && p.holes.size() == q.holes.size() &&
                       std::equal(p.holes.begin(), p.holes.end(), q.holes.begin(), same_ring);
            });
@@ -151,7 +152,8 @@ TEST(Overlay, RectanglesWithoutTheLibrary) {
     int agreeing = 0;
     for (int t = 0; t < 10000; ++t) {
         double v[8];
-        for (double& x : v) x = t % 2 ? static_cast<double>(next(9)) * 0.5 : static_cast<double>(next(1u << 20)) * 1e-5 - 3.0;
+        for (double& x : v)
+            x = t % 2 ? static_cast<double>(next(9)) * 0.5 : static_cast<double>(next(1u << 20)) * 1e-5 - 3.0;
         for (int k = 0; k < 8; k += 2) {
             if (v[k] > v[k + 1]) std::swap(v[k], v[k + 1]);
         }
@@ -176,15 +178,15 @@ TEST(Overlay, Grid) {
     // Far from the origin the common grid keeps the result exact to ~2^-29
     // of the extent.
     const double o = 1e7;
-    const MultiPolygon2D r = polygon_boolean(rect(o, o, o + 3, o + 2), rect(o + 1, o + 1, o + 5, o + 7),
-                                             BooleanOp::Intersection);
+    const MultiPolygon2D r =
+        polygon_boolean(rect(o, o, o + 3, o + 2), rect(o + 1, o + 1, o + 5, o + 7), BooleanOp::Intersection);
     EXPECT_EQ(r.size(), 1u);
     EXPECT_NEAR(unsigned_area(r), 2.0, 1e-6);
     // Tiny operands are scaled up, not rounded away.
     const double t = 1e-9;
-    EXPECT_NEAR(unsigned_area(polygon_boolean(rect(0, 0, 2 * t, 2 * t), rect(t, t, 3 * t, 3 * t),
-                                              BooleanOp::Intersection)),
-                t * t, 1e-24);
+    EXPECT_NEAR(
+        unsigned_area(polygon_boolean(rect(0, 0, 2 * t, 2 * t), rect(t, t, 3 * t, 3 * t), BooleanOp::Intersection)),
+        t * t, 1e-24);
     // All points equal: scale 1, no area.
     EXPECT_EQ(unsigned_area(polygon_boolean(rect(5, 5, 5, 5), rect(5, 5, 5, 5), BooleanOp::Union)), 0.0);
     // Non-finite coordinates must not misbehave, whatever comes back.

@@ -63,8 +63,8 @@ private:
 // with the frontier full and resets it.
 TYPED_TEST(PathSearchParts, FrontierPopsAsAnOrderedSet) {
     using Index = TypeParam;
-    const std::vector<double> distances = {0.0, 5e-324, 1e-300, 0.5, 1.0, std::nextafter(1.0, 2.0), 2.0, 1e300,
-                                           std::numeric_limits<double>::max()};
+    const std::vector<double> distances = {
+        0.0, 5e-324, 1e-300, 0.5, 1.0, std::nextafter(1.0, 2.0), 2.0, 1e300, std::numeric_limits<double>::max()};
     std::mt19937_64 random(40);
     Frontier<Index> frontier;
     PlainFrontier<Index> plain;
@@ -125,8 +125,7 @@ Graph random_graph(std::mt19937_64& random, std::size_t node_count) {
             case 2:
                 graph.edges.push_back({node(), random() % 2 ? node_count : std::numeric_limits<std::uint64_t>::max()});
                 break;
-            default:
-                graph.edges.push_back({node(), node()});
+            default: graph.edges.push_back({node(), node()});
         }
     }
     return graph;
@@ -177,8 +176,8 @@ TYPED_TEST(PathSearchParts, PositionsFitBelowTheNoneMarker) {
         std::size_t nodes, edges;
         bool fits;
     };
-    for (const Size& size : {Size{largest - 1, largest / 2, true}, Size{largest, 0, false},
-                             Size{0, largest / 2 + 1, false}}) {
+    for (const Size& size :
+         {Size{largest - 1, largest / 2, true}, Size{largest, 0, false}, Size{0, largest / 2 + 1, false}}) {
         EXPECT_EQ(PathSearch<Index>::fits(size.nodes, size.edges), size.fits) << size.nodes << ", " << size.edges;
     }
     Adjacency<Index> adjacency;
@@ -242,8 +241,8 @@ TYPED_TEST(PathSearchParts, SearchFindsThePlainDijkstraPath) {
             const std::uint64_t start = random() % n;
             const std::uint64_t end = pair == 0 ? start : random() % n;
             const std::vector<std::uint64_t> expected = plain_shortest_path(graph, start, end);
-            ASSERT_EQ(search(path_search, graph, start, end), expected) << "round " << round << ", " << start
-                                                                        << " to " << end;
+            ASSERT_EQ(search(path_search, graph, start, end), expected)
+                << "round " << round << ", " << start << " to " << end;
             found += expected.size() > 1;
             ++runs;
         }

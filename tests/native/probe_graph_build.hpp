@@ -25,9 +25,7 @@ using EdgeRow = std::tuple<std::uint64_t, std::uint64_t, double, double, double,
 using Rows = std::tuple<std::vector<std::tuple<double, double, double>>, std::vector<EdgeRow>,
                         std::vector<std::tuple<std::uint64_t, std::uint64_t>>>;
 
-inline Vector3D point(const std::vector<double>& p) {
-    return {checked(p, 0), checked(p, 1), checked(p, 2)};
-}
+inline Vector3D point(const std::vector<double>& p) { return {checked(p, 0), checked(p, 1), checked(p, 2)}; }
 
 inline std::vector<Mesh> meshes_of(const std::vector<Points>& vertices, const std::vector<Faces>& faces) {
     check(vertices.size() == faces.size(), "one face list per vertex list");
@@ -44,11 +42,10 @@ inline std::vector<Mesh> meshes_of(const std::vector<Points>& vertices, const st
 inline SpatialRegistry registry_of(const std::vector<Points>& mesh_vertices, const std::vector<Faces>& mesh_faces,
                                    const Points& wires, const std::vector<Points>& aperture_vertices,
                                    const std::vector<Faces>& aperture_faces) {
-    SpatialRegistry registry{meshes_of(mesh_vertices, mesh_faces), {},
-                             meshes_of(aperture_vertices, aperture_faces)};
+    SpatialRegistry registry{meshes_of(mesh_vertices, mesh_faces), {}, meshes_of(aperture_vertices, aperture_faces)};
     for (const auto& w : wires) {
-        registry.wires.push_back({{checked(w, 0), checked(w, 1), checked(w, 2)},
-                                  {checked(w, 3), checked(w, 4), checked(w, 5)}});
+        registry.wires.push_back(
+            {{checked(w, 0), checked(w, 1), checked(w, 2)}, {checked(w, 3), checked(w, 4), checked(w, 5)}});
     }
     return registry;
 }
@@ -59,9 +56,8 @@ inline Rows rows_of(const GraphRecords& graph) {
     for (const EdgeRecord& e : graph.edges) {
         std::vector<double> numbers;
         for (const EdgeNumber& number : e.numbers) numbers.push_back(number.value);
-        std::get<1>(rows).emplace_back(e.node_a, e.node_b, e.shared_area, e.contact_centroid.x,
-                                       e.contact_centroid.y, e.contact_centroid.z, e.contact_type, numbers,
-                                       e.positions.values);
+        std::get<1>(rows).emplace_back(e.node_a, e.node_b, e.shared_area, e.contact_centroid.x, e.contact_centroid.y,
+                                       e.contact_centroid.z, e.contact_type, numbers, e.positions.values);
     }
     for (const WireContact& w : graph.wire_contacts) std::get<2>(rows).emplace_back(w.wire_index, w.mesh_index);
     return rows;
@@ -98,6 +94,7 @@ inline Result<Rows> walls_indexed(std::vector<Points> mv, std::vector<Faces> mf,
                  slab_thickness, Search::Indexed);
 }
 
+// clang-format off
 constexpr Params literal_params{nullptr, "graph_build_literal", "mesh_vertices", "mesh_faces", "wires",
                                 "aperture_vertices", "aperture_faces", "tolerance"};
 constexpr Params indexed_params{nullptr, "graph_build_indexed", "mesh_vertices", "mesh_faces", "wires",
@@ -108,6 +105,7 @@ constexpr Params walls_literal_params{nullptr, "graph_build_walls_literal", "mes
 constexpr Params walls_indexed_params{nullptr, "graph_build_walls_indexed", "mesh_vertices", "mesh_faces", "wires",
                                       "aperture_vertices", "aperture_faces", "tolerance", "wall_thickness",
                                       DefaultsToNone{"slab_thickness"}};
+// clang-format on
 
 }  // namespace probe_graph
 

@@ -71,7 +71,8 @@ using IfcRows = std::tuple<std::vector<std::tuple<double, double, double>>, Face
 Result<IfcRows> ifc_in_pieces(Utf8Text text, std::uint64_t piece_length) {
     check(piece_length > 0, "pieces of at least one byte");
     ifc::PointsAndLoopsReader reader(text.text.size());
-    for (std::size_t start = 0; start < text.text.size(); start += piece_length) reader.read(text.text.substr(start, piece_length));
+    for (std::size_t start = 0; start < text.text.size(); start += piece_length)
+        reader.read(text.text.substr(start, piece_length));
     Result<Mesh> mesh = std::move(reader).finish();
     if (!mesh.ok()) return mesh.error();
     std::vector<std::tuple<double, double, double>> vertices;

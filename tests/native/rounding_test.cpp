@@ -40,10 +40,12 @@ std::int64_t plain_round(double value) {
 // the edges of the binades where a double's step becomes 1/2, 1 and 2, the
 // ends of the integer range, and what is not a number.
 std::vector<double> edge_values() {
+    // clang-format off
     const std::vector<double> seeds = {
         0.0, 5e-324, 0.25, 0.5, 1.5, 2.5, 1e6 + 0.5,
         small_limit - 1.5, small_limit - 1.0, small_limit - 0.5, small_limit, small_limit + 0.5, small_limit + 1.0,
         0x1p52 - 0.5, 0x1p52, 0x1p52 + 1.0, 0x1p53 + 2.0, 0x1p63, 1e300, std::numeric_limits<double>::max(), infinity};
+    // clang-format on
     std::vector<double> values = {nan, -nan};
     for (double seed : seeds) {
         for (double v : {seed, std::nextafter(seed, 0.0), std::nextafter(seed, infinity)}) {
@@ -58,12 +60,9 @@ std::vector<double> edge_values() {
 // step of a double passes 1; or a whole number of any size and a half.
 double random_value(std::mt19937_64& random) {
     switch (random() % 3) {
-        case 0:
-            return std::bit_cast<double>(random());
-        case 1:
-            return std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 120) - 80);
-        default:
-            return static_cast<double>(static_cast<std::int64_t>(random() >> (random() % 64))) + 0.5;
+        case 0: return std::bit_cast<double>(random());
+        case 1: return std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 120) - 80);
+        default: return static_cast<double>(static_cast<std::int64_t>(random() >> (random() % 64))) + 0.5;
     }
 }
 

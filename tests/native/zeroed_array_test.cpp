@@ -77,9 +77,9 @@ TYPED_TEST(ZeroedArrayLimits, MovesLeaveTheSourceEmpty) {
 TYPED_TEST(ZeroedArrayLimits, CountsBeyondTheAddressSpaceRefused) {
     using T = TypeParam;
     const std::size_t most = largest / sizeof(T);
-    for (std::size_t n : {largest, most, most - 1, most - huge_page / sizeof(T), most - 2 * huge_page / sizeof(T),
-                          most - huge_page - 1, most - huge_page, most - huge_page + 1, most / 2,
-                          (std::size_t{1} << 48) / sizeof(T)}) {
+    for (std::size_t n :
+         {largest, most, most - 1, most - huge_page / sizeof(T), most - 2 * huge_page / sizeof(T), most - huge_page - 1,
+          most - huge_page, most - huge_page + 1, most / 2, (std::size_t{1} << 48) / sizeof(T)}) {
         EXPECT_THROW(ZeroedArray<T>{n}, std::bad_alloc) << n << " elements of " << sizeof(T) << " bytes";
     }
 }

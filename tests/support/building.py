@@ -44,18 +44,19 @@ Everything is drawn from ``random.Random(seed)``: the same arguments give the
 same building. Generating 100,000 rooms (and some 230,000 doors) takes one
 to two seconds in plain Python, making the velmarin objects about half that.
 """
+
 from __future__ import annotations
 
 import gc
 import math
 import random
+from collections.abc import Sequence
 from contextlib import contextmanager
 from dataclasses import dataclass, field
-from typing import List, Sequence, Tuple
 
-Point = Tuple[float, float, float]
-PlainMesh = Tuple[List[Point], List[List[int]]]
-PlainWire = Tuple[Point, Point]
+Point = tuple[float, float, float]
+PlainMesh = tuple[list[Point], list[list[int]]]
+PlainWire = tuple[Point, Point]
 
 STOREY_HEIGHT = 3.0
 UNIT = 0.5  # widths and depths are whole numbers of this
@@ -85,9 +86,9 @@ BOX_FACES = (
 class Building:
     """A generated building as plain data, in the order the registry takes."""
 
-    meshes: List[PlainMesh] = field(default_factory=list)
-    wires: List[PlainWire] = field(default_factory=list)
-    apertures: List[PlainMesh] = field(default_factory=list)
+    meshes: list[PlainMesh] = field(default_factory=list)
+    wires: list[PlainWire] = field(default_factory=list)
+    apertures: list[PlainMesh] = field(default_factory=list)
     storeys: int = 0
     doors: int = 0
     windows: int = 0
@@ -152,7 +153,7 @@ def opening_in_y_wall(y: float, x0: float, x1: float, z0: float, z1: float, thic
     return box_mesh(x0, x1, y - thickness / 2, y + thickness / 2, z0, z1)
 
 
-def storey_shape(rooms: int) -> Tuple[int, int, int]:
+def storey_shape(rooms: int) -> tuple[int, int, int]:
     """(storeys, rows per storey, rooms per row) for about ``rooms`` rooms.
 
     The storey count grows with the cube root, so the footprint grows too
@@ -165,7 +166,7 @@ def storey_shape(rooms: int) -> Tuple[int, int, int]:
     return storeys, rows, per_row
 
 
-def partition(rng: random.Random, total: int, parts: int, low: int, high: int) -> List[int]:
+def partition(rng: random.Random, total: int, parts: int, low: int, high: int) -> list[int]:
     """``parts`` random integers in [low, high] that add up to ``total``."""
     widths = [rng.randint(low, high) for _ in range(parts)]
     excess = sum(widths) - total
@@ -178,7 +179,7 @@ def partition(rng: random.Random, total: int, parts: int, low: int, high: int) -
     return widths
 
 
-def cuts(widths: Sequence[int]) -> List[float]:
+def cuts(widths: Sequence[int]) -> list[float]:
     """Positions of the walls along a row: 0, w0, w0 + w1, ..."""
     out, at = [0.0], 0
     for w in widths:
@@ -233,7 +234,7 @@ def lay_out(building, rooms, rng, door_ratio, window_ratio, column_ratio) -> Bui
         building.storeys += 1
         z0 = storey * STOREY_HEIGHT
         z1 = z0 + STOREY_HEIGHT
-        previous_row: List[float] = []
+        previous_row: list[float] = []
         for row in range(rows):
             if left == 0:
                 break
@@ -272,7 +273,7 @@ def add_row_doors(building, rng, ratio, walls, previous_row, row_span, z0):
             building.doors += 1
 
 
-def centred_door(a: float, b: float) -> Tuple[float, float]:
+def centred_door(a: float, b: float) -> tuple[float, float]:
     mid = (a + b) / 2
     return mid - DOOR_WIDTH / 2, mid + DOOR_WIDTH / 2
 
@@ -316,6 +317,6 @@ def add_row_windows(building, rng, ratio, walls, row_span, footprint, z0):
             window(opening_in_y_wall(depth, xa, xb, z_low, z_high, thickness))
 
 
-def centred_window(a: float, b: float) -> Tuple[float, float]:
+def centred_window(a: float, b: float) -> tuple[float, float]:
     mid = (a + b) / 2
     return mid - WINDOW_WIDTH / 2, mid + WINDOW_WIDTH / 2

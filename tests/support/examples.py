@@ -8,6 +8,7 @@ is put on the module path for the import alone, not for everything else::
     ifc_model = example("ifc_model")
     ifc_model.write_model(path, ifc_model.house_layout())
 """
+
 from __future__ import annotations
 
 import importlib

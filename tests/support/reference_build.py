@@ -54,20 +54,21 @@ box)**2, the overlay's rounding, and then the edge lists the apertures
 whose faces took more than that rounding each (the area left before them
 less the area left after them).
 """
+
 from __future__ import annotations
 
 import math
+from collections.abc import Sequence
 from dataclasses import dataclass, field
-from typing import List, Sequence, Tuple
 
 import numpy as np
 import shapely
 from rtree import index as rtree_index
 from shapely.geometry import Polygon
 
-Point = Tuple[float, float, float]
-PlainMesh = Tuple[Sequence[Point], Sequence[Sequence[int]]]
-PlainWire = Tuple[Point, Point]
+Point = tuple[float, float, float]
+PlainMesh = tuple[Sequence[Point], Sequence[Sequence[int]]]
+PlainWire = tuple[Point, Point]
 
 RAY = (1e-7, 2e-7, 1.0)
 PARALLEL_EPSILON = 1e-8  # ray-triangle determinant
@@ -88,9 +89,9 @@ class Edge:
 
 @dataclass
 class ReferenceGraph:
-    node_centroids: List[Point] = field(default_factory=list)
-    edges: List[Edge] = field(default_factory=list)
-    wire_contacts: List[Tuple[int, int]] = field(default_factory=list)
+    node_centroids: list[Point] = field(default_factory=list)
+    edges: list[Edge] = field(default_factory=list)
+    wire_contacts: list[tuple[int, int]] = field(default_factory=list)
 
 
 def plain_registry(registry):
@@ -118,8 +119,9 @@ def reference_build(meshes, wires, apertures, tolerance: float) -> ReferenceGrap
     return graph
 
 
-def reference_build_with_walls(meshes, wires, apertures, tolerance: float, wall_thickness: float,
-                               slab_thickness: float | None = None) -> ReferenceGraph:
+def reference_build_with_walls(
+    meshes, wires, apertures, tolerance: float, wall_thickness: float, slab_thickness: float | None = None
+) -> ReferenceGraph:
     graph = ReferenceGraph()
     graph.node_centroids = [vertex_mean(vertices) for vertices, _ in meshes]
     graph.wire_contacts = wire_contacts(meshes, wires)
@@ -146,8 +148,8 @@ def vertex_mean(vertices) -> Point:
 
 def fan_triangles(meshes):
     """Corner arrays (T, 3) of every fan triangle, and the mesh of each."""
-    corners: List[List[Point]] = [[], [], []]
-    owners: List[int] = []
+    corners: list[list[Point]] = [[], [], []]
+    owners: list[int] = []
     for m, (vertices, faces) in enumerate(meshes):
         for face in faces:
             if not face:
@@ -171,11 +173,11 @@ def dot(a, b):
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]
 
 
-def wire_contacts(meshes, wires) -> List[Tuple[int, int]]:
+def wire_contacts(meshes, wires) -> list[tuple[int, int]]:
     if not wires or not meshes:
         return []
     (v0, v1, v2), owners = fan_triangles(meshes)
-    contacts: List[Tuple[int, int]] = []
+    contacts: list[tuple[int, int]] = []
     if len(owners) == 0:
         return contacts
     v0c = (v0[:, 0], v0[:, 1], v0[:, 2])
@@ -193,10 +195,7 @@ def wire_contacts(meshes, wires) -> List[Tuple[int, int]]:
             v = f * dot(RAY, q)
             t = f * dot(e2, q)
             crossing = (
-                ~(np.abs(a) < PARALLEL_EPSILON)
-                & ~((u < 0) | (u > 1))
-                & ~((v < 0) | (u + v > 1))
-                & (t > RAY_EPSILON)
+                ~(np.abs(a) < PARALLEL_EPSILON) & ~((u < 0) | (u > 1)) & ~((v < 0) | (u + v > 1)) & (t > RAY_EPSILON)
             )
             counts = np.bincount(owners[crossing], minlength=len(meshes))
             contacts.extend((w, int(m)) for m in np.flatnonzero(counts % 2))
@@ -275,7 +274,7 @@ class AperturePlanes:
 
     normals: np.ndarray
     offsets: np.ndarray
-    corners: List[np.ndarray]  # (k, 3) per face
+    corners: list[np.ndarray]  # (k, 3) per face
     sizes: np.ndarray  # k per face
     owners: np.ndarray  # the aperture's position per face
 
@@ -368,13 +367,13 @@ def face_tree(meshes, tolerance):
     return rtree_index.Index(iter(entries), properties=properties), owners
 
 
-def cell_contacts(meshes, apertures, tolerance) -> List[Edge]:
+def cell_contacts(meshes, apertures, tolerance) -> list[Edge]:
     if not tolerance > 0:
         return []
     tree, owners = face_tree(meshes, tolerance)
     planes = [[newell_plane(vertices, face) for face in faces] for vertices, faces in meshes]
     openings = AperturePlanes.of(apertures)
-    edges: List[Edge] = []
+    edges: list[Edge] = []
     for i, (vertices, faces) in enumerate(meshes):
         for a, face in enumerate(faces):
             plane = planes[i][a]
@@ -403,13 +402,13 @@ def face_centre(vertices, face):
     return (sx / n, sy / n, sz / n)
 
 
-def wall_contacts(meshes, apertures, tolerance, wall_thickness, slab_thickness) -> List[Edge]:
+def wall_contacts(meshes, apertures, tolerance, wall_thickness, slab_thickness) -> list[Edge]:
     reach = max(wall_thickness, slab_thickness, tolerance)
     tree, owners = face_tree(meshes, reach)
     planes = [[newell_plane(vertices, face) for face in faces] for vertices, faces in meshes]
     centres = [[face_centre(vertices, face) for face in faces] for vertices, faces in meshes]
     openings = AperturePlanes.of(apertures)
-    edges: List[Edge] = []
+    edges: list[Edge] = []
     for i, (vertices, faces) in enumerate(meshes):
         for a, face in enumerate(faces):
             if planes[i][a] is None:
@@ -468,7 +467,9 @@ def contact(meshes, i, face, j, b, plane, openings, tolerance):
     normal, offset = plane
     vertices = meshes[i][0]
     frame = plane_frame(normal, vertices[face[0]])
-    region = on_grid(shapely.intersection, project(vertices, face, frame), project(meshes[j][0], meshes[j][1][b], frame))
+    region = on_grid(
+        shapely.intersection, project(vertices, face, frame), project(meshes[j][0], meshes[j][1][b], frame)
+    )
     if not region.area > tolerance:
         return None  # cutting can only shrink it
     region = polygonal(region)
@@ -487,14 +488,14 @@ def contact(meshes, i, face, j, b, plane, openings, tolerance):
 # --- comparison with the native graph -----------------------------------------
 
 
-def graph_differences(native, reference: ReferenceGraph, within: float = 1e-6) -> List[str]:
+def graph_differences(native, reference: ReferenceGraph, within: float = 1e-6) -> list[str]:
     """How a velmarin ``SpatialGraph`` differs from the reference graph.
 
     Edges are compared as multisets within each ``node_a`` (the order inside
     one face follows the native tree), areas and centroid coordinates up to
     ``within`` (the overlay's grid). Also checks that the native edges come
     grouped by ascending ``node_a``. An empty list means they agree."""
-    out: List[str] = []
+    out: list[str] = []
     centroids = [(n.centroid.x, n.centroid.y, n.centroid.z) for n in native.nodes]
     if len(centroids) != len(reference.node_centroids):
         out.append(f"{len(centroids)} nodes, reference {len(reference.node_centroids)}")
@@ -505,8 +506,14 @@ def graph_differences(native, reference: ReferenceGraph, within: float = 1e-6) -
     if wires != reference.wire_contacts:
         out.append(f"wire contacts differ: {len(wires)} against {len(reference.wire_contacts)} in the reference")
     edges = [
-        Edge(e.node_a, e.node_b, e.shared_area, (e.contact_centroid.x, e.contact_centroid.y, e.contact_centroid.z),
-             e.contact_type, e.get_all_attributes())
+        Edge(
+            e.node_a,
+            e.node_b,
+            e.shared_area,
+            (e.contact_centroid.x, e.contact_centroid.y, e.contact_centroid.z),
+            e.contact_type,
+            e.get_all_attributes(),
+        )
         for e in native.edges
     ]
     firsts = [e.node_a for e in edges]
