@@ -26,6 +26,11 @@ def box_points(lo, hi):
     ]
 
 
+def box(lo, hi):
+    """A box room as its points and faces, from its lowest and highest corners."""
+    return box_points(lo, hi), [list(f) for f in BOX_FACES]
+
+
 @dataclass
 class Room:
     lo: tuple

@@ -4,6 +4,7 @@ import weakref
 import pytest
 
 import velmarin
+from building_support import box as plain_box
 from helpers import assert_noted
 from velmarin import GraphEdge, GraphNode, Mesh, SpatialGraph, SpatialRegistry, Vector3D, Wire, WireContact
 
@@ -173,18 +174,8 @@ def test_edges_beyond_the_node_list_are_accepted():
 
 
 def box(x0, y0, z0, x1, y1, z1):
-    corners = [
-        (x0, y0, z0),
-        (x1, y0, z0),
-        (x1, y1, z0),
-        (x0, y1, z0),
-        (x0, y0, z1),
-        (x1, y0, z1),
-        (x1, y1, z1),
-        (x0, y1, z1),
-    ]
-    faces = [[0, 3, 2, 1], [4, 5, 6, 7], [0, 1, 5, 4], [1, 2, 6, 5], [2, 3, 7, 6], [3, 0, 4, 7]]
-    return Mesh([vec(*c) for c in corners], faces)
+    points, faces = plain_box((x0, y0, z0), (x1, y1, z1))
+    return Mesh([vec(*p) for p in points], faces)
 
 
 def built_graph():

@@ -7,7 +7,7 @@ from fractions import Fraction
 
 import pytest
 
-from building_support import Opening, Room, as_plain, awkward_apertures, random_building, subdivided
+from building_support import Opening, as_plain, awkward_apertures, box, random_building, subdivided
 from graph_support import assert_same_edges, assert_searches_agree, graph_rows, mesh, needs_probe
 from helpers import assert_noted, internal_fault
 from support.building import generate_building
@@ -15,11 +15,6 @@ from velmarin import SpatialRegistry
 
 WALL = "VerticalWallContact"
 SLAB = "HorizontalSlabContact"
-
-
-def box(lo, hi):
-    room = Room(lo, hi)
-    return room.points(), room.faces()
 
 
 def door(at, y0, y1, height=2.0, depth=0.25):

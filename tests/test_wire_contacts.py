@@ -5,12 +5,8 @@ import random
 
 import pytest
 
-from building_support import BOX_FACES, Room, expected_wire_contacts, random_building
+from building_support import box, expected_wire_contacts, random_building
 from graph_support import graph_rows, needs_probe
-
-
-def box(lo, hi):
-    return Room(lo, hi).points(), [list(f) for f in BOX_FACES]
 
 
 def contacts(meshes, wires, search="public"):
