@@ -2,7 +2,7 @@
 
 The full text holds 1,000,000 points and 1,000,000 loops of four references.
 Texts of 10 MB and 100 MB with the same mix show that the cost is linear; a
-literal pure-Python reader of the same rules (tests/reference_ifc.py), run on
+literal pure-Python reader of the same rules (tests/support/reference_ifc.py), run on
 the 10 MB text in the same process, is the baseline. All texts are ASCII, so
 a MB is a million characters. Times are CPU seconds of this process (the
 machine may be busy with other work; the reader is single-threaded), the
@@ -34,7 +34,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import velmarin  # noqa: E402
 from baseline import alternate, module_at  # noqa: E402
-from reference_ifc import reference_read  # noqa: E402
+from support.reference_ifc import reference_read  # noqa: E402
 from velmarin import IfcParser  # noqa: E402
 
 POINTS = 1_000_000

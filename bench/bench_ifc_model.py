@@ -63,9 +63,9 @@ import ifcopenshell.geom  # noqa: E402
 import ifcopenshell.util.unit  # noqa: E402
 
 from baseline import module_at, run_with  # noqa: E402
-from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 from support.building import STOREY_HEIGHT, generate_building  # noqa: E402
 from support.examples import example  # noqa: E402
+from support.space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
 from velmarin_ifc._building import building_from  # noqa: E402
 

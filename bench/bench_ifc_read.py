@@ -31,7 +31,7 @@ from unittest import mock
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 
-from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
+from support.space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
 
 

@@ -3,7 +3,7 @@ against straightforward NumPy/pure-Python versions of the same algorithms
 run in the same process (their results are checked to be identical). For
 welding there are two: NumPy for the cell keys and the first vertex of each
 cell (a sort, where the algorithm hashes) with a Python face pass, and the
-literal pure-Python version the tests use (tests/reference_mesh.py). For
+literal pure-Python version the tests use (tests/support/reference_mesh.py). For
 slicing, NumPy computes the distances and the tests' Python triangle pass
 does the rest.
 
@@ -42,7 +42,7 @@ import numpy as np  # noqa: E402
 from velmarin import Mesh, Vector3D  # noqa: E402
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
-from reference_mesh import reference_clean, rewrite_faces, split_triangles  # noqa: E402
+from support.reference_mesh import reference_clean, rewrite_faces, split_triangles  # noqa: E402
 
 TOLERANCE = 0.01
 COARSE_TOLERANCE = 1.5

@@ -38,8 +38,8 @@ sys.path.insert(0, str(HERE.parent / "tests"))
 from distributed import Client, LocalCluster  # noqa: E402
 
 from bench_ifc_model import generated_layout  # noqa: E402
-from space_boundaries import MODELS, SHARED  # noqa: E402
 from support.examples import example  # noqa: E402
+from support.space_boundaries import MODELS, SHARED  # noqa: E402
 from velmarin_ifc import read_building, read_portfolio  # noqa: E402
 from velmarin_ifc._portfolio import plain_model  # noqa: E402
 

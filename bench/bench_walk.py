@@ -6,7 +6,7 @@ For each model in ../shared/models (those present): its rooms, the passages
 of its graph by kind, its exits, the share of rooms in the largest group that
 can walk to one another, the room farthest from an exit by distance walked,
 and how its doors, exits and virtual boundaries agree with the model's own
-space boundaries (tests/space_boundaries.py). Times are wall-clock seconds,
+space boundaries (tests/support/space_boundaries.py). Times are wall-clock seconds,
 the best of ``--repeat`` runs: reading the model (read_building) and the
 build across walls with the graph's defaults (the baseline); and as ratios to
 that build, the steps velmarin_ifc adds: marking the passages, finding the
@@ -30,7 +30,7 @@ sys.path.insert(0, str(HERE.parent / "tests"))
 
 import ifcopenshell  # noqa: E402
 
-from space_boundaries import MODELS, SHARED, agreement, unpacked  # noqa: E402
+from support.space_boundaries import MODELS, SHARED, agreement, unpacked  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
 from velmarin_ifc._building import SLAB_THICKNESS, TOLERANCE, WALL_THICKNESS  # noqa: E402
 from velmarin_ifc._passages import find_exits, mark_passages  # noqa: E402

@@ -3,21 +3,13 @@ random ones too, and reading them back in a form that compares exactly (bit
 patterns, so -0.0 and NaN count)."""
 
 import math
-import struct
 
+from support.exact import exact_points
 from velmarin import Mesh, Vector3D
 
 
 def make_mesh(points, faces):
     return Mesh([Vector3D(*p) for p in points], faces)
-
-
-def bits(value):
-    return struct.pack("<d", value)
-
-
-def exact_points(points):
-    return [tuple(bits(c) for c in p) for p in points]
 
 
 def mesh_points(mesh):

@@ -19,8 +19,8 @@ import pytest
 
 ifcopenshell = pytest.importorskip("ifcopenshell")
 
-from space_boundaries import SHARED, unpacked  # noqa: E402
 from support.examples import example  # noqa: E402
+from support.space_boundaries import SHARED, unpacked  # noqa: E402
 from velmarin_ifc import read_building  # noqa: E402
 from velmarin_ifc._model import building_of  # noqa: E402
 

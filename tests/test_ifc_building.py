@@ -512,7 +512,7 @@ SHARED_MODELS = {  # doors between two spaces, exterior doors, virtual boundarie
 def test_the_shared_models_agree_with_their_space_boundaries(name, tmp_path):
     from collections import Counter
 
-    from space_boundaries import SHARED, agreement, unpacked
+    from support.space_boundaries import SHARED, agreement, unpacked
 
     if not (SHARED / name).exists():
         pytest.skip(f"{SHARED / name} is not there")

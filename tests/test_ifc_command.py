@@ -20,8 +20,8 @@ ifcopenshell = pytest.importorskip("ifcopenshell")
 
 from graph_support import exact  # noqa: E402
 from helpers import module_env  # noqa: E402
-from space_boundaries import MODELS, SHARED  # noqa: E402
 from support.examples import example  # noqa: E402
+from support.space_boundaries import MODELS, SHARED  # noqa: E402
 from test_ifc_bounded import house, readers, waited, written  # noqa: E402
 from velmarin_ifc import read_portfolio  # noqa: E402
 from velmarin_ifc._command import main  # noqa: E402

@@ -9,8 +9,8 @@ ifcopenshell = pytest.importorskip("ifcopenshell")
 import ifcopenshell.geom  # noqa: E402, F811
 
 from mesh_support import exact_mesh  # noqa: E402
-from reference_mesh import reference_solid_faces  # noqa: E402
-from space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
+from support.reference_mesh import reference_solid_faces  # noqa: E402
+from support.space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
 from velmarin import Mesh, Vector3D  # noqa: E402
 from velmarin_ifc._engine import KERNEL, element_shapes, engine_settings  # noqa: E402
 from velmarin_ifc._geometry import FACING_UP, bounds, face_normal  # noqa: E402

@@ -6,7 +6,7 @@ import pytest
 from graph_support import needs_probe, probe
 from helpers import assert_noted
 from mesh_support import exact_mesh, exact_points, mesh_points
-from reference_ifc import coordinate, reference_read
+from support.reference_ifc import coordinate, reference_read
 from velmarin import IfcParser, Mesh
 
 parse = IfcParser.parse_ifc_points_and_faces

@@ -8,7 +8,7 @@ import pytest
 
 from helpers import assert_noted
 from mesh_support import exact_mesh, exact_points, make_mesh, mesh_points
-from reference_mesh import reference_clean
+from support.reference_mesh import reference_clean
 from velmarin import Mesh
 
 

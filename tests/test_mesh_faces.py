@@ -8,7 +8,7 @@ import random
 import pytest
 
 from mesh_support import exact_points, make_mesh, mesh_points, random_solid
-from reference_mesh import edge_sharing, reference_equal_vertices, reference_merge_coplanar, reference_orient
+from support.reference_mesh import edge_sharing, reference_equal_vertices, reference_merge_coplanar, reference_orient
 from velmarin import Mesh
 
 

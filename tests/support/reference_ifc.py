@@ -4,7 +4,7 @@ native reader with it, and bench/bench_ifc.py uses it as its baseline."""
 
 import re
 
-from mesh_support import exact_points
+from support.exact import exact_points
 
 WHITE_SPACE = "\t\n\v\f\r \x85\xa0\u1680" + "".join(map(chr, range(0x2000, 0x200B))) + "\u2028\u2029\u202f\u205f\u3000"
 NUMBER = re.compile(r"\+?[0-9]+")
