@@ -10,7 +10,7 @@ import shutil
 from dataclasses import dataclass, field
 from pathlib import Path
 
-SHARED = Path(__file__).resolve().parent.parent.parent / "shared" / "models"
+SHARED = Path(__file__).resolve().parents[3] / "shared" / "models"  # shared/ beside the project
 MODELS = ["231110AC-11-Smiley-West-04-07-2007.ifc.gz", "ExampleHOM.ifc.gz", "KIT-EDC_with_SB.ifc.gz"]
 
 
