@@ -2,6 +2,7 @@
 metres and as IFC2X3 in millimetres: what the model holds is known by construction."""
 
 import math
+import os
 import re
 import subprocess
 import sys
@@ -156,13 +157,17 @@ def test_without_ifcopenshell_the_import_says_how_to_install_it():
 def test_the_engine_takes_a_core_for_every_500_elements_but_one_core_of_those_it_may_use(monkeypatch):
     from velmarin_ifc import _engine
 
-    monkeypatch.setattr(_engine.os, "cpu_count", lambda: 64)  # the machine's; the process may use fewer
-    monkeypatch.setattr(_engine.os, "sched_getaffinity", lambda pid: set(range(8)), raising=False)
+    monkeypatch.setattr(os, "cpu_count", lambda: 64)  # the machine's; the process may use fewer
+    monkeypatch.setattr(os, "sched_getaffinity", lambda pid: set(range(8)), raising=False)
     assert [_engine.engine_threads(n) for n in (0, 42, 999, 1000, 2600, 10**6)] == [1, 1, 1, 2, 5, 7]
-    monkeypatch.setattr(_engine.os, "sched_getaffinity", lambda pid: {3}, raising=False)
+    monkeypatch.setattr(os, "sched_getaffinity", lambda pid: {3}, raising=False)
     assert _engine.engine_threads(10**6) == 1
-    monkeypatch.delattr(_engine.os, "sched_getaffinity", raising=False)  # where the system cannot say
+    monkeypatch.delattr(os, "sched_getaffinity", raising=False)  # where the system cannot say
     assert _engine.engine_threads(10**6) == 63
+    # The command line's local cluster counts the same cores.
+    from velmarin_ifc._command import parser
+
+    assert "may use, 64)" in " ".join(parser().format_help().split())
 
 
 def test_ifcopenshell_is_imported_by_the_first_read_and_only_where_the_model_is_read(written):

@@ -20,6 +20,7 @@ from contextlib import AbstractContextManager, contextmanager
 from typing import Any, Callable, TextIO, TypeVar
 
 from velmarin import SpatialGraph
+from velmarin_ifc._cores import usable_cores
 from velmarin_ifc._outputs import (
     GRAPH_FILES,
     connected_falkordb,
@@ -148,7 +149,7 @@ def parser() -> argparse.ArgumentParser:
         "--workers",
         metavar="N",
         type=positive(int, "a whole number"),
-        help=f"read on a local Dask cluster of N worker processes (default: the cores, {os.cpu_count() or 1})",
+        help=f"read on a local Dask cluster of N worker processes (default: the cores this process may use, {usable_cores()})",
     )
     cluster.add_argument(
         "--scheduler",
@@ -439,7 +440,7 @@ def dask_client(args: argparse.Namespace) -> Iterator[tuple[Any, str]]:
         with client:
             yield client, f"on the Dask cluster at {args.scheduler}"
         return
-    workers = args.workers or os.cpu_count() or 1
+    workers = args.workers or usable_cores()
     with interrupts_ignored():
         cluster: AbstractContextManager[Any] = LocalCluster(
             n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=":0", silence_logs=logging.ERROR

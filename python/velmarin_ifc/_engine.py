@@ -2,7 +2,6 @@
 
 from __future__ import annotations
 
-import os
 from collections.abc import Sequence
 from typing import TYPE_CHECKING, Any
 
@@ -12,6 +11,7 @@ import ifcopenshell.ifcopenshell_wrapper
 import numpy as np
 import numpy.typing as npt
 
+from velmarin_ifc._cores import usable_cores
 from velmarin_ifc._solids import Shape
 
 if TYPE_CHECKING:
@@ -49,14 +49,6 @@ def engine_threads(shapes: int) -> int:
     use but the one this thread needs to take their shapes in, and no more
     than the shapes repay. (On two cores, one.)"""
     return max(1, min(usable_cores() - 1, shapes // SHAPES_PER_THREAD))
-
-
-def usable_cores() -> int:
-    """The cores this process may run on (its affinity, which a container's
-    or a job's limits set), or the machine's where the system cannot say."""
-    if hasattr(os, "sched_getaffinity"):
-        return len(os.sched_getaffinity(0))
-    return os.cpu_count() or 1
 
 
 def element_shapes(
