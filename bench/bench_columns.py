@@ -211,6 +211,17 @@ def size(path):
     return path.stat().st_size if path.is_file() else sum(p.stat().st_size for p in path.rglob("*"))
 
 
+def against_by_hand(runs, name, convert, by_hand, graph, edges):
+    """`convert` timed against the same graph built `by_hand`, with the cyclic
+    collector running and paused; both give as many nodes and edges."""
+    (ours, _, made), (theirs, _, reference), (paused, _, _) = best_of(
+        runs, [lambda: convert(graph), lambda: by_hand(graph), lambda: paused_collector(by_hand, graph)]
+    )
+    assert len(made) == len(reference) and edges(made) == edges(reference)
+    report(name, ours, theirs, "add_nodes_from, add_edges_from by walking")
+    report(name, ours, paused, "the same, the cyclic collector paused")
+
+
 def main():
     runs = 2 if "--quick" in sys.argv else 5
     rooms = int(sys.argv[sys.argv.index("--rooms") + 1]) if "--rooms" in sys.argv else ROOMS
@@ -232,32 +243,8 @@ def main():
     report("SpatialGraph.from_arrays()", ours, theirs, "making the objects one by one")
     del made, by_hand
 
-    (ours, _, multigraph), (theirs, _, reference), (paused, _, _) = best_of(
-        runs,
-        [
-            lambda: to_networkx(graph),
-            lambda: networkx_by_hand(graph),
-            lambda: paused_collector(networkx_by_hand, graph),
-        ],
-    )
-    assert multigraph.number_of_nodes() == reference.number_of_nodes()
-    assert multigraph.number_of_edges() == reference.number_of_edges()
-    report("to_networkx()", ours, theirs, "add_nodes_from, add_edges_from by walking")
-    report("to_networkx()", ours, paused, "the same, the cyclic collector paused")
-    del multigraph, reference
-
-    (ours, _, pygraph), (theirs, _, reference), (paused, _, _) = best_of(
-        runs,
-        [
-            lambda: to_rustworkx(graph),
-            lambda: rustworkx_by_hand(graph),
-            lambda: paused_collector(rustworkx_by_hand, graph),
-        ],
-    )
-    assert pygraph.num_edges() == reference.num_edges()
-    report("to_rustworkx()", ours, theirs, "add_nodes_from, add_edges_from by walking")
-    report("to_rustworkx()", ours, paused, "the same, the cyclic collector paused")
-    del pygraph, reference
+    against_by_hand(runs, "to_networkx()", to_networkx, networkx_by_hand, graph, lambda g: g.number_of_edges())
+    against_by_hand(runs, "to_rustworkx()", to_rustworkx, rustworkx_by_hand, graph, lambda g: g.num_edges())
 
     folder = Path(tempfile.mkdtemp())
     try:
