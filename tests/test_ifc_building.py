@@ -509,7 +509,10 @@ def test_plans_are_drawn(walkable, tmp_path):
 SHARED_MODELS = {  # doors between two spaces, exterior doors, virtual boundaries, other exits; passages; rooms out
     "231110AC-11-Smiley-West-04-07-2007.ifc.gz": ((49, 35, 15, 0), {"door": 50, "opening": 15, "none": 122}, 70),
     "ExampleHOM.ifc.gz": ((9, 1, 0, 1), {"door": 9, "none": 15}, 5),  # no stair: the ground floor only
-    "KIT-EDC_with_SB.ifc.gz": ((95, 0, 0, 0), {"door": 110, "none": 612}, 0),  # no door leads out
+    # No door leads out. The rooms' walls are whole faces here (the engine gave
+    # some in triangles a few hundredths of a millimetre out of plane, which
+    # met their neighbours in pieces): one edge for every door.
+    "KIT-EDC_with_SB.ifc.gz": ((95, 0, 0, 0), {"door": 95, "none": 411}, 0),
 }
 
 

@@ -15,10 +15,19 @@ import ifcopenshell.util.element
 import ifcopenshell.util.placement
 import ifcopenshell.util.unit
 
+from velmarin import Mesh
 from velmarin_ifc._building import Building, Element, LeftOut, Parts, Space, building_from
 from velmarin_ifc._engine import element_shapes
 from velmarin_ifc._screening import Fault, Placements, Text, of_kind, screened
-from velmarin_ifc._solids import Shape, Solid, column_wire, opening_mesh, solid_mesh, tread_mesh, world_solids
+from velmarin_ifc._solids import (
+    Shape,
+    column_wire,
+    opening_mesh,
+    solid_mesh,
+    solids_made_here,
+    tread_mesh,
+    world_solids,
+)
 
 if TYPE_CHECKING:
     from ifcopenshell import entity_instance
@@ -80,8 +89,10 @@ def parts_of(model: ifcopenshell.file, text: Text) -> Parts:
     products = Products(model)
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
     faults = screened(model, products.all(), text, metres)
-    shapes = element_shapes(model, [p for p in products.all() if p.id() not in faults])
-    return assemble(model, products, shapes, faults)
+    kept = [p for p in products.all() if p.id() not in faults]
+    made = solids_made_here(bytes(text), [p.id() for p in kept], metres)
+    shapes = element_shapes(model, [p for p in kept if p.id() not in made])
+    return assemble(model, products, shapes, faults, made)
 
 
 class Products:
@@ -108,17 +119,23 @@ def flights(model: ifcopenshell.file, whole: str, flight: str) -> list[entity_in
 
 
 def assemble(
-    model: ifcopenshell.file, products: Products, shapes: dict[int, Shape], faults: dict[int, Fault] | None = None
+    model: ifcopenshell.file,
+    products: Products,
+    shapes: dict[int, Shape],
+    faults: dict[int, Fault] | None = None,
+    made: dict[int, Mesh] | None = None,
 ) -> Parts:
-    """The parts of the products whose shapes the engine made; `faults`: the
-    products kept from the engine, with the reason."""
-    solids = world_solids(shapes)
+    """The parts of the products whose solids were made: by the engine
+    (`shapes`) or by velmarin (`made`, welded); `faults`: the products kept
+    from both, with the reason."""
+    solids = {key: solid_mesh(solid) for key, solid in world_solids(shapes).items()}
+    solids.update((key, mesh if mesh.faces else None) for key, mesh in (made or {}).items())
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
     storeys: dict[int, tuple[str, float]] = {}
     faults = faults or {}
     left_out: list[LeftOut] = []
     rooms, room_records = converted(
-        products.spaces, solids, solid_mesh, lambda s: space_record(s, metres, storeys), faults, left_out
+        products.spaces, solids, lambda mesh: mesh, lambda s: space_record(s, metres, storeys), faults, left_out
     )
     openings, opening_records = converted(products.apertures, solids, opening_mesh, element_record, faults, left_out)
     treads, tread_records = converted(products.flights, solids, tread_mesh, element_record, faults, left_out)
@@ -128,32 +145,34 @@ def assemble(
 
 def converted(
     products: list[entity_instance],
-    solids: dict[int, Solid],
-    convert: Callable[[Solid], T | None],
+    solids: dict[int, Mesh | None],
+    convert: Callable[[Mesh], T | None],
     record: Callable[[entity_instance], R],
     faults: dict[int, Fault],
     left_out: list[LeftOut],
 ) -> tuple[list[T], list[R]]:
-    """The products the engine made a usable shape of, converted, with their
-    records; the others are added to `left_out`."""
+    """The products with a solid of faces with an area (welded, by step id;
+    None where none was left), converted, with their records; the others are
+    added to `left_out`."""
     values: list[T] = []
     records: list[R] = []
     for product in products:
         fault = faults.get(product.id())
         if fault is None:
+            made = product.id() in solids
             solid = solids.get(product.id())
             value = convert(solid) if solid is not None else None
             if value is not None:
                 values.append(value)
                 records.append(record(product))
                 continue
-            fault = missing_shape(product, solid)
+            fault = missing_shape(product, made)
         left_out.append(LeftOut(product.GlobalId or "", product.is_a(), *fault))
     return values, records
 
 
-def missing_shape(product: entity_instance, solid: Solid | None) -> Fault:
-    if solid is not None:
+def missing_shape(product: entity_instance, made: bool) -> Fault:
+    if made:
         return "no geometry", "its solid has no face with an area"
     shape = product.Representation
     if not of_kind(shape, "IfcProductRepresentation") or not shape.Representations:

@@ -1,4 +1,6 @@
-"""Element solids, as ifcopenshell's geometry engine makes them, as velmarin meshes and wires."""
+"""Element solids as velmarin meshes and wires: made by velmarin from the
+model's text where their bodies are of the common kinds, by ifcopenshell's
+geometry engine otherwise."""
 
 from __future__ import annotations
 
@@ -7,7 +9,7 @@ from typing import NamedTuple
 import numpy as np
 import numpy.typing as npt
 
-from velmarin import Mesh, Vector3D, Wire
+from velmarin import IfcParser, Mesh, Vector3D, Wire
 from velmarin_ifc._geometry import FACING_UP
 
 # Vertices closer than this are one. The engine answers in metres whatever the
@@ -49,6 +51,17 @@ def world_solids(shapes: dict[int, Shape]) -> dict[int, Solid]:
     }
 
 
+def solids_made_here(text: bytes, elements: list[int], metres: float) -> dict[int, Mesh]:
+    """The solids velmarin makes itself, by the elements' step ids, welded
+    as `solid_mesh` welds the engine's: those whose bodies are extrusions of
+    polylines and rectangles, faceted breps, shell-based surface models, face
+    sets, or such shapes mapped into place (IfcParser.element_solids). A
+    mesh without faces: nothing with an area was left. The other elements
+    are left to the engine."""
+    made = IfcParser.element_solids(text, elements, metres, WELD_CELL)
+    return {element: mesh for element, mesh in zip(elements, made) if mesh is not None}
+
+
 def solid_mesh(solid: Solid) -> Mesh | None:
     """The solid as a welded mesh of planar faces facing out, or None when
     nothing with an area is left. The engine may repeat a point for every
@@ -60,16 +73,13 @@ def solid_mesh(solid: Solid) -> Mesh | None:
     return welded if welded.faces else None
 
 
-def opening_mesh(solid: Solid) -> Mesh | None:
-    """A door's, window's or opening's solid as the faces through which it
-    opens: standing in a wall (its height at least the smaller side of its
-    plan's bounds), the faces that are not level; lying in a slab, the level
-    ones. None when none is left. A door's head or threshold lies in the plane
-    of the ceiling or floor of a room beside its wall and would otherwise be
-    cut from the slab between that room and the next storey's."""
-    mesh = solid_mesh(solid)
-    if mesh is None:
-        return None
+def opening_mesh(mesh: Mesh) -> Mesh | None:
+    """A door's, window's or opening's solid (welded) as the faces through
+    which it opens: standing in a wall (its height at least the smaller side
+    of its plan's bounds), the faces that are not level; lying in a slab, the
+    level ones. None when none is left. A door's head or threshold lies in
+    the plane of the ceiling or floor of a room beside its wall and would
+    otherwise be cut from the slab between that room and the next storey's."""
     vertices, _ = mesh.to_arrays()
     (x0, y0, z0), (x1, y1, z1) = vertices.min(axis=0).tolist(), vertices.max(axis=0).tolist()
     lying = z1 - z0 < min(x1 - x0, y1 - y0)
@@ -77,13 +87,12 @@ def opening_mesh(solid: Solid) -> Mesh | None:
     return faces_where(mesh, steepness > FACING_UP if lying else steepness <= FACING_UP)
 
 
-def tread_mesh(solid: Solid) -> Mesh | None:
-    """A stair's or ramp's solid as the faces that face up (treads, landings,
-    the ramp's surface), or None when it has none. Its risers and sides are
-    left out: they may lie flush with a wall between two rooms, which the
-    stair does not pass."""
-    mesh = solid_mesh(solid)
-    return faces_where(mesh, mesh.face_normals()[:, 2] > FACING_UP) if mesh is not None else None
+def tread_mesh(mesh: Mesh) -> Mesh | None:
+    """A stair's or ramp's solid (welded) as the faces that face up (treads,
+    landings, the ramp's surface), or None when it has none. Its risers and
+    sides are left out: they may lie flush with a wall between two rooms,
+    which the stair does not pass."""
+    return faces_where(mesh, mesh.face_normals()[:, 2] > FACING_UP)
 
 
 def faces_where(mesh: Mesh, keep: npt.NDArray[np.bool_]) -> Mesh | None:
@@ -92,10 +101,10 @@ def faces_where(mesh: Mesh, keep: npt.NDArray[np.bool_]) -> Mesh | None:
     return mesh.select_faces(kept) if kept else None
 
 
-def column_wire(solid: Solid) -> Wire | None:
+def column_wire(mesh: Mesh) -> Wire | None:
     """A column's axis: a vertical wire at the centre of its solid's horizontal
     bounds, from the solid's lowest to its highest point."""
-    vertices = solid[0]
+    vertices, _ = mesh.to_arrays()
     if not len(vertices):
         return None
     (x0, y0, z0), (x1, y1, z1) = vertices.min(axis=0).tolist(), vertices.max(axis=0).tolist()

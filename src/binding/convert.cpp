@@ -36,6 +36,19 @@ bool Converter<Utf8Text>::load(PyObject* object, Utf8Text& out) {
     return true;
 }
 
+bool Converter<BytesView>::load(PyObject* object, BytesView& out) {
+    if (!PyBytes_Check(object)) {
+        raise_not_instance(object, "bytes");
+        return false;
+    }
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_AsStringAndSize(object, &data, &size) < 0) return false;
+    out.bytes = PyRef::borrow(object);
+    out.data = std::string_view(data, static_cast<std::size_t>(size));
+    return true;
+}
+
 bool Converter<Utf8Pieces>::load(PyObject* object, Utf8Pieces& out) {
     if (!PyUnicode_Check(object)) {
         raise_not_instance(object, "str");

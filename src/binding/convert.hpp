@@ -100,6 +100,17 @@ struct Converter<Utf8Pieces> {
     static bool load(PyObject* object, Utf8Pieces& out);
 };
 
+// A `bytes` argument read in place, held for as long as the value (the call).
+struct BytesView {
+    PyRef bytes;
+    std::string_view data;
+};
+
+template <>
+struct Converter<BytesView> {
+    static bool load(PyObject* object, BytesView& out);
+};
+
 // Any object, held by a strong reference to the very object.
 template <>
 struct Converter<PyRef> {

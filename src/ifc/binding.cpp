@@ -1,9 +1,17 @@
 // IfcParser.
 #include "ifc/binding.hpp"
 
+#include <cmath>
+#include <optional>
+#include <vector>
+
 #include "binding/declare.hpp"
+#include "core/parallel_tasks.hpp"
 #include "geometry/binding.hpp"
+#include "geometry/solid_faces.hpp"
+#include "ifc/element_bodies.hpp"
 #include "ifc/reader.hpp"
+#include "ifc/step_records.hpp"
 
 namespace velmarin::binding {
 
@@ -22,6 +30,44 @@ Result<Made> parse_points_and_faces(Utf8Pieces ifc_content) {
     return Made{PyRef::steal(Converter<Mesh>::cast(std::move(mesh).value()))};
 }
 
+constexpr Params element_solids_params{"IfcParser", "element_solids",  "ifc_content",
+                                       "elements",  "metres_per_unit", "weld"};
+
+// The bodies are read one after the other (placements met once are kept
+// for the elements after), then made into welded faces side by side.
+Result<Made> element_solids(BytesView ifc_content, std::vector<std::uint64_t> elements, double metres_per_unit,
+                            double weld) {
+    if (!(metres_per_unit > 0.0) || !std::isfinite(metres_per_unit)) {
+        return value_error("metres_per_unit must be a positive number.");
+    }
+    if (!(weld > 0.0) || !std::isfinite(weld)) return value_error("weld must be a positive number.");
+    const ifc::StepRecords records(ifc_content.data);
+    ifc::ElementBodies bodies(records, metres_per_unit);
+    std::vector<std::optional<Mesh>> made(elements.size());
+    for (std::size_t k = 0; k < elements.size(); ++k) made[k] = bodies.body(elements[k]);
+    std::vector<std::optional<Result<Mesh>>> solids =
+        run_by_position<std::optional<Result<Mesh>>>(made.size(), [&](std::size_t k) -> std::optional<Result<Mesh>> {
+            if (!made[k]) return std::nullopt;
+            return welded_solid_faces(*made[k], weld);
+        });
+    PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(solids.size())));
+    if (!list) return Made{};
+    for (std::size_t k = 0; k < solids.size(); ++k) {
+        PyObject* item = nullptr;
+        if (!solids[k]) {
+            Py_INCREF(Py_None);
+            item = Py_None;
+        } else if (!solids[k]->ok()) {
+            return solids[k]->error();
+        } else {
+            item = Converter<Mesh>::cast(std::move(*solids[k]).value());
+            if (!item) return Made{};
+        }
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(k), item);
+    }
+    return Made{std::move(list)};
+}
+
 }  // namespace
 
 template <>
@@ -30,8 +76,19 @@ const ClassDef& class_def<IfcParser>() {
         .name = "IfcParser",
         .sentence = "Native IFC Parser Engine. Parses points and wire loops directly inside C++ with O(N) performance.",
         .constructor = Constructor{},  // Python cannot construct it
-        .methods = {static_method<parse_points_and_faces, parse_params>(
-            "Extracts coordinate data and creates a compiled Mesh from raw IFC text streams.")},
+        .methods =
+            {
+                static_method<parse_points_and_faces, parse_params>(
+                    "Extracts coordinate data and creates a compiled Mesh from raw IFC text streams."),
+                static_method<element_solids, element_solids_params>(
+                    "Returns the body of each element (by its step number) of an IFC text (bytes) as a Mesh\n"
+                    "of planar faces facing out, in world coordinates and metres (metres_per_unit: the\n"
+                    "model's length unit), vertices welded in cells of weld; None for an element whose\n"
+                    "body is not of the kinds made here (extrusions of polylines and rectangles, faceted\n"
+                    "breps, shell-based surface models, polygonal and triangulated face sets, mapped\n"
+                    "shapes of those), which a geometry engine can make instead. A mesh without faces:\n"
+                    "nothing with an area was left. ValueError for a unit or weld that is not positive."),
+            },
     });
     return def;
 }

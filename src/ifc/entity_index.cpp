@@ -32,6 +32,12 @@ std::pair<std::size_t, bool> EntityIndex::insert(std::uint64_t number) {
     return {slot, true};
 }
 
+std::optional<std::size_t> EntityIndex::find(std::uint64_t number) const {
+    if (number < direct_.size() && direct_[number] != no_slot) return direct_[number];
+    if (const auto entry = hashed_.find(number); entry != hashed_.end()) return entry->second;
+    return std::nullopt;
+}
+
 void EntityIndex::expect_growth(double factor) { make_room(direct_, factor); }
 
 std::pair<std::size_t, bool> EntityIndex::insert_hashed(std::uint64_t number) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -16,6 +17,8 @@ public:
     // The number's slot and whether it was new.
     std::pair<std::size_t, bool> insert(std::uint64_t number);
     std::size_t size() const noexcept { return size_; }
+    // The number's slot, if it has one.
+    std::optional<std::size_t> find(std::uint64_t number) const;
 
     // The numbers so far are expected to reach `factor` times as far.
     void expect_growth(double factor);
