@@ -85,7 +85,7 @@ bench: $(STAMPS)/installed $(STAMPS)/bench-deps
 # stops the run and leaves its input in $(FUZZED)/findings.
 FUZZ_SECONDS ?= 60
 FUZZED       := build/fuzz
-FUZZ_TARGETS := ifc_reader clean faces slice overlay graph_build wall_build
+FUZZ_TARGETS := ifc_reader clean faces slice overlay graph_build wall_build element_bodies
 fuzz: $(STAMPS)/venv
 	@tools/ensure-system-packages fuzz
 	cmake -S . -B $(FUZZED) -G Ninja -DVELMARIN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-16 \

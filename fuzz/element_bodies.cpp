@@ -1,0 +1,64 @@
+// The bodies made from a model's records, on any text: every record number
+// present (and a few that are not) is asked for its element's body, and each
+// body made is a valid mesh of finite corners, every face of three or more,
+// that the solid welding takes; nothing faults or runs away, however the
+// records nest, loop or repeat.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "core/fault.hpp"
+#include "geometry/solid_faces.hpp"
+#include "ifc/element_bodies.hpp"
+#include "ifc/step_records.hpp"
+
+using namespace velmarin;
+
+namespace {
+
+// The welding cell the IFC companion gives the solids.
+constexpr double weld = 1e-5;
+
+// The numbers a text defines, read as the index reads them: `#` and digits
+// at a statement's start. Asking for numbers never defined is harmless, so
+// this need not agree with the index exactly.
+std::vector<std::uint64_t> numbers_in(std::string_view text) {
+    std::vector<std::uint64_t> numbers;
+    for (std::size_t at = text.find('#'); at != std::string_view::npos; at = text.find('#', at + 1)) {
+        std::uint64_t number = 0;
+        std::size_t k = at + 1;
+        for (; k < text.size() && k < at + 19 && text[k] >= '0' && text[k] <= '9'; ++k) {
+            number = number * 10 + static_cast<std::uint64_t>(text[k] - '0');
+        }
+        if (k > at + 1) numbers.push_back(number);
+    }
+    return numbers;
+}
+
+void check_body(const Mesh& body) {
+    // Valid: every face of three corners or more, each a vertex of the body.
+    check(validate(body).ok(), "a body is not a valid mesh");
+    for (const Vector3D& v : body.vertices) {
+        check(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z), "a body has a corner not finite");
+    }
+    check(welded_solid_faces(body, weld).ok(), "the welding refuses a body");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const ifc::StepRecords records(text);
+    // Models in millimetres as often as in metres.
+    ifc::ElementBodies bodies(records, size % 2 == 0 ? 1.0 : 0.001);
+    std::vector<std::uint64_t> asked = numbers_in(text);
+    for (const std::uint64_t absent : {std::uint64_t{0}, std::uint64_t{1} << 40, ~std::uint64_t{0}}) {
+        asked.push_back(absent);
+    }
+    for (const std::uint64_t element : asked) {
+        if (const std::optional<Mesh> body = bodies.body(element)) check_body(*body);
+    }
+    return 0;
+}
