@@ -66,9 +66,21 @@ std::size_t statement_end(std::string_view text, std::size_t at) {
     return text.size();
 }
 
+// The statement without the blanks and comments before it: a comment
+// between two records belongs to the statement of the second.
+std::string_view without_leading_comments(std::string_view statement) {
+    statement = trimmed(statement);
+    while (statement.starts_with("/*")) {
+        const std::size_t close = statement.find("*/", 2);
+        if (close == std::string_view::npos) return {};
+        statement = trimmed(statement.substr(close + 2));
+    }
+    return statement;
+}
+
 // `#12 = IFCTYPE(...)`: the number and the record, or None.
 std::optional<std::pair<std::uint64_t, StepRecord>> entity_record(std::string_view statement) {
-    statement = trimmed(statement);
+    statement = without_leading_comments(statement);
     if (statement.size() < 2 || statement.front() != '#') return std::nullopt;
     std::size_t at = 1;
     while (at < statement.size() && statement[at] >= '0' && statement[at] <= '9') ++at;
