@@ -54,19 +54,29 @@ void drop_closing_point(std::vector<Vector3D>& outline) {
 // mapped into shapes mapped into shapes may multiply without end.
 class ElementBodies::Builder {
 public:
-    // An element of more corners is left to the engine. A detailed door is
-    // some ten thousand; a whole building's rooms, a few million.
-    static constexpr std::size_t most_corners = 20'000'000;
+    // An element of more corners (or items) is left to the engine. A
+    // detailed door is some ten thousand; a hundred times that is beyond any
+    // element's body, and keeps a few kilobytes of mapped items mapping each
+    // other to some tens of megabytes and a second's work.
+    static constexpr std::size_t most_corners = 1'000'000;
 
     // Counts an item met; false when the element has met too many.
     bool meet_item() { return ++items_ <= most_corners; }
 
     bool full() const { return mesh_.faces.indices().size() > most_corners; }
 
+    // Whether the element is left to the engine: too many corners, or one
+    // placed beyond the range of doubles (finite points and placements
+    // whose sums overflow).
+    bool refused() const { return full() || beyond_range_; }
+
     void add_face(std::span<const Vector3D> corners, const Affine& placed) {
         if (corners.size() < 3 || full()) return;
         const std::uint64_t first = mesh_.vertices.size();
-        for (const Vector3D& corner : corners) mesh_.vertices.push_back(placed.apply(corner));
+        for (const Vector3D& corner : corners) {
+            mesh_.vertices.push_back(placed.apply(corner));
+            beyond_range_ = beyond_range_ || !is_finite(mesh_.vertices.back());
+        }
         face_.clear();
         for (std::uint64_t k = 0; k < corners.size(); ++k) face_.push_back(first + k);
         mesh_.faces.push_back(Face(face_));
@@ -78,6 +88,7 @@ private:
     Mesh mesh_;
     std::vector<std::uint64_t> face_;
     std::size_t items_ = 0;
+    bool beyond_range_ = false;
 };
 
 ElementBodies::ElementBodies(const StepRecords& records, double metres)
@@ -99,7 +110,7 @@ std::optional<Mesh> ElementBodies::body(std::uint64_t element) {
     const std::optional<Affine> placed = placement ? placements_.local_placement(*placement) : std::nullopt;
     const std::optional<std::uint64_t> representation = body_representation(fields[representation_field]);
     Builder builder;
-    if (!placed || !representation || !add_items(*representation, *placed, builder, 0) || builder.full()) {
+    if (!placed || !representation || !add_items(*representation, *placed, builder, 0) || builder.refused()) {
         return std::nullopt;
     }
     return std::move(builder).finish();
@@ -155,7 +166,7 @@ bool ElementBodies::add_items(std::uint64_t representation, const Affine& placed
 bool ElementBodies::add_item(std::uint64_t item, const Affine& placed, Builder& builder, int depth) {
     const StepRecord* record = records_.find(item);
     std::vector<std::string_view> fields;
-    if (!builder.meet_item() || builder.full() || !record || !split_fields(record->fields, fields)) return false;
+    if (!builder.meet_item() || builder.refused() || !record || !split_fields(record->fields, fields)) return false;
     if (record_of(records_, item, "IFCMAPPEDITEM")) {
         // MappingSource, an IfcRepresentationMap (MappingOrigin,
         // MappedRepresentation), and MappingTarget.
