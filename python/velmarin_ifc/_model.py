@@ -8,7 +8,8 @@ import math
 import mmap
 from collections.abc import Iterator
 from contextlib import contextmanager, suppress
-from typing import TYPE_CHECKING, Callable, TypeVar
+from dataclasses import dataclass
+from typing import TYPE_CHECKING, Callable, Generic, TypeVar
 
 import ifcopenshell
 import ifcopenshell.util.element
@@ -89,9 +90,9 @@ def parts_of(model: ifcopenshell.file, text: Text) -> Parts:
     products = Products(model)
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
     faults = screened(model, products.all(), text, metres)
-    kept = [p for p in products.all() if p.id() not in faults]
-    made = solids_made_here(bytes(text), [p.id() for p in kept], metres)
-    shapes = element_shapes(model, [p for p in kept if p.id() not in made])
+    kept = [(p.id(), faces) for p, faces in products.with_faces() if p.id() not in faults]
+    made = solids_made_here(bytes(text), [key for key, _ in kept], metres, [faces for _, faces in kept])
+    shapes = element_shapes(model, [p for p in products.all() if p.id() not in faults and p.id() not in made])
     return assemble(model, products, shapes, faults, made)
 
 
@@ -106,6 +107,17 @@ class Products:
 
     def all(self) -> list[entity_instance]:
         return self.spaces + self.apertures + self.flights + self.columns
+
+    def with_faces(self) -> list[tuple[entity_instance, str]]:
+        """Every product with the faces of its solid that it keeps (as
+        IfcParser.element_solids names them): a room and a column all, an
+        aperture those through which it opens, a flight its treads."""
+        return [
+            (product, faces)
+            for group, faces in [(self.spaces, "all"), (self.apertures, "opening"), (self.flights, "treads")]
+            + [(self.columns, "all")]
+            for product in group
+        ]
 
 
 def flights(model: ifcopenshell.file, whole: str, flight: str) -> list[entity_instance]:
@@ -126,47 +138,70 @@ def assemble(
     made: dict[int, Mesh] | None = None,
 ) -> Parts:
     """The parts of the products whose solids were made: by the engine
-    (`shapes`) or by velmarin (`made`, welded); `faults`: the products kept
-    from both, with the reason."""
+    (`shapes`), or by velmarin (`made`: the faces each keeps, as
+    `Products.with_faces` names them); `faults`: the products kept from
+    both, with the reason."""
     solids = {key: solid_mesh(solid) for key, solid in world_solids(shapes).items()}
-    solids.update((key, mesh if mesh.faces else None) for key, mesh in (made or {}).items())
+    made = made or {}
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
     storeys: dict[int, tuple[str, float]] = {}
     faults = faults or {}
     left_out: list[LeftOut] = []
+    relations = Relations(model)
+    room = Conversion(kept, kept)
     rooms, room_records = converted(
-        products.spaces, solids, lambda mesh: mesh, lambda s: space_record(s, metres, storeys), faults, left_out
+        products.spaces, solids, made, room, lambda s: space_record(s, relations, metres, storeys), faults, left_out
     )
-    openings, opening_records = converted(products.apertures, solids, opening_mesh, element_record, faults, left_out)
-    treads, tread_records = converted(products.flights, solids, tread_mesh, element_record, faults, left_out)
-    wires, wire_records = converted(products.columns, solids, column_wire, element_record, faults, left_out)
+    record = relations.element_record
+    apertures = Conversion(opening_mesh, kept)
+    openings, opening_records = converted(products.apertures, solids, made, apertures, record, faults, left_out)
+    flights = Conversion(tread_mesh, kept)
+    treads, tread_records = converted(products.flights, solids, made, flights, record, faults, left_out)
+    columns = Conversion(column_wire, column_wire)
+    wires, wire_records = converted(products.columns, solids, made, columns, record, faults, left_out)
     return Parts(rooms, room_records, openings + treads, opening_records + tread_records, wires, wire_records, left_out)
+
+
+@dataclass(frozen=True)
+class Conversion(Generic[T]):
+    """What a product becomes: from the engine's solid, welded; from the faces velmarin made and kept."""
+
+    solid: Callable[[Mesh], T | None]
+    made: Callable[[Mesh], T | None]
+
+
+def kept(mesh: Mesh) -> Mesh | None:
+    return mesh if mesh.faces else None
 
 
 def converted(
     products: list[entity_instance],
     solids: dict[int, Mesh | None],
-    convert: Callable[[Mesh], T | None],
+    made: dict[int, Mesh],
+    conversion: Conversion[T],
     record: Callable[[entity_instance], R],
     faults: dict[int, Fault],
     left_out: list[LeftOut],
 ) -> tuple[list[T], list[R]]:
-    """The products with a solid of faces with an area (welded, by step id;
-    None where none was left), converted, with their records; the others are
-    added to `left_out`."""
+    """The products with faces with an area (in `made`, or the engine's
+    welded solids, by step id; None where none was left), converted, with
+    their records; the others are added to `left_out`."""
     values: list[T] = []
     records: list[R] = []
     for product in products:
         fault = faults.get(product.id())
         if fault is None:
-            made = product.id() in solids
-            solid = solids.get(product.id())
-            value = convert(solid) if solid is not None else None
+            key = product.id()
+            if key in made:
+                value = conversion.made(made[key])
+            else:
+                solid = solids.get(key)
+                value = conversion.solid(solid) if solid is not None else None
             if value is not None:
                 values.append(value)
                 records.append(record(product))
                 continue
-            fault = missing_shape(product, made)
+            fault = missing_shape(product, key in made or key in solids)
         left_out.append(LeftOut(product.GlobalId or "", product.is_a(), *fault))
     return values, records
 
@@ -180,21 +215,56 @@ def missing_shape(product: entity_instance, made: bool) -> Fault:
     return "engine failure", "the geometry engine made no solid of its shape representations"
 
 
-def element_record(element: entity_instance) -> Element:
-    """The element's record; an opening's names the element that fills it, if any."""
-    # Only openings have fillings; asking another element for them makes
-    # ifcopenshell import and search the schema's rules, each time.
-    fillings = [rel.RelatedBuildingElement for rel in element.HasFillings] if element.is_a("IfcOpeningElement") else []
-    return named(element, named(fillings[0]) if fillings else None)
+class Relations:
+    """Where each element sits in the spatial decomposition, and what fills
+    each opening: gathered from the relations once, as asking every element
+    for its inverse relations costs ifcopenshell a search each time."""
+
+    def __init__(self, model: ifcopenshell.file) -> None:
+        # An element's parent: the object that aggregates it, or else the
+        # structure that contains it directly; the first relation of each kind holds.
+        self.parents: dict[int, entity_instance] = {}
+        for kind, whole, parts in [
+            ("IfcRelAggregates", "RelatingObject", "RelatedObjects"),
+            ("IfcRelContainedInSpatialStructure", "RelatingStructure", "RelatedElements"),
+        ]:
+            for relation in model.by_type(kind):
+                for part in getattr(relation, parts) or ():
+                    if part is not None and getattr(relation, whole) is not None:
+                        self.parents.setdefault(part.id(), getattr(relation, whole))
+        self.fillings: dict[int, entity_instance] = {}
+        for relation in model.by_type("IfcRelFillsElement"):
+            opening, filling = relation.RelatingOpeningElement, relation.RelatedBuildingElement
+            if opening is not None and filling is not None:
+                self.fillings.setdefault(opening.id(), filling)
+
+    def element_record(self, element: entity_instance) -> Element:
+        """The element's record; an opening's names the element that fills it, if any."""
+        filling = self.fillings.get(element.id())
+        return named(element, named(filling) if filling is not None else None)
+
+    def storey_of(self, element: entity_instance) -> entity_instance | None:
+        """The IfcBuildingStorey above an element in the spatial decomposition,
+        through aggregation (as spaces usually are) or containment."""
+        seen = set()
+        parent: entity_instance | None = element
+        while parent is not None and parent.id() not in seen:
+            seen.add(parent.id())
+            if parent.is_a("IfcBuildingStorey"):
+                return parent
+            parent = self.parents.get(parent.id())
+        return None
 
 
 def named(element: entity_instance, filling: Element | None = None) -> Element:
     return Element(element.get_argument(GLOBAL_ID), element.is_a(), element.get_argument(NAME) or "", filling)
 
 
-def space_record(space: entity_instance, metres: float, storeys: dict[int, tuple[str, float]]) -> Space:
+def space_record(
+    space: entity_instance, relations: Relations, metres: float, storeys: dict[int, tuple[str, float]]
+) -> Space:
     """The space's record; `storeys` keeps the name and elevation of each storey met."""
-    storey = storey_of(space)
+    storey = relations.storey_of(space)
     if storey is None:
         name, elevation = "", math.nan
     elif storey.id() in storeys:
@@ -217,18 +287,3 @@ def storey_elevation(storey: entity_instance, metres: float) -> float:
             pass
     elevation = storey.Elevation
     return float(elevation) * metres if isinstance(elevation, (int, float)) else math.nan
-
-
-def storey_of(element: entity_instance) -> entity_instance | None:
-    """The IfcBuildingStorey above an element in the spatial decomposition,
-    through aggregation (as spaces usually are) or containment."""
-    seen = set()
-    parent: entity_instance | None = element
-    while parent is not None and parent.id() not in seen:
-        seen.add(parent.id())
-        if parent.is_a("IfcBuildingStorey"):
-            return parent
-        parent = ifcopenshell.util.element.get_aggregate(parent) or ifcopenshell.util.element.get_container(
-            parent, should_get_direct=True
-        )
-    return None

@@ -51,14 +51,17 @@ def world_solids(shapes: dict[int, Shape]) -> dict[int, Solid]:
     }
 
 
-def solids_made_here(text: bytes, elements: list[int], metres: float) -> dict[int, Mesh]:
+def solids_made_here(
+    text: bytes, elements: list[int], metres: float, faces: list[str] | None = None
+) -> dict[int, Mesh]:
     """The solids velmarin makes itself, by the elements' step ids, welded
     as `solid_mesh` welds the engine's: those whose bodies are extrusions of
     polylines and rectangles, faceted breps, shell-based surface models, face
-    sets, or such shapes mapped into place (IfcParser.element_solids). A
-    mesh without faces: nothing with an area was left. The other elements
-    are left to the engine."""
-    made = IfcParser.element_solids(text, elements, metres, WELD_CELL)
+    sets, or such shapes mapped into place (IfcParser.element_solids). Of
+    each, the faces that `faces` names (None: all; "opening": those of
+    `opening_mesh`; "treads": those of `tread_mesh`). A mesh without faces:
+    nothing with an area was kept. The other elements are left to the engine."""
+    made = IfcParser.element_solids(text, elements, metres, WELD_CELL, faces)
     return {element: mesh for element, mesh in zip(elements, made) if mesh is not None}
 
 
