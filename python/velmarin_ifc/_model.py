@@ -236,10 +236,12 @@ class Relations:
         """The object that aggregates the element or, failing that, the
         structure that contains it directly; the first of each."""
         decomposes = getattr(element, "Decomposes", None)
+        parent: entity_instance | None = None
         if decomposes and (not self.ifc2x3 or decomposes[0].is_a("IfcRelAggregates")):
-            return decomposes[0].RelatingObject
-        contained = getattr(element, "ContainedInStructure", None)
-        return contained[0].RelatingStructure if contained else None
+            parent = decomposes[0].RelatingObject
+        elif contained := getattr(element, "ContainedInStructure", None):
+            parent = contained[0].RelatingStructure
+        return parent
 
     def storey_of(self, element: entity_instance) -> entity_instance | None:
         """The IfcBuildingStorey above an element in the spatial decomposition,
