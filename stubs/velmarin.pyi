@@ -277,8 +277,8 @@ class IfcParser:
     ) -> list[Mesh | None]:
         """Each element's body (by step number) as planar faces facing out, in world coordinates and
         metres, welded in cells of weld; None where the body is not of the kinds made here
-        (extrusions of polylines and rectangles, faceted breps, shell models, face sets, mapped
-        shapes of those). faces: 'all', 'opening' or 'treads' for each element (None: all)."""
+        (extrusions of polylines, rectangles and circles, faceted breps, shell models, face sets,
+        mapped shapes of those). faces: 'all', 'opening' or 'treads' for each element (None: all)."""
 
 def boolean_join_extruded(mesh_a: Mesh, mesh_b: Mesh, z_base: _Float, height: _Float) -> list[Mesh]:
     """Two clashing rooms as disjoint prisms from z_base up by height: the common part, then the part
