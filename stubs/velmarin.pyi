@@ -261,11 +261,24 @@ class SpatialRegistry:
 
 @final
 class IfcParser:
-    """The reader of IFC text's points and loops, a namespace for its one static method."""
+    """The readers of IFC text, a namespace for static methods."""
 
     @staticmethod
     def parse_ifc_points_and_faces(ifc_content: str) -> Mesh:
         """The IFCCARTESIANPOINT and IFCPOLYLOOP records of an IFC text as one mesh, a face per loop."""
+
+    @staticmethod
+    def element_solids(
+        ifc_content: bytes,
+        elements: Sequence[int],
+        metres_per_unit: _Float,
+        weld: _Float,
+        faces: Sequence[str] | None = None,
+    ) -> list[Mesh | None]:
+        """Each element's body (by step number) as planar faces facing out, in world coordinates and
+        metres, welded in cells of weld; None where the body is not of the kinds made here
+        (extrusions of polylines, rectangles and circles, faceted breps, shell models, face sets,
+        mapped shapes of those). faces: 'all', 'opening' or 'treads' for each element (None: all)."""
 
 def boolean_join_extruded(mesh_a: Mesh, mesh_b: Mesh, z_base: _Float, height: _Float) -> list[Mesh]:
     """Two clashing rooms as disjoint prisms from z_base up by height: the common part, then the part

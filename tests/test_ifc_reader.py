@@ -507,3 +507,61 @@ class TestInterface:
         assert method(ifc_content="\n".join(TRIANGLE)).faces == [[0, 1, 2]]
         with pytest.raises(TypeError, match="missing 1 required positional argument: 'ifc_content'"):
             method()
+
+
+# --- element solids ---------------------------------------------------------------
+
+# A room extruded 3.5 m from a 4 x 3 rectangle (in millimetres) placed 10 m
+# along x, and a column of a boolean.
+ELEMENTS = """
+#1=IFCGEOMETRICREPRESENTATIONCONTEXT($,'Model',3,1.E-05,#4,$);
+#2=IFCCARTESIANPOINT((10000.,0.,0.));
+#3=IFCCARTESIANPOINT((0.,0.,0.));
+#4=IFCAXIS2PLACEMENT3D(#3,$,$);
+#5=IFCLOCALPLACEMENT($,#6);
+#6=IFCAXIS2PLACEMENT3D(#2,$,$);
+#7=IFCDIRECTION((0.,0.,1.));
+#8=IFCRECTANGLEPROFILEDEF(.AREA.,$,#9,4000.,3000.);
+#9=IFCAXIS2PLACEMENT2D(#10,$);
+#10=IFCCARTESIANPOINT((2000.,1500.));
+#11=IFCEXTRUDEDAREASOLID(#8,#4,#7,3500.);
+#12=IFCSHAPEREPRESENTATION(#1,'Body','SweptSolid',(#11));
+#13=IFCPRODUCTDEFINITIONSHAPE($,$,(#12));
+#14=IFCSPACE('0aaaaaaaaaaaaaaaaaaaaa',$,'room',$,$,#5,#13,$,.ELEMENT.,.INTERNAL.,$);
+#20=IFCBOOLEANCLIPPINGRESULT(.DIFFERENCE.,#11,#11);
+#21=IFCSHAPEREPRESENTATION(#1,'Body','Clipping',(#20));
+#22=IFCPRODUCTDEFINITIONSHAPE($,$,(#21));
+#23=IFCCOLUMN('0bbbbbbbbbbbbbbbbbbbbb',$,'column',$,$,#5,#22,$,$);
+"""
+
+
+def solids(text=ELEMENTS, elements=(14, 23), metres=0.001, weld=1e-5, faces=None):
+    return IfcParser.element_solids(text.encode(), list(elements), metres, weld, faces)
+
+
+def test_element_solids_are_made_in_metres_where_they_stand_and_left_to_the_engine_otherwise():
+    room, column = solids()
+    vertices, _ = room.to_arrays()
+    assert vertices.min(axis=0).tolist() == [10.0, 0.0, 0.0] and vertices.max(axis=0).tolist() == [14.0, 3.0, 3.5]
+    assert len(room.faces) == 6 and column is None  # six faces facing out; a boolean is the engine's
+    assert solids(elements=[99, 13]) == [None, None]  # no such record; not an element
+    # Standing (taller than its plan is wide), an opening keeps the four upright faces; a flight its top.
+    assert len(solids(elements=[14], faces=["opening"])[0].faces) == 4
+    treads = solids(elements=[14], faces=["treads"])[0]
+    assert len(treads.faces) == 1 and treads.face_normals().tolist() == [[0.0, 0.0, 1.0]]
+
+
+@pytest.mark.parametrize(
+    "arguments, error",
+    [
+        ({"metres": 0.0}, "metres_per_unit must be a positive number."),
+        ({"weld": math.nan}, "weld must be a positive number."),
+        ({"faces": ["all"]}, "faces must name what each element keeps, one per element."),
+        ({"faces": ["all", "walls"]}, "faces holds 'walls'; each must be 'all', 'opening' or 'treads'."),
+    ],
+)
+def test_element_solids_refuse_what_they_cannot_use(arguments, error):
+    with pytest.raises(ValueError, match=error.replace("(", r"\(").replace(".", r"\.")):
+        solids(**arguments)
+    with pytest.raises(TypeError):
+        IfcParser.element_solids(ELEMENTS, [14], 1.0, 1e-5)  # the text as bytes, not str

@@ -7,6 +7,7 @@ from __future__ import annotations
 import math
 import mmap
 from collections.abc import Iterator
+from concurrent.futures import ThreadPoolExecutor
 from contextlib import contextmanager, suppress
 from dataclasses import dataclass
 from typing import TYPE_CHECKING, Callable, Generic, TypeVar
@@ -89,9 +90,16 @@ def building_of(model: ifcopenshell.file) -> Building:
 def parts_of(model: ifcopenshell.file, text: Text) -> Parts:
     products = Products(model)
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
-    faults = screened(model, products.all(), text, metres)
-    kept = [(p.id(), faces) for p, faces in products.with_faces() if p.id() not in faults]
-    made = solids_made_here(bytes(text), [key for key, _ in kept], metres, [faces for _, faces in kept])
+    every = products.with_faces()
+    with ThreadPoolExecutor(max_workers=1) as pool:
+        # velmarin makes what solids it can on a thread of its own, which
+        # gives up the interpreter lock, while the checks run here; those of
+        # the products the checks leave out are dropped.
+        making = pool.submit(
+            solids_made_here, bytes(text), [p.id() for p, _ in every], metres, [faces for _, faces in every]
+        )
+        faults = screened(model, products.all(), text, metres)
+        made = {key: mesh for key, mesh in making.result().items() if key not in faults}
     shapes = element_shapes(model, [p for p in products.all() if p.id() not in faults and p.id() not in made])
     return assemble(model, products, shapes, faults, made)
 
@@ -152,7 +160,7 @@ def assemble(
     rooms, room_records = converted(
         products.spaces, solids, made, room, lambda s: space_record(s, relations, metres, storeys), faults, left_out
     )
-    record = relations.element_record
+    record = element_record
     apertures = Conversion(opening_mesh, kept)
     openings, opening_records = converted(products.apertures, solids, made, apertures, record, faults, left_out)
     flights = Conversion(tread_mesh, kept)
@@ -216,32 +224,24 @@ def missing_shape(product: entity_instance, made: bool) -> Fault:
 
 
 class Relations:
-    """Where each element sits in the spatial decomposition, and what fills
-    each opening: gathered from the relations once, as asking every element
-    for its inverse relations costs ifcopenshell a search each time."""
+    """Where each element sits in the spatial decomposition, asked of its
+    inverse relations directly, as ifcopenshell's own helpers do (their
+    lookup of the model's schema each time costs as much again)."""
 
     def __init__(self, model: ifcopenshell.file) -> None:
-        # An element's parent: the object that aggregates it, or else the
-        # structure that contains it directly; the first relation of each kind holds.
-        self.parents: dict[int, entity_instance] = {}
-        for kind, whole, parts in [
-            ("IfcRelAggregates", "RelatingObject", "RelatedObjects"),
-            ("IfcRelContainedInSpatialStructure", "RelatingStructure", "RelatedElements"),
-        ]:
-            for relation in model.by_type(kind):
-                for part in getattr(relation, parts) or ():
-                    if part is not None and getattr(relation, whole) is not None:
-                        self.parents.setdefault(part.id(), getattr(relation, whole))
-        self.fillings: dict[int, entity_instance] = {}
-        for relation in model.by_type("IfcRelFillsElement"):
-            opening, filling = relation.RelatingOpeningElement, relation.RelatedBuildingElement
-            if opening is not None and filling is not None:
-                self.fillings.setdefault(opening.id(), filling)
+        # IFC2X3 decomposes by nesting too: only aggregation counts.
+        self.ifc2x3 = model.schema == "IFC2X3"
 
-    def element_record(self, element: entity_instance) -> Element:
-        """The element's record; an opening's names the element that fills it, if any."""
-        filling = self.fillings.get(element.id())
-        return named(element, named(filling) if filling is not None else None)
+    def parent(self, element: entity_instance) -> entity_instance | None:
+        """The object that aggregates the element or, failing that, the
+        structure that contains it directly; the first of each."""
+        decomposes = getattr(element, "Decomposes", None)
+        parent: entity_instance | None = None
+        if decomposes and (not self.ifc2x3 or decomposes[0].is_a("IfcRelAggregates")):
+            parent = decomposes[0].RelatingObject
+        elif contained := getattr(element, "ContainedInStructure", None):
+            parent = contained[0].RelatingStructure
+        return parent
 
     def storey_of(self, element: entity_instance) -> entity_instance | None:
         """The IfcBuildingStorey above an element in the spatial decomposition,
@@ -252,8 +252,16 @@ class Relations:
             seen.add(parent.id())
             if parent.is_a("IfcBuildingStorey"):
                 return parent
-            parent = self.parents.get(parent.id())
+            parent = self.parent(parent)
         return None
+
+
+def element_record(element: entity_instance) -> Element:
+    """The element's record; an opening's names the element that fills it, if any."""
+    # Only openings have fillings; asking another element for them makes
+    # ifcopenshell import and search the schema's rules, each time.
+    fillings = element.HasFillings if element.is_a("IfcOpeningElement") else ()
+    return named(element, named(fillings[0].RelatedBuildingElement) if fillings else None)
 
 
 def named(element: entity_instance, filling: Element | None = None) -> Element:

@@ -12,7 +12,11 @@ from velmarin_ifc._building import Building, building_from
 def read_building(path: str | os.PathLike[str], timeout: float | None = None) -> Building:
     """Reads an IFC model (IFC2X3 or IFC4) into a Building.
 
-    ifcopenshell's geometry engine makes the solids, on all the cores the
+    velmarin makes the solids of the common kinds itself, from the model's
+    text, on a thread of its own while the model is checked (extrusions of
+    polylines, rectangles and circles, faceted breps, shell models, face
+    sets, and such shapes mapped into place: see IfcParser.element_solids);
+    ifcopenshell's geometry engine makes the others, on all the cores the
     process may use but one, with 500 elements a core at least (a small
     model on one).
     Every IfcSpace becomes a room (a mesh of planar faces facing out, welded

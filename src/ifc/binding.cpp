@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "binding/declare.hpp"
+#include "binding/released_lock.hpp"
 #include "core/parallel_tasks.hpp"
 #include "geometry/binding.hpp"
 #include "geometry/solid_faces.hpp"
@@ -66,17 +67,23 @@ Result<Made> element_solids(BytesView ifc_content, std::vector<std::uint64_t> el
     if (!(weld > 0.0) || !std::isfinite(weld)) return value_error("weld must be a positive number.");
     Result<std::vector<ifc::FacesKept>> kept = faces_kept(faces, elements.size());
     if (!kept.ok()) return kept.error();
-    const ifc::StepRecords records(ifc_content.data);
-    ifc::ElementBodies bodies(records, metres_per_unit);
-    std::vector<std::optional<Mesh>> made(elements.size());
-    for (std::size_t k = 0; k < elements.size(); ++k) made[k] = bodies.body(elements[k]);
-    std::vector<std::optional<Result<Mesh>>> solids =
-        run_by_position<std::optional<Result<Mesh>>>(made.size(), [&](std::size_t k) -> std::optional<Result<Mesh>> {
-            if (!made[k]) return std::nullopt;
-            Result<Mesh> solid = welded_solid_faces(*made[k], weld);
-            if (!solid.ok()) return solid;
-            return ifc::kept_faces(solid.value(), kept.value()[k]);
-        });
+    // The arguments are plain values now and the text is held by the call:
+    // other Python threads may run while the solids are made.
+    std::vector<std::optional<Result<Mesh>>> solids;
+    {
+        const ReleasedLock released;
+        const ifc::StepRecords records(ifc_content.data);
+        ifc::ElementBodies bodies(records, metres_per_unit);
+        std::vector<std::optional<Mesh>> made(elements.size());
+        for (std::size_t k = 0; k < elements.size(); ++k) made[k] = bodies.body(elements[k]);
+        solids = run_by_position<std::optional<Result<Mesh>>>(
+            made.size(), [&](std::size_t k) -> std::optional<Result<Mesh>> {
+                if (!made[k]) return std::nullopt;
+                Result<Mesh> solid = welded_solid_faces(*made[k], weld);
+                if (!solid.ok()) return solid;
+                return ifc::kept_faces(solid.value(), kept.value()[k]);
+            });
+    }
     PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(solids.size())));
     if (!list) return Made{};
     for (std::size_t k = 0; k < solids.size(); ++k) {
@@ -111,9 +118,10 @@ const ClassDef& class_def<IfcParser>() {
                     "Returns the body of each element (by its step number) of an IFC text (bytes) as a Mesh\n"
                     "of planar faces facing out, in world coordinates and metres (metres_per_unit: the\n"
                     "model's length unit), vertices welded in cells of weld; None for an element whose\n"
-                    "body is not of the kinds made here (extrusions of polylines and rectangles, faceted\n"
-                    "breps, shell-based surface models, polygonal and triangulated face sets, mapped\n"
-                    "shapes of those), which a geometry engine can make instead. faces (None: 'all' for\n"
+                    "body is not of the kinds made here (extrusions of polylines, rectangles and circles,\n"
+                    "faceted breps, shell-based surface models, polygonal and triangulated face sets,\n"
+                    "mapped shapes of those), which a geometry engine can make instead. The interpreter\n"
+                    "lock is given up while the solids are made. faces (None: 'all' for\n"
                     "each) names what each element keeps: 'all', 'opening' (standing, the faces that are\n"
                     "not level, |n.z| <= 0.707; lying lower than its plan is wide, the level ones) or\n"
                     "'treads' (the faces with n.z > 0.707). A mesh without faces: nothing with an area\n"

@@ -1,6 +1,8 @@
 #include "ifc/element_bodies.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "geometry/vector_ops.hpp"
@@ -19,6 +21,9 @@ constexpr std::size_t voided_element_field = 4;
 // IFC2X3 exporters call it.
 // Where IfcGeometricRepresentationSubContext keeps ParentContext.
 constexpr std::size_t parent_context_field = 6;
+// The sides of the polygon that stands for a circle: the geometry engine's
+// count, as its solids of the shared models' round columns have it.
+constexpr int circle_sides = 16;
 // Subcontexts of subcontexts are followed this deep at most.
 constexpr int deepest_context = 4;
 
@@ -238,11 +243,7 @@ bool ElementBodies::add_profile(std::uint64_t profile, std::vector<Vector3D>& ou
         if (!curve || !(add_polyline(*curve, outline) || add_indexed_polyline(*curve, outline))) return false;
     } else if (fields_of(records_, profile, "IFCRECTANGLEPROFILEDEF", 5, fields)) {
         // ProfileType, ProfileName, Position, XDim, YDim.
-        std::optional<Affine> position = Affine{};
-        if (!unset_field(fields[2])) {
-            const std::optional<std::uint64_t> axes = reference_field(fields[2]);
-            position = axes ? placements_.axes(*axes) : std::nullopt;
-        }
+        const std::optional<Affine> position = profile_position(fields[2]);
         const std::optional<double> x = real_field(fields[3]);
         const std::optional<double> y = real_field(fields[4]);
         if (!position || !x || !y || !(*x > 0.0) || !(*y > 0.0)) return false;
@@ -250,11 +251,28 @@ bool ElementBodies::add_profile(std::uint64_t profile, std::vector<Vector3D>& ou
         for (const Vector3D& corner : {Vector3D{-dx, -dy, 0.0}, {dx, -dy, 0.0}, {dx, dy, 0.0}, {-dx, dy, 0.0}}) {
             outline.push_back(position->apply(corner));
         }
+    } else if (fields_of(records_, profile, "IFCCIRCLEPROFILEDEF", 4, fields)) {
+        // ProfileType, ProfileName, Position, Radius: a polygon of the
+        // engine's count of sides, from the position's x axis on.
+        const std::optional<Affine> position = profile_position(fields[2]);
+        const std::optional<double> radius = real_field(fields[3]);
+        if (!position || !radius || !(*radius > 0.0)) return false;
+        const double r = *radius * placements_.metres();
+        for (int k = 0; k < circle_sides; ++k) {
+            const double angle = 2 * std::numbers::pi * k / circle_sides;
+            outline.push_back(position->apply({r * std::cos(angle), r * std::sin(angle), 0.0}));
+        }
     } else {
         return false;
     }
     drop_closing_point(outline);
     return outline.size() >= 3;
+}
+
+std::optional<Affine> ElementBodies::profile_position(std::string_view field) const {
+    if (unset_field(field)) return Affine{};
+    const std::optional<std::uint64_t> axes = reference_field(field);
+    return axes ? placements_.axes(*axes) : std::nullopt;
 }
 
 bool ElementBodies::add_polyline(std::uint64_t curve, std::vector<Vector3D>& outline) const {

@@ -2,13 +2,15 @@
 // shapes: the common kinds that authoring tools write for rooms, doors,
 // windows, openings, stairs and columns, in world coordinates and metres.
 //
-// Made: extrusions of polylines, indexed polylines of straight segments and
-// rectangles; faceted breps and shell-based surface models of poly loops;
-// polygonal and triangulated face sets; shapes mapped into place, uniformly
-// scaled. An element is made only when the one representation it has for
-// its body (identifier "Body", in a "Model" context) holds nothing else and
-// no opening voids it; any other element is left to a geometry engine, as
-// is one whose records do not read as the standard has them.
+// Made: extrusions of polylines, indexed polylines of straight segments,
+// rectangles and circles (polygons of 16 sides); faceted breps and
+// shell-based surface models of poly loops, faces with holes cut into
+// triangles; polygonal and triangulated face sets; shapes mapped into
+// place, uniformly scaled. An element is made only when the one
+// representation it has for its body (identifier "Body", in a "Model" or
+// "Design" context) holds nothing else and no opening voids it; any other
+// element is left to a geometry engine, as is one whose records do not read
+// as the standard has them.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +46,8 @@ private:
     bool add_item(std::uint64_t item, const Affine& placed, Builder& builder, int depth);
     bool add_extrusion(std::span<const std::string_view> fields, const Affine& placed, Builder& builder);
     bool add_profile(std::uint64_t profile, std::vector<Vector3D>& outline) const;
+    // A parameterized profile's Position: none is the identity.
+    std::optional<Affine> profile_position(std::string_view field) const;
     bool add_polyline(std::uint64_t curve, std::vector<Vector3D>& outline) const;
     bool add_indexed_polyline(std::uint64_t curve, std::vector<Vector3D>& outline) const;
     // A face's loops, the outer one first: their corners one loop after
