@@ -78,24 +78,33 @@ std::optional<Affine> Placements::axes(std::uint64_t number) const {
     return Affine{*x, cross(*z, *x), *z, *origin};
 }
 
-std::optional<Affine> Placements::local_placement(std::uint64_t number) { return local_placement(number, 0); }
+std::optional<Affine> Placements::local_placement(std::uint64_t number) {
+    const std::optional<Chain> found = chain(number, 0);
+    return found ? std::optional<Affine>(found->placed) : std::nullopt;
+}
 
-std::optional<Affine> Placements::local_placement(std::uint64_t number, int depth) {
-    if (const auto known = placed_.find(number); known != placed_.end()) return known->second;
+std::optional<Placements::Chain> Placements::chain(std::uint64_t number, int below) {
+    // A placement already followed counts its links as well, so that every
+    // element's answer is the same whichever elements were asked before.
+    if (const auto known = placed_.find(number); known != placed_.end()) {
+        if (below + known->second.links > deepest_chain) return std::nullopt;
+        return known->second;
+    }
     // PlacementRelTo, RelativePlacement.
     std::vector<std::string_view> fields;
-    if (depth > deepest_chain || !fields_of(records_, number, "IFCLOCALPLACEMENT", 2, fields)) return std::nullopt;
+    if (below >= deepest_chain || !fields_of(records_, number, "IFCLOCALPLACEMENT", 2, fields)) return std::nullopt;
     const std::optional<std::uint64_t> relative = reference_field(fields[1]);
-    std::optional<Affine> placement = relative ? axes(*relative) : std::nullopt;
+    const std::optional<Affine> placement = relative ? axes(*relative) : std::nullopt;
     if (!placement) return std::nullopt;
+    Chain made{*placement, 1};
     if (!unset_field(fields[0])) {
         const std::optional<std::uint64_t> parent = reference_field(fields[0]);
-        const std::optional<Affine> outer = parent ? local_placement(*parent, depth + 1) : std::nullopt;
+        const std::optional<Chain> outer = parent ? chain(*parent, below + 1) : std::nullopt;
         if (!outer) return std::nullopt;
-        placement = compose(*outer, *placement);
+        made = {compose(outer->placed, *placement), outer->links + 1};
     }
-    placed_.emplace(number, *placement);
-    return placement;
+    placed_.emplace(number, made);
+    return made;
 }
 
 std::optional<Affine> Placements::transformation(std::uint64_t number) const {
@@ -105,7 +114,8 @@ std::optional<Affine> Placements::transformation(std::uint64_t number) const {
     if (!fields_of(records_, number, "IFCCARTESIANTRANSFORMATIONOPERATOR3D", 5, fields)) return std::nullopt;
     const std::optional<Vector3D> z = direction_or(fields[4], {0.0, 0.0, 1.0});
     if (!z) return std::nullopt;
-    const Vector3D x_default = std::abs(z->x) == 1.0 ? Vector3D{0.0, 0.0, 1.0} : Vector3D{1.0, 0.0, 0.0};
+    const bool along_x = z->x == 1.0 && z->y == 0.0 && z->z == 0.0;
+    const Vector3D x_default = along_x ? Vector3D{0.0, 1.0, 0.0} : Vector3D{1.0, 0.0, 0.0};
     const std::optional<Vector3D> x_given = direction_or(fields[0], x_default);
     const std::optional<Vector3D> x = x_given ? square_to(*x_given, *z) : std::nullopt;
     const std::optional<Vector3D> y_given = direction_or(fields[1], {0.0, 1.0, 0.0});

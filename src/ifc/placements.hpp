@@ -32,7 +32,8 @@ Affine compose(const Affine& outer, const Affine& inner);
 // (the model's length unit in metres). Every reader answers None for a
 // record that is missing, of another type than it reads, not finite, or a
 // direction of no length; the placements of elements are followed through
-// at most `deepest_chain` links, so a ring of them ends in None too.
+// chains of at most `deepest_chain` links, so a ring of them ends in None
+// too, whatever was asked before.
 class Placements {
 public:
     Placements(const StepRecords& records, double metres) : records_(records), metres_(metres) {}
@@ -58,11 +59,19 @@ public:
     static constexpr int deepest_chain = 100;
 
 private:
-    std::optional<Affine> local_placement(std::uint64_t number, int depth);
+    // A local placement followed: where it puts things, and how many links
+    // its chain has, itself and those it is relative to.
+    struct Chain {
+        Affine placed;
+        int links;
+    };
+
+    // `below`: the links already followed down to this one.
+    std::optional<Chain> chain(std::uint64_t number, int below);
 
     const StepRecords& records_;
     double metres_;
-    std::unordered_map<std::uint64_t, Affine> placed_;  // local placements already followed
+    std::unordered_map<std::uint64_t, Chain> placed_;  // local placements already followed
 };
 
 }  // namespace velmarin::ifc

@@ -4,9 +4,11 @@
 // The index is one pass over the text that notes where each record's type
 // and fields stand; a record's fields are read only when a caller asks for
 // them, as views into the text. A record that does not read (no `=`, no
-// type, unbalanced parentheses) is not indexed, and a caller that follows a
-// reference to it finds nothing: every reader answers "no value" rather
-// than failing, and the caller decides what a missing value means.
+// type, no parentheses around its fields) is not indexed, and a caller that
+// follows a reference to it finds nothing; one whose fields do not split
+// (a parenthesis or string left open inside) reads as broken. Every reader
+// answers "no value" rather than failing, and the caller decides what a
+// missing value means.
 #pragma once
 
 #include <cstdint>

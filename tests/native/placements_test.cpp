@@ -70,9 +70,9 @@ TEST(Placements, RingsAndBrokenLinksGiveNone) {
                        "#34=IFCLOCALPLACEMENT(#99,#12);"  // relative to nothing
                        "#35=IFCLOCALPLACEMENT($,#2);"  // a direction for its axes
                        "#36=IFCLOCALPLACEMENT(#31,#12);";
-    // A long chain, well within the depth followed.
+    // A long chain, well within the depth followed, then on past it.
     text += "#100=IFCLOCALPLACEMENT($,#12);";
-    for (int k = 101; k <= 150; ++k) {
+    for (int k = 101; k <= 250; ++k) {
         text += '#';
         text += std::to_string(k);
         text += "=IFCLOCALPLACEMENT(#";
@@ -86,6 +86,11 @@ TEST(Placements, RingsAndBrokenLinksGiveNone) {
     const std::optional<Affine> deep = placements.local_placement(150);
     ASSERT_TRUE(deep);
     expect_near(deep->origin, {102.0, 0.0, 0.0}, "the end of the long chain");
+    // Too long a chain gives None though its first half was followed before,
+    // and the longest allowed is followed after it was refused.
+    EXPECT_FALSE(placements.local_placement(250));
+    EXPECT_FALSE(placements.local_placement(100 + Placements::deepest_chain));
+    EXPECT_TRUE(placements.local_placement(99 + Placements::deepest_chain));
 }
 
 TEST(Placements, TransformationScaledWithDefaultAxes) {
