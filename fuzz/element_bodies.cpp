@@ -2,7 +2,8 @@
 // present (and a few that are not) is asked for its element's body, and each
 // body made is a valid mesh of finite corners, every face of three or more,
 // that the solid welding takes; nothing faults or runs away, however the
-// records nest, loop or repeat.
+// records nest, loop or repeat. The whole model's solids, by type, are made
+// too, their unit positive and finite.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "core/fault.hpp"
 #include "geometry/solid_faces.hpp"
 #include "ifc/element_bodies.hpp"
+#include "ifc/element_solids.hpp"
 #include "ifc/step_records.hpp"
 
 using namespace velmarin;
@@ -59,6 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const std::uint64_t element : asked) {
         if (const std::optional<Mesh> body = bodies.body(element)) check_body(*body);
+    }
+    const ifc::ElementType types[] = {
+        {"IFCSPACE", ifc::FacesKept::All}, {"IFCDOOR", ifc::FacesKept::Opening}, {"IFCSTAIR", ifc::FacesKept::Treads}};
+    if (const std::optional<ifc::ModelSolids> model = ifc::model_solids(records, types, weld)) {
+        check(model->metres > 0 && std::isfinite(model->metres), "a model's unit is not a positive length");
+        check(model->solids.size() == model->elements.size(), "a model's solids are not one an element");
+        for (const std::optional<Mesh>& solid : model->solids) {
+            if (solid) check(validate(*solid).ok(), "a model's solid is not a valid mesh");
+        }
     }
     return 0;
 }

@@ -280,6 +280,14 @@ class IfcParser:
         (extrusions of polylines, rectangles and circles, faceted breps, shell models, face sets,
         mapped shapes of those). faces: 'all', 'opening' or 'treads' for each element (None: all)."""
 
+    @staticmethod
+    def model_solids(
+        ifc_content: bytes, types: Sequence[str], faces: Sequence[str], weld: _Float
+    ) -> tuple[float, list[int], list[Mesh | None]] | None:
+        """The project's length unit in metres, the step numbers of the records of the types named
+        (in capitals, as the text writes them) and their solids as element_solids makes them, keeping
+        the faces named for each type; None when the text gives no length unit that reads."""
+
 def boolean_join_extruded(mesh_a: Mesh, mesh_b: Mesh, z_base: _Float, height: _Float) -> list[Mesh]:
     """Two clashing rooms as disjoint prisms from z_base up by height: the common part, then the part
     only in mesh_a, then the part only in mesh_b, each footprint a mesh's first face seen from above."""

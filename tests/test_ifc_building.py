@@ -538,3 +538,23 @@ def test_the_shared_models_agree_with_their_space_boundaries(name, tmp_path):
     )
     assert Counter(e.get_attribute("passage") for e in building.graph().edges) == passages
     assert sum(map(math.isfinite, building.egress().values())) == out
+
+
+def test_solids_made_ahead_serve_only_in_the_models_own_unit(written):
+    """The solids made from the text before ifcopenshell parsed it stand in
+    for nothing unless their length unit is ifcopenshell's; without them
+    (another kind of file, a unit not told) the same building is read."""
+    from velmarin import Mesh
+    from velmarin_ifc._building import building_from
+    from velmarin_ifc._model import parts_of, solids_ahead
+
+    def contacts(ahead):
+        graph = building_from(parts_of(model, written.read_bytes(), ahead)).graph()
+        return sorted((e.node_a, e.node_b, e.contact_type, round(e.shared_area, 9)) for e in graph.edges)
+
+    model = ifcopenshell.open(str(written))
+    unit, ahead = solids_ahead(str(written))
+    assert unit == (0.001 if "IFC2X3" in written.name else 1.0) and len(ahead) > 30
+    expected = contacts((unit, ahead))
+    faceless = {key: Mesh([], []) for key in ahead}  # a room of these would have no faces
+    assert contacts((unit * 2, faceless)) == contacts(None) == contacts((unit, {})) == expected

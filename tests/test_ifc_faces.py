@@ -3,6 +3,8 @@ the last bit, those that the face work in Python made of them; the solids lie
 where the engine itself would place them; and the solids velmarin makes
 itself from the model's text are the engine's."""
 
+from pathlib import Path
+
 import numpy as np
 import pytest
 
@@ -13,10 +15,10 @@ import ifcopenshell.util.unit  # noqa: E402
 from mesh_support import exact_mesh  # noqa: E402
 from support.reference_mesh import reference_solid_faces  # noqa: E402
 from support.space_boundaries import MODELS, SHARED, unpacked  # noqa: E402
-from velmarin import Mesh, Vector3D  # noqa: E402
+from velmarin import IfcParser, Mesh, Vector3D  # noqa: E402
 from velmarin_ifc._engine import KERNEL, element_shapes, engine_settings  # noqa: E402
 from velmarin_ifc._geometry import FACING_UP, bounds, face_normal  # noqa: E402
-from velmarin_ifc._model import Products  # noqa: E402
+from velmarin_ifc._model import Products, solids_ahead  # noqa: E402
 from velmarin_ifc._solids import (  # noqa: E402
     WELD_CELL,
     opening_mesh,
@@ -165,7 +167,15 @@ def test_the_solids_made_here_are_the_engines(name, tmp_path):
         [faces for _, faces in Products(model).with_faces()],
     )
     rules = {"all": lambda mesh: mesh, "opening": opening_mesh, "treads": tread_mesh}
+    # Made ahead of ifcopenshell's parse, from the text alone, they are the same.
+    unit, ahead = solids_ahead(str(path))
+    assert unit == metres
     for product, faces in Products(model).with_faces():
+        assert (
+            exact_mesh(ahead[product.id()]) == exact_mesh(kept[product.id()])
+            if product.id() in kept
+            else (ahead[product.id()] is None)
+        )
         if product.id() in made:
             expected = rules[faces](made[product.id()]) if made[product.id()].faces else None
             assert exact_mesh(kept[product.id()]) == exact_mesh(expected) if expected else not kept[product.id()].faces
@@ -180,3 +190,10 @@ def test_the_solids_made_here_are_the_engines(name, tmp_path):
             assert np.abs(bounds - expected_bounds).max() < 1e-9
             assert area == pytest.approx(expected_area, rel=1e-5)
             assert volume == pytest.approx(expected_volume, rel=1e-5)
+
+
+@pytest.mark.parametrize("seed", ["units_si.ifc", "units_foot.ifc"])
+def test_the_length_unit_told_from_the_text_is_ifcopenshells(seed):
+    path = Path(__file__).parents[1] / "fuzz" / "corpus" / "element_bodies" / seed
+    unit, elements, _ = IfcParser.model_solids(path.read_bytes(), ["IFCSPACE"], ["all"], WELD_CELL)
+    assert unit == ifcopenshell.util.unit.calculate_unit_scale(ifcopenshell.open(str(path))) and elements == [10]

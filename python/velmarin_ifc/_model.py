@@ -10,18 +10,19 @@ from collections.abc import Iterator
 from concurrent.futures import ThreadPoolExecutor
 from contextlib import contextmanager, suppress
 from dataclasses import dataclass
-from typing import TYPE_CHECKING, Callable, Generic, TypeVar
+from typing import TYPE_CHECKING, Callable, Generic, Optional, TypeVar
 
 import ifcopenshell
 import ifcopenshell.util.element
 import ifcopenshell.util.placement
 import ifcopenshell.util.unit
 
-from velmarin import Mesh
+from velmarin import IfcParser, Mesh
 from velmarin_ifc._building import Building, Element, LeftOut, Parts, Space, building_from
 from velmarin_ifc._engine import element_shapes
 from velmarin_ifc._screening import Fault, Placements, Text, of_kind, screened
 from velmarin_ifc._solids import (
+    WELD_CELL,
     Shape,
     column_wire,
     opening_mesh,
@@ -47,15 +48,61 @@ R = TypeVar("R")
 
 
 def parts_read(path: str) -> Parts:
-    """The parts of the model in the file."""
-    try:
-        model = ifcopenshell.open(path)
-    except (ifcopenshell.Error, OSError, RuntimeError) as error:  # its parser and its wrapper fail alike
-        raise ValueError(f"{path!r} is not an IFC model ({error})") from None
-    if not isinstance(model, ifcopenshell.file):
-        raise ValueError(f"{path!r} is not an IFC model")
-    with step_text(path, model) as text:
-        return parts_of(model, text)
+    """The parts of the model in the file. While ifcopenshell parses it
+    (which gives up the interpreter lock), velmarin makes what solids it can
+    of it on a thread of its own."""
+    with ThreadPoolExecutor(max_workers=1) as pool:
+        ahead = pool.submit(solids_ahead, path)
+        try:
+            model = ifcopenshell.open(path)
+        except (ifcopenshell.Error, OSError, RuntimeError) as error:  # its parser and its wrapper fail alike
+            raise ValueError(f"{path!r} is not an IFC model ({error})") from None
+        if not isinstance(model, ifcopenshell.file):
+            raise ValueError(f"{path!r} is not an IFC model")
+        with step_text(path, model) as text:
+            return parts_of(model, text, ahead.result())
+
+
+# The subtypes of the classes read that IFC4 adds, which the text names as
+# types of their own.
+STANDARD_CASES = {
+    "IfcDoor": "IfcDoorStandardCase",
+    "IfcWindow": "IfcWindowStandardCase",
+    "IfcOpeningElement": "IfcOpeningStandardCase",
+    "IfcColumn": "IfcColumnStandardCase",
+}
+
+
+def types_ahead() -> list[tuple[str, str]]:
+    """The types whose solids are made ahead, as the text names them, with
+    the faces each keeps. An element of another type (a subtype not named
+    here) has its solid made once the model is parsed."""
+    flights = [name for pair in FLIGHT_CLASSES for name in pair]
+    groups = [(["IfcSpace"], "all"), (list(APERTURE_CLASSES), "opening"), (flights, "treads"), (["IfcColumn"], "all")]
+    return [
+        (name.upper(), faces)
+        for classes, faces in groups
+        for read in classes
+        for name in [read] + ([STANDARD_CASES[read]] if read in STANDARD_CASES else [])
+    ]
+
+
+# What solids_ahead gives: the model's length unit in metres and, by step
+# id, the solid each element of the types ahead keeps (None: the engine's).
+Ahead = Optional[tuple[float, dict[int, Optional[Mesh]]]]
+
+
+def solids_ahead(path: str) -> Ahead:
+    """The solids velmarin makes of a STEP file before ifcopenshell has read
+    it (IfcParser.model_solids); None for a file of another kind or whose
+    length unit velmarin cannot tell."""
+    with open(path, "rb") as file:
+        text = file.read()
+    if not text[:64].lstrip().startswith(b"ISO-10303-21"):
+        return None
+    types = types_ahead()
+    made = IfcParser.model_solids(text, [t for t, _ in types], [faces for _, faces in types], WELD_CELL)
+    return None if made is None else (made[0], dict(zip(made[1], made[2])))
 
 
 @contextmanager
@@ -87,19 +134,22 @@ def building_of(model: ifcopenshell.file) -> Building:
     return building_from(parts_of(model, written_text(model)))
 
 
-def parts_of(model: ifcopenshell.file, text: Text) -> Parts:
+def parts_of(model: ifcopenshell.file, text: Text, ahead: Ahead = None) -> Parts:
+    """The parts of the model, with the solids made `ahead` of it if any
+    (used only if their length unit is ifcopenshell's)."""
     products = Products(model)
     metres = ifcopenshell.util.unit.calculate_unit_scale(model)
-    every = products.with_faces()
+    tried = ahead[1] if ahead is not None and ahead[0] == metres else {}
+    left = [(p.id(), faces) for p, faces in products.with_faces() if p.id() not in tried]
     with ThreadPoolExecutor(max_workers=1) as pool:
-        # velmarin makes what solids it can on a thread of its own, which
-        # gives up the interpreter lock, while the checks run here; those of
-        # the products the checks leave out are dropped.
-        making = pool.submit(
-            solids_made_here, bytes(text), [p.id() for p, _ in every], metres, [faces for _, faces in every]
-        )
+        # velmarin makes the solids not made ahead on a thread of its own,
+        # which gives up the interpreter lock, while the checks run here;
+        # those of the products the checks leave out are dropped.
+        making = left and pool.submit(solids_made_here, bytes(text), [k for k, _ in left], metres, [f for _, f in left])
         faults = screened(model, products.all(), text, metres)
-        made = {key: mesh for key, mesh in making.result().items() if key not in faults}
+        made = {key: mesh for key, mesh in tried.items() if mesh is not None}
+        made.update(making.result() if making else {})
+    made = {key: mesh for key, mesh in made.items() if key not in faults}
     shapes = element_shapes(model, [p for p in products.all() if p.id() not in faults and p.id() not in made])
     return assemble(model, products, shapes, faults, made)
 

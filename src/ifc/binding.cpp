@@ -8,11 +8,9 @@
 
 #include "binding/declare.hpp"
 #include "binding/released_lock.hpp"
-#include "core/parallel_tasks.hpp"
 #include "geometry/binding.hpp"
-#include "geometry/solid_faces.hpp"
 #include "ifc/aperture_faces.hpp"
-#include "ifc/element_bodies.hpp"
+#include "ifc/element_solids.hpp"
 #include "ifc/reader.hpp"
 #include "ifc/step_records.hpp"
 
@@ -36,70 +34,88 @@ Result<Made> parse_points_and_faces(Utf8Pieces ifc_content) {
 // clang-format off
 constexpr Params element_solids_params{"IfcParser", "element_solids", "ifc_content", "elements", "metres_per_unit",
                                        "weld", DefaultsToNone{"faces"}};
+constexpr Params model_solids_params{"IfcParser", "model_solids", "ifc_content", "types", "faces", "weld"};
 // clang-format on
 
-// What each element keeps of its solid, by name; all of it without names.
+// The faces an element keeps, by name.
+Result<ifc::FacesKept> faces_named(const std::string& name) {
+    if (name == "all") return ifc::FacesKept::All;
+    if (name == "opening") return ifc::FacesKept::Opening;
+    if (name == "treads") return ifc::FacesKept::Treads;
+    return value_error("faces holds '" + name + "'; each must be 'all', 'opening' or 'treads'.");
+}
+
+// What each of so many elements keeps; all of it without names.
 Result<std::vector<ifc::FacesKept>> faces_kept(const std::optional<std::vector<std::string>>& names,
-                                               std::size_t elements) {
+                                               std::size_t elements, const char* what) {
     std::vector<ifc::FacesKept> kept(elements, ifc::FacesKept::All);
     if (!names) return kept;
-    if (names->size() != elements) return value_error("faces must name what each element keeps, one per element.");
+    if (names->size() != elements) {
+        return value_error(std::string("faces must name what each ") + what + " keeps, one per " + what + ".");
+    }
     for (std::size_t k = 0; k < elements; ++k) {
-        const std::string& name = (*names)[k];
-        if (name == "opening") {
-            kept[k] = ifc::FacesKept::Opening;
-        } else if (name == "treads") {
-            kept[k] = ifc::FacesKept::Treads;
-        } else if (name != "all") {
-            return value_error("faces holds '" + name + "'; each must be 'all', 'opening' or 'treads'.");
-        }
+        Result<ifc::FacesKept> named = faces_named((*names)[k]);
+        if (!named.ok()) return named.error();
+        kept[k] = named.value();
     }
     return kept;
 }
 
-// The bodies are read one after the other (placements met once are kept
-// for the elements after), then made into welded faces side by side.
+Result<void> check_weld(double weld) {
+    if (!(weld > 0.0) || !std::isfinite(weld)) return value_error("weld must be a positive number.");
+    return {};
+}
+
+// A list of the meshes, None where there is none.
+PyRef mesh_list(std::vector<std::optional<Mesh>> meshes) {
+    PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(meshes.size())));
+    if (!list) return {};
+    for (std::size_t k = 0; k < meshes.size(); ++k) {
+        PyObject* item = Converter<std::optional<Mesh>>::cast(std::move(meshes[k]));
+        if (!item) return {};
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(k), item);
+    }
+    return list;
+}
+
+// The arguments are plain values by the time the solids are made, and the
+// text is held by the call: other Python threads run meanwhile.
 Result<Made> element_solids(BytesView ifc_content, std::vector<std::uint64_t> elements, double metres_per_unit,
                             double weld, std::optional<std::vector<std::string>> faces) {
     if (!(metres_per_unit > 0.0) || !std::isfinite(metres_per_unit)) {
         return value_error("metres_per_unit must be a positive number.");
     }
-    if (!(weld > 0.0) || !std::isfinite(weld)) return value_error("weld must be a positive number.");
-    Result<std::vector<ifc::FacesKept>> kept = faces_kept(faces, elements.size());
+    if (Result<void> checked = check_weld(weld); !checked.ok()) return checked.error();
+    Result<std::vector<ifc::FacesKept>> kept = faces_kept(faces, elements.size(), "element");
     if (!kept.ok()) return kept.error();
-    // The arguments are plain values now and the text is held by the call:
-    // other Python threads may run while the solids are made.
-    std::vector<std::optional<Result<Mesh>>> solids;
+    std::vector<std::optional<Mesh>> solids;
     {
         const ReleasedLock released;
         const ifc::StepRecords records(ifc_content.data);
-        ifc::ElementBodies bodies(records, metres_per_unit);
-        std::vector<std::optional<Mesh>> made(elements.size());
-        for (std::size_t k = 0; k < elements.size(); ++k) made[k] = bodies.body(elements[k]);
-        solids = run_by_position<std::optional<Result<Mesh>>>(
-            made.size(), [&](std::size_t k) -> std::optional<Result<Mesh>> {
-                if (!made[k]) return std::nullopt;
-                Result<Mesh> solid = welded_solid_faces(*made[k], weld);
-                if (!solid.ok()) return solid;
-                return ifc::kept_faces(solid.value(), kept.value()[k]);
-            });
+        solids = ifc::element_solids(records, elements, kept.value(), metres_per_unit, weld);
     }
-    PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(solids.size())));
-    if (!list) return Made{};
-    for (std::size_t k = 0; k < solids.size(); ++k) {
-        PyObject* item = nullptr;
-        if (!solids[k]) {
-            Py_INCREF(Py_None);
-            item = Py_None;
-        } else if (!solids[k]->ok()) {
-            return solids[k]->error();
-        } else {
-            item = Converter<Mesh>::cast(std::move(*solids[k]).value());
-            if (!item) return Made{};
-        }
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(k), item);
+    return Made{mesh_list(std::move(solids))};
+}
+
+Result<Made> model_solids(BytesView ifc_content, std::vector<std::string> types, std::vector<std::string> faces,
+                          double weld) {
+    if (Result<void> checked = check_weld(weld); !checked.ok()) return checked.error();
+    Result<std::vector<ifc::FacesKept>> kept = faces_kept(faces, types.size(), "type");
+    if (!kept.ok()) return kept.error();
+    std::vector<ifc::ElementType> element_types;
+    for (std::size_t k = 0; k < types.size(); ++k) element_types.push_back({types[k], kept.value()[k]});
+    std::optional<ifc::ModelSolids> model;
+    {
+        const ReleasedLock released;
+        const ifc::StepRecords records(ifc_content.data);
+        model = ifc::model_solids(records, element_types, weld);
     }
-    return Made{std::move(list)};
+    if (!model) return Made{PyRef::borrow(Py_None)};
+    PyRef metres = PyRef::steal(PyFloat_FromDouble(model->metres));
+    PyRef elements = metres ? PyRef::steal(Converter<std::vector<std::uint64_t>>::cast(model->elements)) : PyRef();
+    PyRef solids = elements ? mesh_list(std::move(model->solids)) : PyRef();
+    if (!solids) return Made{};
+    return Made{PyRef::steal(PyTuple_Pack(3, metres.get(), elements.get(), solids.get()))};
 }
 
 }  // namespace
@@ -126,6 +142,13 @@ const ClassDef& class_def<IfcParser>() {
                     "not level, |n.z| <= 0.707; lying lower than its plan is wide, the level ones) or\n"
                     "'treads' (the faces with n.z > 0.707). A mesh without faces: nothing with an area\n"
                     "was kept. ValueError for a unit or weld that is not positive, or faces not so named."),
+                static_method<model_solids, model_solids_params>(
+                    "Returns (metres_per_unit, elements, solids) for an IFC text (bytes): its project's\n"
+                    "length unit in metres, the step numbers of the records of the types named (in\n"
+                    "capitals, as the text writes them; subtypes are types of their own), and each one's\n"
+                    "solid as element_solids makes it, keeping the faces named for its type (faces: one\n"
+                    "name for each type). None when the text gives no length unit that reads. The\n"
+                    "interpreter lock is given up while the solids are made."),
             },
     });
     return def;
