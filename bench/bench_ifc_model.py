@@ -8,21 +8,25 @@ varied widths, a door in every inner wall that can hold one, windows in half
 the outer walls, a column in a quarter of the rooms), both written as IFC4 by
 examples/ifc_model.py with 0.2 m walls and 0.3 m slabs, and the three shared
 models of ../shared/models. For each, ``read_building(path).graph()`` is timed
-whole, and in its steps:
+whole, and in its steps, one after the other:
 - ifcopenshell: parsing the file (and freeing what it parsed, once the
-  building is made), and its geometry engine making the solids of
-  the spaces, doors, windows, openings, stairs, ramps and columns, each in
-  its element's own coordinates with its placement, as read_building runs it
-  (its kernel, its threads);
+  building is made), and its geometry engine making the solids velmarin
+  does not make itself, each in its element's own coordinates with its
+  placement, as read_building runs it (its kernel, its threads);
 - velmarin: the checks of what the engine may be given (velmarin_ifc's
-  screening), "meshes", the meshes and the registry (the solids placed in
-  world coordinates and turned into welded meshes of planar faces and wires,
-  the records, the registry), the graph
-  (Building.graph(), the build across walls and the passages), and the rest of
-  the whole that the steps leave out.
+  screening), "bodies", the solids of the spaces, doors, windows, openings,
+  stairs, ramps and columns that velmarin makes itself from the model's
+  text (IfcParser.element_solids), "meshes", the meshes and the registry (the
+  engine's solids placed in world coordinates and turned into welded meshes
+  of planar faces, the wires, the records, the registry), the graph
+  (Building.graph(), the build across walls and the passages), and the rest
+  of the whole that the steps leave out. read_building makes the bodies on
+  a thread of their own while ifcopenshell parses the model, so the steps
+  may add up to more than the whole (the rest is then 0).
 Beside it, the yardstick: ifcopenshell's geometry iterator alone over the
 same elements, with its default settings, on every core. The last lines give
-velmarin's own share of each whole (all but parsing and geometry) and the
+velmarin's own share of each whole (all but ifcopenshell's parsing and
+geometry, and "beside", all but those and the bodies velmarin makes) and the
 wholes summed against the yardsticks summed (all models but the house), and
 what a small model costs in a fresh process: importing velmarin_ifc, and its
 first read (ifcopenshell imported by it); and the house's geometry on one
@@ -159,8 +163,9 @@ def measure(path: Path, repeat: int) -> dict[str, Any]:
             if solids_made_here is None:
                 times["bodies"], made = Took(0.0, 0.0), {}
             else:
-                ids = [p.id() for p in kept]
-                times["bodies"], made = timed(lambda: solids_made_here(bytes(text), ids, metres))  # noqa: F821
+                every = [(p.id(), faces) for p, faces in products.with_faces() if p.id() not in faults]
+                ids, faces = [key for key, _ in every], [faces for _, faces in every]
+                times["bodies"], made = timed(lambda: solids_made_here(bytes(text), ids, metres, faces))  # noqa: F821
         left = [p for p in kept if p.id() not in made]
         times["geometry"], shapes = timed(lambda: element_shapes(model, left))  # noqa: F821
         extra = (made,) if solids_made_here is not None else ()
