@@ -26,7 +26,7 @@ whole, and in its steps, one after the other:
 Beside it, the yardstick: ifcopenshell's geometry iterator alone over the
 same elements, with its default settings, on every core. The last lines give
 velmarin's own share of each whole (all but ifcopenshell's parsing and
-geometry, and "beside", all but those and the bodies velmarin makes) and the
+geometry, and "beside", its steps but the bodies it makes) and the
 wholes summed against the yardsticks summed (all models but the house), and
 what a small model costs in a fresh process: importing velmarin_ifc, and its
 first read (ifcopenshell imported by it); and the house's geometry on one
@@ -270,10 +270,13 @@ HEADER = (
 
 def own_share(t: dict[str, Took], clock: str, bodies_too: bool = True) -> float:
     """velmarin's own share of the whole: all but ifcopenshell's parsing and
-    geometry; without `bodies_too`, the solids velmarin makes are left out as
-    well (what velmarin spends beside making geometry)."""
-    whole, parse, geometry, bodies = (getattr(t[key], clock) for key in ("whole", "parse", "geometry", "bodies"))
-    return (whole - parse - geometry - (0.0 if bodies_too else bodies)) / whole
+    geometry; without `bodies_too`, its steps beside making solids (the
+    checks, meshes, graph and rest), which the bodies made during the parse
+    do not hide."""
+    whole = getattr(t["whole"], clock)
+    if not bodies_too:
+        return sum(getattr(t[key], clock) for key in ("checks", "meshes", "graph", "rest")) / whole
+    return (whole - getattr(t["parse"], clock) - getattr(t["geometry"], clock)) / whole
 
 
 def report(name: str, row: dict[str, Any]) -> None:
