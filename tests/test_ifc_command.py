@@ -22,7 +22,7 @@ from graph_support import exact  # noqa: E402
 from helpers import module_env  # noqa: E402
 from support.examples import example  # noqa: E402
 from support.space_boundaries import MODELS, SHARED  # noqa: E402
-from test_ifc_bounded import house, readers, waited, written  # noqa: E402
+from test_ifc_bounded import house, readers, slowed, waited, written  # noqa: E402
 from velmarin_ifc import read_portfolio  # noqa: E402
 from velmarin_ifc._command import main  # noqa: E402
 
@@ -32,32 +32,17 @@ TERRACE = SHARED / MODELS[0]
 @pytest.fixture(scope="module")
 def models(tmp_path_factory):
     """The generated house, plain and gzipped in a subfolder; a file that is
-    no model; and the house made slow to read (a quarter of a minute) with
-    columns, windows and doors of four round bodies of 9 km radius each
-    (ellipses, which the engine makes: velmarin makes circles itself, fast)."""
+    no model; and the house made slow to read (minutes) with
+    columns, windows and doors of four round bodies of 9 km radius each."""
     folder = tmp_path_factory.mktemp("models")
     plain = written(house(), folder, "house.ifc")
     (folder / "sub").mkdir()
     with open(plain, "rb") as source, gzip.open(folder / "sub" / "house.ifc.gz", "wb") as packed:
         packed.write(source.read())
     (folder / "broken.ifc").write_text("rooms: hall, kitchen\n")
-    slow = house()
-    centre = slow.createIfcAxis2Placement2D(slow.createIfcCartesianPoint((0.0, 0.0)), None)
-    for element in slow.by_type("IfcColumn") + slow.by_type("IfcWindow") + slow.by_type("IfcDoor"):
-        body = element.Representation.Representations[0]
-        solid = body.Items[0]
-        solid.SweptArea = slow.createIfcEllipseProfileDef("AREA", None, centre, 9000.0, 9000.0)
-        # Three more such bodies an element, so that the read takes several times the timeout of 4 s
-        # below (with one body each it took 3.5 s on two busy cores, and sometimes passed it).
-        body.Items = (
-            solid,
-            *(
-                slow.createIfcExtrudedAreaSolid(
-                    solid.SweptArea, solid.Position, solid.ExtrudedDirection, solid.Depth * (1 + k / 10)
-                )
-                for k in range(1, 4)
-            ),
-        )
+    # Four bodies an element, so that the read takes several times the timeout of 4 s
+    # below (with one body each it took 3.5 s on two busy cores, and sometimes passed it).
+    slow = slowed(house(), ("IfcColumn", "IfcWindow", "IfcDoor"), bodies=4)
     written(slow, folder, "slow.ifc")
     return folder
 
