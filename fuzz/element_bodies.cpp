@@ -3,7 +3,8 @@
 // body made is a valid mesh of finite corners, every face of three or more,
 // that the solid welding takes; nothing faults or runs away, however the
 // records nest, loop or repeat. The whole model's solids, by type, are made
-// too, their unit positive and finite.
+// too, their unit positive and finite; and its products read from the
+// records, their texts valid UTF-8 and their storeys' elevations finite.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include "geometry/solid_faces.hpp"
 #include "ifc/element_bodies.hpp"
 #include "ifc/element_solids.hpp"
+#include "ifc/model_products.hpp"
 #include "ifc/step_records.hpp"
 
 using namespace velmarin;
@@ -48,6 +50,41 @@ void check_body(const Mesh& body) {
     check(welded_solid_faces(body, weld).ok(), "the welding refuses a body");
 }
 
+bool is_utf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+        if (length == 0 || at + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
+void check_products(const ifc::StepRecords& records, bool ifc2x3) {
+    const ifc::ProductType types[] = {{"IFCSPACE", ifc::FacesKept::All, ""},
+                                      {"IFCOPENINGELEMENT", ifc::FacesKept::Opening, ""},
+                                      {"IFCSTAIRFLIGHT", ifc::FacesKept::Treads, ""},
+                                      {"IFCSTAIR", ifc::FacesKept::Treads, "IFCSTAIRFLIGHT"}};
+    const std::optional<ifc::ModelProducts> model = ifc::model_products(records, types, ifc2x3, weld);
+    if (!model) return;
+    for (const ifc::ProductRecord& product : model->products) {
+        if (product.solid) check(validate(*product.solid).ok(), "a product's solid is not a valid mesh");
+        if (!model->unclear.empty()) continue;
+        for (const std::string_view text :
+             {std::string_view(product.identity.global_id), std::string_view(product.identity.name),
+              std::string_view(product.long_name)}) {
+            check(is_utf8(text), "a product's text is not UTF-8");
+        }
+        if (product.storey) {
+            check(is_utf8(product.storey->name) && std::isfinite(product.storey->elevation), "a storey does not read");
+        }
+        check(!product.shaped || product.solid, "a product read with a body that was not made");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -71,5 +108,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (solid) check(validate(*solid).ok(), "a model's solid is not a valid mesh");
         }
     }
+    check_products(records, size % 3 == 0);
     return 0;
 }

@@ -1,12 +1,17 @@
 """Type information for the velmarin extension module."""
 
 from collections.abc import Mapping, Sequence
-from typing import Any, SupportsFloat, SupportsIndex, TypedDict, final
+from typing import Any, SupportsFloat, SupportsIndex, TypeAlias, TypedDict, final
 
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
 
 _Float = SupportsFloat | SupportsIndex
+# A product as IfcParser.model_products gives it: number, global_id, type, name, long_name,
+# storey (name, elevation) or None, filling (global_id, type, name) or None, solid or None.
+_ProductRow: TypeAlias = tuple[
+    int, str, str, str, str, tuple[str, float] | None, tuple[str, str, str] | None, Mesh | None
+]
 # Mesh.to_arrays: an (m, k) block when all faces have k indices, otherwise
 # compressed rows (indices, offsets), face i being indices[offsets[i]:offsets[i + 1]].
 _FaceArrays = NDArray[np.int64] | tuple[NDArray[np.int64], NDArray[np.int64]]
@@ -287,6 +292,20 @@ class IfcParser:
         """The project's length unit in metres, the step numbers of the records of the types named
         (in capitals, as the text writes them) and their solids as element_solids makes them, keeping
         the faces named for each type; None when the text gives no length unit that reads."""
+
+    @staticmethod
+    def model_products(
+        ifc_content: bytes,
+        schema: str,
+        types: Sequence[str],
+        faces: Sequence[str],
+        part_types: Sequence[str],
+        weld: _Float,
+    ) -> tuple[float, list[_ProductRow], str] | None:
+        """The project's length unit in metres, the products of the types named (each type's by step
+        number; where part_types names a type, only those that aggregate none of it) as (number,
+        global_id, type, name, long_name, storey, filling, solid), and what the records alone leave
+        unclear ('' when nothing); schema: 'IFC2X3' or 'IFC4'. None when no length unit reads."""
 
 def boolean_join_extruded(mesh_a: Mesh, mesh_b: Mesh, z_base: _Float, height: _Float) -> list[Mesh]:
     """Two clashing rooms as disjoint prisms from z_base up by height: the common part, then the part

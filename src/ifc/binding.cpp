@@ -11,6 +11,7 @@
 #include "geometry/binding.hpp"
 #include "ifc/aperture_faces.hpp"
 #include "ifc/element_solids.hpp"
+#include "ifc/model_products.hpp"
 #include "ifc/reader.hpp"
 #include "ifc/step_records.hpp"
 
@@ -35,6 +36,8 @@ Result<Made> parse_points_and_faces(Utf8Pieces ifc_content) {
 constexpr Params element_solids_params{"IfcParser", "element_solids", "ifc_content", "elements", "metres_per_unit",
                                        "weld", DefaultsToNone{"faces"}};
 constexpr Params model_solids_params{"IfcParser", "model_solids", "ifc_content", "types", "faces", "weld"};
+constexpr Params model_products_params{"IfcParser", "model_products", "ifc_content", "schema", "types", "faces",
+                                       "part_types", "weld"};
 // clang-format on
 
 // The faces an element keeps, by name.
@@ -118,6 +121,49 @@ Result<Made> model_solids(BytesView ifc_content, std::vector<std::string> types,
     return Made{PyRef::steal(PyTuple_Pack(3, metres.get(), elements.get(), solids.get()))};
 }
 
+using IdentityTuple = std::tuple<std::string, std::string, std::string>;
+using ProductTuple =
+    std::tuple<std::uint64_t, std::string, std::string, std::string, std::string,
+               std::optional<std::tuple<std::string, double>>, std::optional<IdentityTuple>, std::optional<Mesh>>;
+
+// (number, global_id, type, name, long_name, storey, filling, solid).
+ProductTuple product_tuple(ifc::ProductRecord&& product) {
+    std::optional<std::tuple<std::string, double>> storey;
+    if (product.storey) storey.emplace(std::move(product.storey->name), product.storey->elevation);
+    std::optional<IdentityTuple> filling;
+    if (product.filling) {
+        filling.emplace(std::move(product.filling->global_id), std::string(product.filling->type),
+                        std::move(product.filling->name));
+    }
+    ifc::Identity& identity = product.identity;
+    return {product.number,           std::move(identity.global_id), std::string(identity.type),
+            std::move(identity.name), std::move(product.long_name),  std::move(storey),
+            std::move(filling),       std::move(product.solid)};
+}
+
+Result<Made> model_products(BytesView ifc_content, std::string schema, std::vector<std::string> types,
+                            std::vector<std::string> faces, std::vector<std::string> part_types, double weld) {
+    if (schema != "IFC2X3" && schema != "IFC4") return value_error("schema must be 'IFC2X3' or 'IFC4'.");
+    if (Result<void> checked = check_weld(weld); !checked.ok()) return checked.error();
+    Result<std::vector<ifc::FacesKept>> kept = faces_kept(faces, types.size(), "type");
+    if (!kept.ok()) return kept.error();
+    if (part_types.size() != types.size()) return value_error("part_types must hold one name for each type.");
+    std::vector<ifc::ProductType> product_types;
+    for (std::size_t k = 0; k < types.size(); ++k) product_types.push_back({types[k], kept.value()[k], part_types[k]});
+    std::optional<ifc::ModelProducts> model;
+    {
+        const ReleasedLock released;
+        const ifc::StepRecords records(ifc_content.data);
+        model = ifc::model_products(records, product_types, schema == "IFC2X3", weld);
+    }
+    if (!model) return Made{PyRef::borrow(Py_None)};
+    std::vector<ProductTuple> products;
+    products.reserve(model->products.size());
+    for (ifc::ProductRecord& product : model->products) products.push_back(product_tuple(std::move(product)));
+    return Made{PyRef::steal(Converter<std::tuple<double, std::vector<ProductTuple>, std::string>>::cast(
+        {model->metres, std::move(products), std::move(model->unclear)}))};
+}
+
 }  // namespace
 
 template <>
@@ -149,6 +195,21 @@ const ClassDef& class_def<IfcParser>() {
                     "solid as element_solids makes it, keeping the faces named for its type (faces: one\n"
                     "name for each type). None when the text gives no length unit that reads. The\n"
                     "interpreter lock is given up while the solids are made."),
+                static_method<model_products, model_products_params>(
+                    "Returns (metres_per_unit, products, unclear) for an IFC text (bytes) of the schema\n"
+                    "('IFC2X3' or 'IFC4'): the products of the types named (in capitals; each type's by\n"
+                    "step number, the types in the order given; where a type's part_types entry names a\n"
+                    "type, only the products that aggregate none of it), each as (number, global_id,\n"
+                    "type, name, long_name, storey, filling, solid): texts decoded, '' where unset; a\n"
+                    "space's storey as (name, elevation in metres) or None; an opening's filling as\n"
+                    "(global_id, type, name) or None; the solid as model_solids makes it (faces: one\n"
+                    "name for each type), None for a product without a shape representation. unclear\n"
+                    "names the first thing the records alone leave open ('' when nothing): a body only a\n"
+                    "geometry engine makes, a loop or a missing record, a number long enough to be absurd,\n"
+                    "a reference a geometry engine follows unchecked, a relation that does not read or\n"
+                    "that a reader with the schema might take otherwise. Where it is not '', only the\n"
+                    "numbers and solids are filled in. None when the text gives no length unit that\n"
+                    "reads. The interpreter lock is given up while the records are read."),
             },
     });
     return def;

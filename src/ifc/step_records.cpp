@@ -124,12 +124,17 @@ StepRecords::StepRecords(std::string_view text) {
     std::size_t at = 0;
     while (at < text.size()) {
         const std::size_t end = statement_end(text, at);
-        if (const auto record = entity_record(text.substr(at, end - at))) {
+        const std::string_view statement = text.substr(at, end - at);
+        if (const auto record = entity_record(statement)) {
             const auto [slot, is_new] = index_.insert(record->first);
             if (is_new) {
                 records_.push_back(record->second);
                 numbers_.push_back(record->first);
+            } else {
+                ++unread_;
             }
+        } else if (without_leading_comments(statement).starts_with('#')) {
+            ++unread_;
         }
         at = end + 1;
     }
@@ -218,9 +223,11 @@ std::optional<std::string_view> list_field(std::string_view field) {
 
 bool unset_field(std::string_view field) { return field == "$"; }
 
+bool is_type(const StepRecord& record, std::string_view type) { return same_type(record.type, type); }
+
 const StepRecord* record_of(const StepRecords& records, std::uint64_t number, std::string_view type) {
     const StepRecord* record = records.find(number);
-    return record && same_type(record->type, type) ? record : nullptr;
+    return record && is_type(*record, type) ? record : nullptr;
 }
 
 bool fields_of(const StepRecords& records, std::uint64_t number, std::string_view type, std::size_t count,

@@ -40,10 +40,15 @@ public:
     // The numbers of the records of one type, in text order.
     std::vector<std::uint64_t> numbers_of(std::string_view type) const;
 
+    // The statements that begin as records (`#` and a number) but do not
+    // read as one, and the second definitions of numbers.
+    std::size_t unread() const { return unread_; }
+
 private:
     EntityIndex index_;  // record numbers to slots
     std::vector<StepRecord> records_;  // by slot
     std::vector<std::uint64_t> numbers_;  // by slot
+    std::size_t unread_ = 0;
 };
 
 // The fields of a record or of a list, one after the other: split where a
@@ -101,6 +106,9 @@ bool list_values(std::string_view field, Read read, std::vector<T>& out) {
     }
     return !fields.broken();
 }
+
+// Whether the record is of `type` (given in capitals; the record's may be in any case).
+bool is_type(const StepRecord& record, std::string_view type);
 
 // The record numbered `number` when it is of `type` (given in capitals;
 // the record's may be in any case), else nullptr.
