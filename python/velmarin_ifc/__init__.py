@@ -1,7 +1,8 @@
 """Building models in IFC read into velmarin: rooms, doors, windows and columns.
 
-`read_building(path)` runs ifcopenshell's geometry engine over an IFC2X3 or
-IFC4 model and returns a `Building`: a `SpatialRegistry` of every IfcSpace
+`read_building(path)` reads an IFC2X3 or IFC4 model (by itself, from the
+model's text, where its records tell everything; through ifcopenshell and
+its geometry engine otherwise) and returns a `Building`: a `SpatialRegistry` of every IfcSpace
 as a room, every door, window, opening, stair and ramp as an aperture and
 every column as a wire, with a record of each; the graph of rooms across
 walls and slabs, with how to pass each contact; the exits, routes, and the
@@ -19,7 +20,7 @@ matplotlib: ``pip install 'velmarin[plot]'``.
 
 import importlib.util
 
-# ifcopenshell is imported when a model is read; that it is there is known now.
+# ifcopenshell is imported when a model needs it; that it is there is known now.
 if importlib.util.find_spec("ifcopenshell") is None:
     raise ImportError(
         "velmarin_ifc reads IFC models with ifcopenshell, which is not installed; "

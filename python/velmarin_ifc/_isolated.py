@@ -99,9 +99,9 @@ def serve(path: str, seconds: float) -> None:
     if hasattr(signal, "setitimer") and math.isfinite(seconds):
         signal.setitimer(signal.ITIMER_REAL, seconds + OUTLIVE)  # SIGALRM's default action ends the process
     try:
-        from velmarin_ifc._model import parts_read  # ifcopenshell is imported here, in the child
+        from velmarin_ifc._records import parts_of_file  # which imports ifcopenshell where it needs it, here
 
-        outcome: tuple[str, Any] = ("parts", sent(parts_read(path)))
+        outcome: tuple[str, Any] = ("parts", sent(parts_of_file(path)))
     except Exception as error:  # the caller raises it as its own
         outcome = ("error", error)
     try:

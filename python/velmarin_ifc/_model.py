@@ -10,19 +10,20 @@ from collections.abc import Iterator
 from concurrent.futures import ThreadPoolExecutor
 from contextlib import contextmanager, suppress
 from dataclasses import dataclass
-from typing import TYPE_CHECKING, Callable, Generic, Optional, TypeVar
+from typing import TYPE_CHECKING, Callable, Generic, TypeVar
 
 import ifcopenshell
 import ifcopenshell.util.element
 import ifcopenshell.util.placement
 import ifcopenshell.util.unit
 
-from velmarin import IfcParser, Mesh
+from velmarin import Mesh
 from velmarin_ifc._building import Building, Element, LeftOut, Parts, Space, building_from
 from velmarin_ifc._engine import element_shapes
+from velmarin_ifc._products import APERTURE_CLASSES, FLIGHT_CLASSES
+from velmarin_ifc._records import Ahead, kept, records_read
 from velmarin_ifc._screening import Fault, Placements, Text, of_kind, screened
 from velmarin_ifc._solids import (
-    WELD_CELL,
     Shape,
     column_wire,
     opening_mesh,
@@ -35,10 +36,6 @@ from velmarin_ifc._solids import (
 if TYPE_CHECKING:
     from ifcopenshell import entity_instance
 
-APERTURE_CLASSES = ("IfcDoor", "IfcWindow", "IfcOpeningElement")
-# Each stair or ramp as its flights, or as its own body where it has none.
-FLIGHT_CLASSES = (("IfcStair", "IfcStairFlight"), ("IfcRamp", "IfcRampFlight"))
-
 # Where every IfcRoot holds its GlobalId and Name, in every schema: read by
 # position, as the named attributes cost four times as long.
 GLOBAL_ID, NAME = 0, 2
@@ -47,12 +44,13 @@ T = TypeVar("T")
 R = TypeVar("R")
 
 
-def parts_read(path: str) -> Parts:
-    """The parts of the model in the file. While ifcopenshell parses it
-    (which gives up the interpreter lock), velmarin makes what solids it can
-    of it on a thread of its own."""
+def parts_read(path: str, ahead: Ahead = None) -> Parts:
+    """The parts of the model in the file, with the solids velmarin made of
+    it `ahead` (as velmarin_ifc._records.records_read gives them); without
+    them, velmarin makes what solids it can on a thread of its own while
+    ifcopenshell parses the model (which gives up the interpreter lock)."""
     with ThreadPoolExecutor(max_workers=1) as pool:
-        ahead = pool.submit(solids_ahead, path)
+        making = pool.submit(solids_ahead, path) if ahead is None else None
         try:
             model = ifcopenshell.open(path)
         except (ifcopenshell.Error, OSError, RuntimeError) as error:  # its parser and its wrapper fail alike
@@ -60,49 +58,12 @@ def parts_read(path: str) -> Parts:
         if not isinstance(model, ifcopenshell.file):
             raise ValueError(f"{path!r} is not an IFC model")
         with step_text(path, model) as text:
-            return parts_of(model, text, ahead.result())
-
-
-# The subtypes of the classes read that IFC4 adds, which the text names as
-# types of their own.
-STANDARD_CASES = {
-    "IfcDoor": "IfcDoorStandardCase",
-    "IfcWindow": "IfcWindowStandardCase",
-    "IfcOpeningElement": "IfcOpeningStandardCase",
-    "IfcColumn": "IfcColumnStandardCase",
-}
-
-
-def types_ahead() -> list[tuple[str, str]]:
-    """The types whose solids are made ahead, as the text names them, with
-    the faces each keeps. An element of another type (a subtype not named
-    here) has its solid made once the model is parsed."""
-    flights = [name for pair in FLIGHT_CLASSES for name in pair]
-    groups = [(["IfcSpace"], "all"), (list(APERTURE_CLASSES), "opening"), (flights, "treads"), (["IfcColumn"], "all")]
-    return [
-        (name.upper(), faces)
-        for classes, faces in groups
-        for read in classes
-        for name in [read] + ([STANDARD_CASES[read]] if read in STANDARD_CASES else [])
-    ]
-
-
-# What solids_ahead gives: the model's length unit in metres and, by step
-# id, the solid each element of the types ahead keeps (None: the engine's).
-Ahead = Optional[tuple[float, dict[int, Optional[Mesh]]]]
+            return parts_of(model, text, making.result() if making else ahead)
 
 
 def solids_ahead(path: str) -> Ahead:
-    """The solids velmarin makes of a STEP file before ifcopenshell has read
-    it (IfcParser.model_solids); None for a file of another kind or whose
-    length unit velmarin cannot tell."""
-    with open(path, "rb") as file:
-        text = file.read()
-    if not text[:64].lstrip().startswith(b"ISO-10303-21"):
-        return None
-    types = types_ahead()
-    made = IfcParser.model_solids(text, [t for t, _ in types], [faces for _, faces in types], WELD_CELL)
-    return None if made is None else (made[0], dict(zip(made[1], made[2])))
+    """The solids velmarin makes of a STEP file before ifcopenshell has read it."""
+    return records_read(path)[1]
 
 
 @contextmanager
@@ -226,10 +187,6 @@ class Conversion(Generic[T]):
 
     solid: Callable[[Mesh], T | None]
     made: Callable[[Mesh], T | None]
-
-
-def kept(mesh: Mesh) -> Mesh | None:
-    return mesh if mesh.faces else None
 
 
 def converted(

@@ -1,6 +1,6 @@
 """Reading an IFC model into a Building. ifcopenshell is imported when the
-first model is read, not with velmarin_ifc: a read in a child process leaves
-the caller without it."""
+first model that needs it is read, not with velmarin_ifc: a read in a child
+process leaves the caller without it."""
 
 from __future__ import annotations
 
@@ -13,12 +13,15 @@ def read_building(path: str | os.PathLike[str], timeout: float | None = None) ->
     """Reads an IFC model (IFC2X3 or IFC4) into a Building.
 
     velmarin makes the solids of the common kinds itself, from the model's
-    text, on a thread of its own while the model is checked (extrusions of
-    polylines, rectangles and circles, faceted breps, shell models, face
-    sets, and such shapes mapped into place: see IfcParser.element_solids);
-    ifcopenshell's geometry engine makes the others, on all the cores the
-    process may use but one, with 500 elements a core at least (a small
-    model on one).
+    text (extrusions of polylines, rectangles and circles, faceted breps,
+    shell models, face sets, and such shapes mapped into place: see
+    IfcParser.element_solids). Where they are every solid the model needs
+    and its records tell the rest (names, storeys, fillings; see
+    IfcParser.model_products), the model is read from them alone, and
+    ifcopenshell is not imported. Otherwise ifcopenshell parses the model,
+    its checks run, and its geometry engine makes the other solids, on all
+    the cores the process may use but one, with 500 elements a core at least
+    (a small model on one). Either way the Building is the same.
     Every IfcSpace becomes a room (a mesh of planar faces facing out, welded
     at 0.01 mm, in world coordinates and metres whatever the model's unit),
     every IfcDoor, IfcWindow and IfcOpeningElement an aperture of the faces
@@ -68,6 +71,6 @@ def read_building(path: str | os.PathLike[str], timeout: float | None = None) ->
         from velmarin_ifc._isolated import read_isolated
 
         return building_from(read_isolated(path, timeout))
-    from velmarin_ifc._model import parts_read  # ifcopenshell is imported here, when a model is read
+    from velmarin_ifc._records import parts_of_file
 
-    return building_from(parts_read(path))
+    return building_from(parts_of_file(path))
