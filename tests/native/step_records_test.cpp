@@ -42,6 +42,7 @@ TEST(StepRecords, IndexesEachRecordWhereverItsTextRuns) {
     EXPECT_EQ(indexed(records, 4), "IFCPOINT|1.");
     for (const std::uint64_t broken : {5, 6, 7, 8, 9}) EXPECT_EQ(indexed(records, broken), "-") << broken;
     EXPECT_EQ(indexed(records, 10), "ifcLower|");
+    EXPECT_EQ(records.unread(), 5u);  // #5, #6, #7, #x8 and the second #1
     EXPECT_EQ(records.numbers_of("IFCLOWER"), std::vector<std::uint64_t>{10});
     EXPECT_EQ(records.numbers_of("IFCCARTESIANPOINT"), std::vector<std::uint64_t>{1});
     EXPECT_TRUE(records.numbers_of("IFCDIRECTION").empty());
