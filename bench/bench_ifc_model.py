@@ -9,27 +9,32 @@ the outer walls, a column in a quarter of the rooms), both written as IFC4 by
 examples/ifc_model.py with 0.2 m walls and 0.3 m slabs, and the three shared
 models of ../shared/models. For each, ``read_building(path).graph()`` is timed
 whole, and in its steps, one after the other:
-- ifcopenshell: parsing the file (and freeing what it parsed, once the
-  building is made), and its geometry engine making the solids velmarin
-  does not make itself, each in its element's own coordinates with its
-  placement, as read_building runs it (its kernel, its threads);
+- velmarin's read of the model's records ("records": the solids, the
+  names, storeys and fillings, and whether the records tell the model
+  alone); where they do, the meshes and the graph follow, and ifcopenshell
+  has no part in the read;
+- ifcopenshell, where they do not: parsing the file (and freeing what it
+  parsed, once the building is made), and its geometry engine making the
+  solids velmarin does not make itself, each in its element's own
+  coordinates with its placement, as read_building runs it (its kernel,
+  its threads);
 - velmarin: the checks of what the engine may be given (velmarin_ifc's
   screening), "bodies", the solids of the spaces, doors, windows, openings,
   stairs, ramps and columns that velmarin makes itself from the model's
-  text (IfcParser.element_solids), "meshes", the meshes and the registry (the
+  text besides those of the records (IfcParser.element_solids), "meshes",
+  the meshes and the registry (the
   engine's solids placed in world coordinates and turned into welded meshes
   of planar faces, the wires, the records, the registry), the graph
   (Building.graph(), the build across walls and the passages), and the rest
-  of the whole that the steps leave out. read_building makes the bodies on
-  a thread of their own while ifcopenshell parses the model, so the steps
-  may add up to more than the whole (the rest is then 0).
+  of the whole that the steps leave out.
 Beside it, the yardstick: ifcopenshell's geometry iterator alone over the
-same elements, with its default settings, on every core. The last lines give
+same elements, with its default settings, on every core; and ifcopenshell's
+parse alone ("/parse": the whole against it). The last lines give
 velmarin's own share of each whole (all but ifcopenshell's parsing and
 geometry, and "beside", its steps but the bodies it makes) and the
 wholes summed against the yardsticks summed (all models but the house), and
 what a small model costs in a fresh process: importing velmarin_ifc, and its
-first read (ifcopenshell imported by it); and the house's geometry on one
+first read (ifcopenshell imported by it where it is needed); and the house's geometry on one
 thread (as read_building runs a model so small) and on every core.
 
 With --against REVISION, each model is read by ``--repeat`` pairs of child
@@ -85,13 +90,21 @@ except ImportError:  # velmarin_ifc before it made the common bodies itself (--a
     solids_made_here = None
 from velmarin_ifc._screening import screened  # noqa: E402
 
+try:
+    from velmarin_ifc._records import records_read  # noqa: E402
+except ImportError:  # velmarin_ifc before it read models from their records alone (--against)
+    records_read = None
+
 ifc_model = example("ifc_model")
 Layout, LayoutOpening, LayoutRoom = ifc_model.Layout, ifc_model.LayoutOpening, ifc_model.LayoutRoom
 house_layout, write_model = ifc_model.house_layout, ifc_model.write_model
 
-# "bodies": the solids velmarin makes itself; "geometry": the engine's;
-# "meshes": the meshes and the registry.
-STEPS = ("parse", "checks", "bodies", "geometry", "meshes", "graph", "rest")
+# "records": velmarin's read of the model's records (IfcParser.model_products);
+# "bodies": the solids velmarin makes itself besides; "geometry": the
+# engine's; "meshes": the meshes and the registry.
+STEPS = ("records", "parse", "checks", "bodies", "geometry", "meshes", "graph", "rest")
+# The steps of a read through ifcopenshell, none where the records tell the model.
+THROUGH_IFCOPENSHELL = ("parse", "checks", "bodies", "geometry")
 
 
 def generated_layout(rooms: int, seed: int = 7) -> Layout:
@@ -154,26 +167,17 @@ def measure(path: Path, repeat: int) -> dict[str, Any]:
     for _ in range(repeat):
         times: dict[str, Took] = {}
         times["whole"], graph = timed(lambda: read_building(path).graph())
-        times["parse"], model = timed(lambda: ifcopenshell.open(str(path)))
-        products = Products(model)
-        metres = ifcopenshell.util.unit.calculate_unit_scale(model)
-        with step_text(str(path), model) as text:
-            times["checks"], faults = timed(lambda: screened(model, products.all(), text, metres))  # noqa: F821
-            kept = [p for p in products.all() if p.id() not in faults]
-            if solids_made_here is None:
-                times["bodies"], made = Took(0.0, 0.0), {}
-            else:
-                every = [(p.id(), faces) for p, faces in products.with_faces() if p.id() not in faults]
-                ids, faces = [key for key, _ in every], [faces for _, faces in every]
-                times["bodies"], made = timed(lambda: solids_made_here(bytes(text), ids, metres, faces))  # noqa: F821
-        left = [p for p in kept if p.id() not in made]
-        times["geometry"], shapes = timed(lambda: element_shapes(model, left))  # noqa: F821
-        extra = (made,) if solids_made_here is not None else ()
-        times["meshes"], building = timed(lambda: building_from(assemble(model, products, shapes, faults, *extra)))  # noqa: F821
+        if records_read is None:
+            times["records"], (parts, ahead) = Took(0.0, 0.0), (None, None)
+        else:
+            times["records"], (parts, ahead) = timed(lambda: records_read(str(path)))  # noqa: F821
+        if parts is not None:
+            times.update({step: Took(0.0, 0.0) for step in THROUGH_IFCOPENSHELL})
+            times["meshes"], building = timed(lambda: building_from(parts))  # noqa: F821
+        else:
+            times.update(zip(THROUGH_IFCOPENSHELL[1:], [Took(0.0, 0.0)] * 3))
+            times["meshes"], building = through_ifcopenshell(path, ahead, times)
         times["graph"], _ = timed(lambda: building.graph())
-        start, used = time.perf_counter(), time.process_time()
-        del model, products, kept, left, made, shapes, faults  # the parsed model is freed: ifcopenshell's work too
-        times["parse"] += Took(time.perf_counter() - start, time.process_time() - used)
         best = {key: least(value, best.get(key, value)) for key, value in times.items()}
     return {
         "times": with_rest(best),
@@ -182,6 +186,32 @@ def measure(path: Path, repeat: int) -> dict[str, Any]:
         "edges": len(graph.edges),
         "size": path.stat().st_size,
     }
+
+
+def through_ifcopenshell(path: Path, ahead: Any, times: dict[str, Took]) -> tuple[Took, Any]:
+    """The read through ifcopenshell's parse, its steps timed into `times`;
+    with the solids velmarin made `ahead` of it, where it made any."""
+    times["parse"], model = timed(lambda: ifcopenshell.open(str(path)))
+    products = Products(model)
+    metres = ifcopenshell.util.unit.calculate_unit_scale(model)
+    with step_text(str(path), model) as text:
+        times["checks"], faults = timed(lambda: screened(model, products.all(), text, metres))  # noqa: F821
+        kept = [p for p in products.all() if p.id() not in faults]
+        tried = ahead[1] if ahead is not None and ahead[0] == metres else {}
+        made = {key: mesh for key, mesh in tried.items() if mesh is not None and key not in faults}
+        if solids_made_here is not None:
+            every = [(p.id(), f) for p, f in products.with_faces() if p.id() not in faults and p.id() not in tried]
+            ids, faces = [key for key, _ in every], [f for _, f in every]
+            times["bodies"], more = timed(lambda: solids_made_here(bytes(text), ids, metres, faces))  # noqa: F821
+            made.update(more)
+    left = [p for p in kept if p.id() not in made]
+    times["geometry"], shapes = timed(lambda: element_shapes(model, left))  # noqa: F821
+    extra = (made,) if solids_made_here is not None else ()
+    took, building = timed(lambda: building_from(assemble(model, products, shapes, faults, *extra)))  # noqa: F821
+    start, used = time.perf_counter(), time.process_time()
+    del model, products, kept, left, made, shapes, faults  # the parsed model is freed: ifcopenshell's work too
+    times["parse"] += Took(time.perf_counter() - start, time.process_time() - used)
+    return took, building
 
 
 def with_rest(best: dict[str, Took]) -> dict[str, Took]:
@@ -202,6 +232,15 @@ def yardstick(path: Path, repeat: int) -> Took:
     model = ifcopenshell.open(str(path))
     products = Products(model)
     return Took(min(timed(lambda: default_geometry(model, products.all()))[0].wall for _ in range(repeat)), math.nan)
+
+
+def parse_alone(path: Path, repeat: int) -> Took:
+    """ifcopenshell's parse of the model alone, and freeing what it parsed, best of `repeat` runs."""
+
+    def parsed_and_freed() -> None:
+        ifcopenshell.open(str(path))
+
+    return Took(min(timed(parsed_and_freed)[0].wall for _ in range(repeat)), math.nan)
 
 
 def fresh_process(path: Path, folders: Sequence[Path] = ()) -> tuple[float, float]:
@@ -264,7 +303,7 @@ def load() -> str:
 HEADER = (
     f"{'model':<36} {'rooms':>5} {'apert.':>6}"
     + "".join(f" {step:>11}" for step in STEPS)
-    + f" {'whole':>7} {'own':>5} {'(cpu)':>5} {'beside':>6} {'iterator':>8} {'ratio':>6}"
+    + f" {'whole':>7} {'own':>5} {'(cpu)':>5} {'beside':>6} {'iterator':>8} {'ratio':>6} {'/parse':>6}"
 )
 
 
@@ -282,13 +321,15 @@ def own_share(t: dict[str, Took], clock: str, bodies_too: bool = True) -> float:
 def report(name: str, row: dict[str, Any]) -> None:
     """One line: the steps in seconds and as shares of the whole, velmarin's
     own share (by the clock, by processor time, and by the clock beside the
-    bodies it makes), and the whole against the yardstick."""
+    bodies it makes), the whole against the yardstick, and against
+    ifcopenshell's parse alone."""
     t = row["times"]
     whole = t["whole"].wall
     steps = "".join(f" {t[step].wall:6.3f} {t[step].wall / whole:4.0%}" for step in STEPS)
     print(
         f"{name:<36} {row['rooms']:>5} {row['apertures']:>6}{steps} {whole:7.3f} {own_share(t, 'wall'):5.0%} "
-        f"{own_share(t, 'processor'):5.0%} {own_share(t, 'wall', False):6.0%} {t['yardstick'].wall:8.3f} {whole / t['yardstick'].wall:6.3f}",
+        f"{own_share(t, 'processor'):5.0%} {own_share(t, 'wall', False):6.0%} {t['yardstick'].wall:8.3f} "
+        f"{whole / t['yardstick'].wall:6.3f} {whole / t['parse alone'].wall:6.2f}",
         flush=True,
     )
 
@@ -324,8 +365,10 @@ def main() -> None:
             else:
                 olds[name], rows[name] = against(before, path, args.repeat)
             rows[name]["times"]["yardstick"] = yardstick(path, args.repeat)
+            rows[name]["times"]["parse alone"] = parse_alone(path, args.repeat)
             if before is not None:
-                olds[name]["times"]["yardstick"] = rows[name]["times"]["yardstick"]
+                for key in ("yardstick", "parse alone"):
+                    olds[name]["times"][key] = rows[name]["times"][key]
                 report(f"{name} ({args.against})", olds[name])
             report(name, rows[name])
         if before is not None:
