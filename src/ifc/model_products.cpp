@@ -59,7 +59,8 @@ public:
         if (!shaped) return doubt(product.number, "its Representation is no product representation");
         product.shaped = *shaped;
         if (product.shaped && !product.solid) return doubt(product.number, "a geometry engine makes its body");
-        if (!product.shaped && !placed(fields[placement_field])) return doubt(product.number, "its placement");
+        if (!product.shaped && !placed(fields[placement_field]))
+            return doubt(product.number, "its placement does not read");
         if (!product.shaped && relations_.voided(product.number)) return doubt(product.number, "openings cut it");
         if (std::optional<std::string> found = reachable_.doubt(product.number)) {
             unclear = *found;
