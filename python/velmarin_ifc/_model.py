@@ -21,7 +21,7 @@ from velmarin import Mesh
 from velmarin_ifc._building import Building, Element, LeftOut, Parts, Space, building_from
 from velmarin_ifc._engine import element_shapes
 from velmarin_ifc._products import APERTURE_CLASSES, FLIGHT_CLASSES
-from velmarin_ifc._records import Ahead, kept, records_read
+from velmarin_ifc._records import NO_FACE, NO_SHAPE, Ahead, kept, records_read
 from velmarin_ifc._screening import Fault, Placements, Text, of_kind, screened
 from velmarin_ifc._solids import (
     Shape,
@@ -223,10 +223,10 @@ def converted(
 
 def missing_shape(product: entity_instance, made: bool) -> Fault:
     if made:
-        return "no geometry", "its solid has no face with an area"
+        return NO_FACE
     shape = product.Representation
     if not of_kind(shape, "IfcProductRepresentation") or not shape.Representations:
-        return "no geometry", "it has no shape representation"
+        return NO_SHAPE
     return "engine failure", "the geometry engine made no solid of its shape representations"
 
 

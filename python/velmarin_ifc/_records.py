@@ -13,7 +13,7 @@ import re
 from typing import TYPE_CHECKING, Optional
 
 from velmarin import IfcParser, Mesh, Wire
-from velmarin_ifc._building import Element, LeftOut, Parts, Space
+from velmarin_ifc._building import Element, LeftOut, Parts, Reason, Space
 from velmarin_ifc._products import FACES, product_types
 from velmarin_ifc._solids import WELD_CELL, column_wire
 
@@ -25,6 +25,11 @@ Ahead = Optional[tuple[float, dict[int, Optional[Mesh]]]]
 
 if TYPE_CHECKING:
     from velmarin import _ProductRow
+
+# Why a product whose solid velmarin made, or that has no shape, is left out:
+# the same whichever way the model is read.
+NO_FACE: tuple[Reason, str] = ("no geometry", "its solid has no face with an area")
+NO_SHAPE: tuple[Reason, str] = ("no geometry", "it has no shape representation")
 
 # The classes of the elements that fill openings, besides those read.
 FILLING_CLASSES = ("IfcBuildingElementProxy",)
@@ -102,8 +107,7 @@ def parts_of_records(products: list[_ProductRow]) -> Parts | None:
         wire = column_wire(solid) if group == "column" and solid is not None else None
         mesh = kept(solid) if group != "column" and solid is not None else None
         if wire is None and mesh is None:
-            detail = "its solid has no face with an area" if solid is not None else "it has no shape representation"
-            left_out.append(LeftOut(global_id, ifc_class, "no geometry", detail))
+            left_out.append(LeftOut(global_id, ifc_class, *(NO_FACE if solid is not None else NO_SHAPE)))
         elif mesh is not None and group == "room":
             rooms.append(mesh)
             storey_name, elevation = storey if storey else ("", math.nan)

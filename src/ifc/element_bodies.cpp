@@ -6,15 +6,13 @@
 #include <vector>
 
 #include "geometry/vector_ops.hpp"
+#include "ifc/product_fields.hpp"
 #include "planar/hole_triangles.hpp"
 
 namespace velmarin::ifc {
 
 namespace {
 
-// Where IfcProduct keeps ObjectPlacement and Representation, in every schema.
-constexpr std::size_t object_placement_field = 5;
-constexpr std::size_t representation_field = 6;
 // Where IfcRelVoidsElement keeps RelatingBuildingElement.
 constexpr std::size_t voided_element_field = 4;
 // Bodies are read from contexts of these types: "Model", and "Design" as

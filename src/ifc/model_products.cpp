@@ -8,6 +8,7 @@
 #include "ifc/element_solids.hpp"
 #include "ifc/length_unit.hpp"
 #include "ifc/placements.hpp"
+#include "ifc/product_fields.hpp"
 #include "ifc/reachable_records.hpp"
 #include "ifc/spatial_relations.hpp"
 #include "ifc/step_strings.hpp"
@@ -16,13 +17,8 @@ namespace velmarin::ifc {
 
 namespace {
 
-// Where IfcRoot keeps GlobalId and Name, IfcProduct ObjectPlacement and
-// Representation, IfcSpace LongName and IfcBuildingStorey Elevation, in
-// IFC2X3 and IFC4 alike.
-constexpr std::size_t global_id_field = 0;
-constexpr std::size_t name_field = 2;
-constexpr std::size_t placement_field = 5;
-constexpr std::size_t representation_field = 6;
+// Where IfcSpace keeps LongName and IfcBuildingStorey Elevation, in IFC2X3
+// and IFC4 alike (the fields of every product: product_fields.hpp).
 constexpr std::size_t long_name_field = 7;
 constexpr std::size_t elevation_field = 9;
 // Where IfcProductRepresentation keeps its Representations.
@@ -52,14 +48,14 @@ public:
         if (!record || !split_fields(record->fields, fields) || fields.size() <= long_name_field) {
             return doubt(product.number, "its fields do not read");
         }
-        const std::optional<Identity> identity = identity_of(product.number);
+        const std::optional<Identity> identity = identity_in(*record, fields);
         if (!identity) return doubt(product.number, "its GlobalId or Name is no string read here");
         product.identity = *identity;
         const std::optional<bool> shaped = is_shaped(fields[representation_field]);
         if (!shaped) return doubt(product.number, "its Representation is no product representation");
         product.shaped = *shaped;
         if (product.shaped && !product.solid) return doubt(product.number, "a geometry engine makes its body");
-        if (!product.shaped && !placed(fields[placement_field]))
+        if (!product.shaped && !placed(fields[object_placement_field]))
             return doubt(product.number, "its placement does not read");
         if (!product.shaped && relations_.voided(product.number)) return doubt(product.number, "openings cut it");
         if (std::optional<std::string> found = reachable_.doubt(product.number)) {
@@ -95,11 +91,17 @@ private:
     std::optional<Identity> identity_of(std::uint64_t number) const {
         const StepRecord* record = records_.find(number);
         std::vector<std::string_view> fields;
-        if (!record || !split_fields(record->fields, fields) || fields.size() <= name_field) return std::nullopt;
+        if (!record || !split_fields(record->fields, fields)) return std::nullopt;
+        return identity_in(*record, fields);
+    }
+
+    // The identity in a record's fields, split by the caller.
+    static std::optional<Identity> identity_in(const StepRecord& record, std::span<const std::string_view> fields) {
+        if (fields.size() <= name_field) return std::nullopt;
         std::optional<std::string> global_id = text_of(fields[global_id_field]);
         std::optional<std::string> name = text_of(fields[name_field]);
         if (!global_id || !name) return std::nullopt;
-        return Identity{std::move(*global_id), record->type, std::move(*name)};
+        return Identity{std::move(*global_id), record.type, std::move(*name)};
     }
 
     // Whether a Representation field names a shape with representations;
@@ -153,8 +155,8 @@ private:
         if (!identity || !fields_of(records_, number, "IFCBUILDINGSTOREY", elevation_field + 1, fields)) {
             return std::nullopt;
         }
-        if (!unset_field(fields[placement_field])) {
-            const std::optional<std::uint64_t> placement = reference_field(fields[placement_field]);
+        if (!unset_field(fields[object_placement_field])) {
+            const std::optional<std::uint64_t> placement = reference_field(fields[object_placement_field]);
             const std::optional<Affine> placed = placement ? placements_.local_placement(*placement) : std::nullopt;
             if (!placed || !std::isfinite(placed->origin.z)) return std::nullopt;
             return Storey{identity->name, placed->origin.z};
